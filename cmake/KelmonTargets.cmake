@@ -1,0 +1,49 @@
+# Helpers that give every folder's test, benchmark and fuzz programs the same shape.
+
+# kelmon_test_program(<folder> SOURCES ... LIBS ...): one GoogleTest program per source
+# folder, labelled with the folder's name (platform/core -> platform_core). OWN_MAIN when a
+# source file brings its own main (a Qt application object, say).
+function(kelmon_test_program folder)
+    cmake_parse_arguments(T "OWN_MAIN" "" "SOURCES;LIBS" ${ARGN})
+    string(REPLACE "/" "_" label ${folder})
+    set(target ${label}_tests)
+    add_executable(${target} ${T_SOURCES})
+    target_link_libraries(${target} PRIVATE ${T_LIBS} kelmon_test_support GTest::gtest
+                          GTest::gmock Threads::Threads)
+    if(NOT T_OWN_MAIN)
+        target_link_libraries(${target} PRIVATE GTest::gtest_main)
+    endif()
+    target_compile_definitions(${target} PRIVATE
+        KELMON_SOURCE_DIR="${CMAKE_SOURCE_DIR}" KELMON_TEST_LABEL="${label}")
+    gtest_discover_tests(${target}
+        DISCOVERY_MODE PRE_TEST
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES LABELS ${label} TIMEOUT 300)
+endfunction()
+
+# kelmon_benchmark(<name> SOURCES ... LIBS ...): a Google Benchmark program; never a test.
+function(kelmon_benchmark name)
+    cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+    find_package(benchmark REQUIRED)
+    add_executable(${name} ${B_SOURCES})
+    target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark_main Threads::Threads)
+endfunction()
+
+# kelmon_fuzzer(<name> SOURCES ... LIBS ... [CORPUS dir]): a libFuzzer target, also run as
+# a short CTest test (label fuzz) over its seed corpus and a bounded number of mutations.
+function(kelmon_fuzzer name)
+    cmake_parse_arguments(F "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${F_SOURCES})
+    target_link_libraries(${name} PRIVATE ${F_LIBS})
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    set(args -runs=20000 -max_total_time=20 -rss_limit_mb=2048)
+    if(F_CORPUS)
+        set(work ${CMAKE_CURRENT_BINARY_DIR}/${name}_corpus)
+        add_test(NAME ${name}
+                 COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
+                         sh -c "mkdir -p '${work}' && exec $<TARGET_FILE:${name}> ${args} '${work}' '${F_CORPUS}'")
+    else()
+        add_test(NAME ${name} COMMAND ${name} ${args})
+    endif()
+    set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT 300)
+endfunction()
