@@ -5,6 +5,9 @@
 # source file brings its own main (a Qt application object, say).
 function(kelmon_test_program folder)
     cmake_parse_arguments(T "OWN_MAIN" "" "SOURCES;LIBS" ${ARGN})
+    if(NOT T_SOURCES)
+        return()
+    endif()
     string(REPLACE "/" "_" label ${folder})
     set(target ${label}_tests)
     add_executable(${target} ${T_SOURCES})
