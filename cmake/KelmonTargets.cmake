@@ -39,7 +39,7 @@ function(kelmon_fuzzer name)
     add_executable(${name} ${F_SOURCES})
     target_link_libraries(${name} PRIVATE ${F_LIBS})
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
-    set(args -runs=20000 -max_total_time=20 -rss_limit_mb=2048)
+    set(args -runs=500000 -max_total_time=15 -rss_limit_mb=2048)
     if(F_CORPUS)
         set(work ${CMAKE_CURRENT_BINARY_DIR}/${name}_corpus)
         add_test(NAME ${name}

@@ -244,16 +244,30 @@ std::string ToGbkRepertoire(std::string_view utf8) {
 }
 
 int CompareGbkOrder(std::string_view a, std::string_view b) {
-    // Equal prefixes are equal in GBK too; start at the character holding the first
-    // difference.
+    auto continuation = [](std::string_view s, std::size_t i) {
+        return i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80;
+    };
     std::size_t i = 0;
     const std::size_t common = a.size() < b.size() ? a.size() : b.size();
     while (i < common && a[i] == b[i]) ++i;
-    if (i == common) return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-    const unsigned char ca = static_cast<unsigned char>(a[i]);
-    const unsigned char cb = static_cast<unsigned char>(b[i]);
-    if (ca < 0x80 && cb < 0x80) return ca < cb ? -1 : 1;
-    while (i > 0 && (static_cast<unsigned char>(a[i]) & 0xC0) == 0x80) --i;
+    if (i == common) {
+        if (a.size() == b.size()) return 0;
+        // A shorter text is a prefix in GBK too, unless the longer one goes on with a
+        // continuation byte that changes how the shared tail decodes.
+        if (!continuation(a, i) && !continuation(b, i)) return a.size() < b.size() ? -1 : 1;
+    } else {
+        const unsigned char ca = static_cast<unsigned char>(a[i]);
+        const unsigned char cb = static_cast<unsigned char>(b[i]);
+        if (ca < 0x80 && cb < 0x80) return ca < cb ? -1 : 1;
+    }
+    // Every byte that is not a continuation byte starts a character whatever came before
+    // it, so both decoders are in step from the last such byte of the common prefix.
+    if (continuation(a, i) || continuation(b, i) || i == common) {
+        while (i > 0) {
+            --i;
+            if (!continuation(a, i)) break;
+        }
+    }
     std::size_t ia = i, ib = i;
     while (ia < a.size() && ib < b.size()) {
         char32_t pa, pb;

@@ -71,6 +71,11 @@ TEST(Encoding, CollatesAsGbkBytes) {
     EXPECT_LT(CompareGbkOrder("z", kA), 0);
     EXPECT_LT(CompareGbkOrder(kZhong, kZhong + "a"), 0);
     EXPECT_EQ(CompareGbkOrder(kZhong + "a", kZhong + "a"), 0);
+    // A malformed lead byte whose fate depends on the byte after the first difference.
+    EXPECT_EQ(CompareGbkOrder("#\xdc?", "#\xdc\xad"), 1);
+    EXPECT_EQ(CompareGbkOrder("#\xdc\xad", "#\xdc?"), -1);
+    // A truncated lead byte against the whole character: both are '?' in GBK.
+    EXPECT_EQ(CompareGbkOrder("\xd4", "\xd4\xae"), 0);
 }
 
 TEST(Encoding, CollationAgreesWithGbkBytesOnRandomTexts) {
