@@ -1,0 +1,697 @@
+// Profile files: whole GBK lines are converted before anything is looked for in them (a GBK
+// trail byte can be '[', ']' or '|'), parsed documents are cached per path, and writes
+// replace the file through a synced temporary file.
+#include "platform/core/ProfileFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <unordered_map>
+#include <utility>
+
+#include "platform/core/Encoding.h"
+
+namespace platform {
+namespace {
+
+// ---- parsed documents -----------------------------------------------------------------
+
+struct NoCaseHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const {
+        std::size_t h = 14695981039346656037ull;
+        for (char c : s) h = (h ^ static_cast<unsigned char>(AsciiToLower(c))) * 1099511628211ull;
+        return h;
+    }
+};
+struct NoCaseEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const {
+        return EqualsNoCaseAscii(a, b);
+    }
+};
+using NameIndex = std::unordered_map<std::string, std::size_t, NoCaseHash, NoCaseEqual>;
+
+enum class LineKind : uint8_t { Other, Section, BrokenSection, Key };
+
+struct Line {
+    std::string raw;  // the bytes on disk without the line end
+    LineKind kind = LineKind::Other;
+    std::string name;   // UTF-8: section or key name
+    std::string value;  // UTF-8: key value, trimmed and unquoted
+};
+
+struct Section {
+    std::size_t header = 0;
+    std::size_t lastKey = 0;  // last key line of the block, or the header
+    NameIndex keys;           // first line of each key
+    std::vector<std::size_t> keyOrder;
+};
+
+struct Document {
+    std::vector<Line> lines;
+    std::vector<Section> sections;  // first block of each section name, in file order
+    NameIndex sectionIndex;         // name -> position in sections
+
+    void reindex();
+    const Section* findSection(std::string_view name) const {
+        const auto it = sectionIndex.find(name);
+        return it == sectionIndex.end() ? nullptr : &sections[it->second];
+    }
+    const Line* findKey(std::string_view section, std::string_view key) const {
+        const Section* s = findSection(section);
+        if (s == nullptr) return nullptr;
+        const auto it = s->keys.find(key);
+        return it == s->keys.end() ? nullptr : &lines[it->second];
+    }
+    // One past the last line of the block whose header is at `header`.
+    std::size_t blockEnd(std::size_t header) const {
+        std::size_t i = header + 1;
+        while (i < lines.size() && lines[i].kind != LineKind::Section &&
+               lines[i].kind != LineKind::BrokenSection)
+            ++i;
+        return i;
+    }
+};
+
+std::string_view trim(std::string_view s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && AsciiIsSpace(s[b])) ++b;
+    while (e > b && AsciiIsSpace(s[e - 1])) --e;
+    return s.substr(b, e - b);
+}
+
+std::string_view unquote(std::string_view s) {
+    if (s.size() >= 2 && (s.front() == '"' || s.front() == '\'') && s.back() == s.front())
+        return s.substr(1, s.size() - 2);
+    return s;
+}
+
+bool hasHighByte(std::string_view s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80) return true;
+    return false;
+}
+
+Line parseLine(std::string raw) {
+    Line line;
+    line.raw = std::move(raw);
+    if (line.raw.find('\0') != std::string::npos) return line;
+    std::string converted;
+    std::string_view text = line.raw;
+    if (hasHighByte(text)) {
+        converted = GbkToUtf8(text);
+        text = converted;
+    }
+    text = trim(text);
+    if (text.empty() || text.front() == ';') return line;
+    if (text.front() == '[') {
+        const std::size_t close = text.rfind(']');
+        if (close == std::string_view::npos) {
+            line.kind = LineKind::BrokenSection;
+        } else {
+            line.kind = LineKind::Section;
+            line.name = trim(text.substr(1, close - 1));
+        }
+        return line;
+    }
+    const std::size_t eq = text.find('=');
+    if (eq == std::string_view::npos) return line;
+    const std::string_view key = trim(text.substr(0, eq));
+    if (key.empty()) return line;
+    line.kind = LineKind::Key;
+    line.name = key;
+    line.value = unquote(trim(text.substr(eq + 1)));
+    return line;
+}
+
+void Document::reindex() {
+    sections.clear();
+    sectionIndex.clear();
+    std::optional<std::size_t> current;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const Line& line = lines[i];
+        switch (line.kind) {
+            case LineKind::Section: {
+                const auto [it, added] = sectionIndex.try_emplace(line.name, sections.size());
+                if (added) {
+                    Section s;
+                    s.header = s.lastKey = i;
+                    sections.push_back(std::move(s));
+                    current = it->second;
+                } else {
+                    current.reset();  // a later block of a known section is not looked at
+                }
+                break;
+            }
+            case LineKind::BrokenSection:
+                current.reset();
+                break;
+            case LineKind::Key:
+                if (current) {
+                    Section& s = sections[*current];
+                    s.lastKey = i;
+                    if (s.keys.try_emplace(line.name, i).second) s.keyOrder.push_back(i);
+                }
+                break;
+            case LineKind::Other:
+                break;
+        }
+    }
+}
+
+Document parseDocument(std::string_view bytes) {
+    Document doc;
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        std::size_t end = bytes.find('\n', pos);
+        const std::size_t next = end == std::string_view::npos ? bytes.size() : end + 1;
+        if (end == std::string_view::npos) end = bytes.size();
+        std::size_t len = end - pos;
+        if (len > 0 && bytes[pos + len - 1] == '\r') --len;
+        doc.lines.push_back(parseLine(std::string(bytes.substr(pos, len))));
+        pos = next;
+    }
+    doc.reindex();
+    return doc;
+}
+
+std::string serialize(const Document& doc) {
+    std::size_t total = 0;
+    for (const Line& line : doc.lines) total += line.raw.size() + 2;
+    std::string out;
+    out.reserve(total);
+    for (const Line& line : doc.lines) {
+        out += line.raw;
+        out += "\r\n";
+    }
+    return out;
+}
+
+// ---- files, cache and the atomic replace -------------------------------------------------
+
+struct FileStamp {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    time_t sec = 0;
+    long nsec = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp stampOf(const struct stat& st) {
+    return FileStamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+}
+
+struct CacheEntry {
+    FileStamp stamp;
+    std::shared_ptr<const Document> doc;
+};
+
+constexpr std::size_t kMaxCachedFiles = 256;
+
+std::mutex g_cacheMutex;  // guards g_cache; held only for look-ups and stores
+std::unordered_map<std::string, CacheEntry> g_cache;
+std::mutex g_writeMutex;  // one read-modify-write at a time, so no write of ours is lost
+std::mutex g_hookMutex;
+std::function<bool(const std::string&)> g_writeHook;
+
+void storeInCache(const std::string& file, const FileStamp& stamp,
+                  std::shared_ptr<const Document> doc) {
+    std::lock_guard lock(g_cacheMutex);
+    if (g_cache.size() >= kMaxCachedFiles && g_cache.find(file) == g_cache.end()) g_cache.clear();
+    g_cache[file] = CacheEntry{stamp, std::move(doc)};
+}
+
+void dropFromCache(const std::string& file) {
+    std::lock_guard lock(g_cacheMutex);
+    g_cache.erase(file);
+}
+
+enum class LoadStatus { Ok, Missing, Failed };
+
+struct Loaded {
+    LoadStatus status = LoadStatus::Missing;
+    std::shared_ptr<const Document> doc;
+    mode_t mode = 0;
+};
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
+
+bool readAll(int fd, std::string& out) {
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n == 0) return true;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (out.size() + static_cast<std::size_t>(n) > kProfileMaxFileSize) return false;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+}
+
+// Writes pass trustCache = false: they read the bytes again, so that a change made in place by
+// another program within the clock's granularity is not overwritten with an older copy.
+Loaded load(const std::string& file, bool trustCache = true) {
+    Loaded result;
+    struct stat st;
+    if (::stat(file.c_str(), &st) != 0) {
+        result.status =
+            (errno == ENOENT || errno == ENOTDIR) ? LoadStatus::Missing : LoadStatus::Failed;
+        dropFromCache(file);
+        return result;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        result.status = LoadStatus::Failed;
+        return result;
+    }
+    result.mode = st.st_mode & 07777;
+    if (trustCache) {
+        std::lock_guard lock(g_cacheMutex);
+        const auto it = g_cache.find(file);
+        if (it != g_cache.end() && it->second.stamp == stampOf(st)) {
+            result.status = LoadStatus::Ok;
+            result.doc = it->second.doc;
+            return result;
+        }
+    }
+    Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    // The stamp is taken before the bytes are read: a change made while reading then shows
+    // as a newer stamp at the next look and is parsed again.
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        result.status =
+            (fd.get() < 0 && errno == ENOENT) ? LoadStatus::Missing : LoadStatus::Failed;
+        return result;
+    }
+    std::string bytes;
+    if (static_cast<std::size_t>(st.st_size) > kProfileMaxFileSize || !readAll(fd.get(), bytes)) {
+        result.status = LoadStatus::Failed;
+        dropFromCache(file);
+        return result;
+    }
+    auto doc = std::make_shared<Document>(parseDocument(bytes));
+    storeInCache(file, stampOf(st), doc);
+    result.status = LoadStatus::Ok;
+    result.mode = st.st_mode & 07777;
+    result.doc = std::move(doc);
+    return result;
+}
+
+std::shared_ptr<const Document> loadForRead(const std::string& file) {
+    Loaded l = load(file);
+    return l.status == LoadStatus::Ok ? l.doc : nullptr;
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// Writes bytes to a temporary file beside target and renames it into place. On success
+// gives the stamp the new file carries (taken from the temporary file itself, so a write
+// by someone else right after the rename is not mistaken for ours).
+bool replaceFile(const std::string& target, std::string_view bytes, mode_t mode, FileStamp& stamp) {
+    const std::size_t slash = target.rfind('/');
+    const std::string dir = slash == std::string::npos ? std::string(".")
+                            : slash == 0               ? std::string("/")
+                                                       : target.substr(0, slash);
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::string temp = dir + "/." + base + ".XXXXXX";
+    Fd fd(::mkostemp(temp.data(), O_CLOEXEC));
+    if (fd.get() < 0) return false;
+    struct stat st;
+    bool ok = writeAll(fd.get(), bytes) && ::fchmod(fd.get(), mode) == 0 &&
+              ::fsync(fd.get()) == 0 && ::fstat(fd.get(), &st) == 0;
+    ok = ::close(fd.release()) == 0 && ok;
+    if (ok) {
+        std::function<bool(const std::string&)> hook;
+        {
+            std::lock_guard lock(g_hookMutex);
+            hook = g_writeHook;
+        }
+        ok = !hook || hook(temp);
+    }
+    if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dirFd.get() >= 0) ::fsync(dirFd.get());  // makes the rename itself durable
+    stamp = stampOf(st);
+    return true;
+}
+
+// The file a write replaces: the target of a symbolic link rather than the link itself.
+std::optional<std::string> writeTarget(const std::string& file) {
+    struct stat st;
+    if (::lstat(file.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return file;
+    char resolved[PATH_MAX];
+    if (::realpath(file.c_str(), resolved) == nullptr) return std::nullopt;
+    return std::string(resolved);
+}
+
+// Applies change to the current document and writes the result. change returns false when
+// there is nothing to write (the file is then left alone).
+template <typename Change>
+bool modify(const std::string& file, mode_t newFileMode, Change change) {
+    if (file.empty()) return false;
+    std::lock_guard writeLock(g_writeMutex);
+    const std::optional<std::string> target = writeTarget(file);
+    if (!target) return false;
+    const Loaded current = load(*target, false);
+    if (current.status == LoadStatus::Failed) return false;
+    auto doc = std::make_shared<Document>();
+    if (current.doc) *doc = *current.doc;
+    if (!change(*doc)) return true;
+    doc->reindex();
+    FileStamp stamp;
+    const mode_t mode = current.status == LoadStatus::Ok ? current.mode : newFileMode;
+    if (!replaceFile(*target, serialize(*doc), mode, stamp)) return false;
+    if (*target != file) dropFromCache(file);
+    storeInCache(*target, stamp, std::move(doc));
+    return true;
+}
+
+bool hasLineBreakOrNul(std::string_view s) {
+    return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+bool validSection(std::string_view section) { return !hasLineBreakOrNul(section); }
+
+bool validKey(std::string_view key) {
+    return !key.empty() && !hasLineBreakOrNul(key) && key.find('=') == std::string_view::npos &&
+           key.front() != ';' && key.front() != '[';
+}
+
+Line makeLine(std::string_view utf8) { return parseLine(Utf8ToGbk(utf8)); }
+
+// The key line with a new value, keeping the key's bytes as they stand on disk (a key in
+// bytes that are not GBK would otherwise come back as '?').
+Line rewriteValue(const Line& line, std::string_view value) {
+    const std::string_view raw = line.raw;
+    std::size_t begin = 0;
+    while (begin < raw.size() && AsciiIsSpace(raw[begin])) ++begin;
+    std::size_t end = raw.find('=', begin);
+    while (end != std::string_view::npos && end > begin && AsciiIsSpace(raw[end - 1])) --end;
+    if (end != std::string_view::npos && end > begin) {
+        std::string text(raw.substr(begin, end - begin));
+        text += '=';
+        text += Utf8ToGbk(value);
+        Line rewritten = parseLine(std::move(text));
+        if (rewritten.kind == LineKind::Key && rewritten.name == line.name) return rewritten;
+    }
+    return makeLine(std::string(line.name) + "=" + std::string(value));
+}
+
+std::string joinKeyValue(std::string_view key, std::string_view value) {
+    std::string text;
+    text.reserve(key.size() + 1 + value.size());
+    text.append(key).append("=").append(value);
+    return text;
+}
+
+// Copies text into a caller's buffer without cutting a UTF-8 character; returns the length.
+uint32_t copyText(std::string_view text, char* buffer, uint32_t size) {
+    std::size_t n = std::min<std::size_t>(text.size(), size - 1);
+    if (n < text.size())
+        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+    std::memcpy(buffer, text.data(), n);
+    buffer[n] = '\0';
+    return static_cast<uint32_t>(n);
+}
+
+uint32_t copyList(const std::vector<std::string>& names, char* buffer, uint32_t size) {
+    if (names.empty()) {
+        buffer[0] = '\0';
+        if (size > 1) buffer[1] = '\0';
+        return 0;
+    }
+    const std::string list = ToDoubleNulList(names);  // ends "\0\0", or "\0" when empty
+    const std::size_t body = list.size() - 1;         // what is counted: all but the last NUL
+    if (list.size() <= size) {
+        std::memcpy(buffer, list.data(), list.size());
+        return static_cast<uint32_t>(body);
+    }
+    if (size == 1) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    std::memcpy(buffer, list.data(), size - 2);
+    buffer[size - 2] = '\0';
+    buffer[size - 1] = '\0';
+    return size - 2;
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+}  // namespace
+
+// ---- reading -------------------------------------------------------------------------
+
+std::string ReadProfileString(const std::string& file, std::string_view section,
+                              std::string_view key, std::string_view defaultValue) {
+    const auto doc = loadForRead(file);
+    const Line* line = doc ? doc->findKey(trim(section), trim(key)) : nullptr;
+    return std::string(line ? std::string_view(line->value) : defaultValue);
+}
+
+std::vector<std::string> ReadProfileSectionNames(const std::string& file) {
+    std::vector<std::string> names;
+    if (const auto doc = loadForRead(file)) {
+        names.reserve(doc->sections.size());
+        for (const Section& s : doc->sections) names.push_back(doc->lines[s.header].name);
+    }
+    return names;
+}
+
+std::vector<std::string> ReadProfileKeyNames(const std::string& file, std::string_view section) {
+    std::vector<std::string> names;
+    const auto doc = loadForRead(file);
+    if (const Section* s = doc ? doc->findSection(trim(section)) : nullptr) {
+        names.reserve(s->keyOrder.size());
+        for (std::size_t i : s->keyOrder) names.push_back(doc->lines[i].name);
+    }
+    return names;
+}
+
+std::vector<std::string> ReadProfileSection(const std::string& file, std::string_view section) {
+    std::vector<std::string> entries;
+    const auto doc = loadForRead(file);
+    if (const Section* s = doc ? doc->findSection(trim(section)) : nullptr) {
+        const std::size_t end = doc->blockEnd(s->header);
+        for (std::size_t i = s->header + 1; i < end; ++i) {
+            const Line& line = doc->lines[i];
+            if (line.kind == LineKind::Key) entries.push_back(joinKeyValue(line.name, line.value));
+        }
+    }
+    return entries;
+}
+
+// ---- writing -------------------------------------------------------------------------
+
+bool WriteProfileString(const std::string& file, std::string_view section, std::string_view key,
+                        std::string_view value, mode_t newFileMode) {
+    section = trim(section);
+    key = trim(key);
+    if (!validSection(section) || !validKey(key) || hasLineBreakOrNul(value)) return false;
+    return modify(file, newFileMode, [&](Document& doc) {
+        auto& lines = doc.lines;
+        const auto sec = doc.sectionIndex.find(section);
+        if (sec == doc.sectionIndex.end()) {
+            lines.push_back(makeLine("[" + std::string(section) + "]"));
+            lines.push_back(makeLine(joinKeyValue(key, value)));
+            return true;
+        }
+        const Section& s = doc.sections[sec->second];
+        const auto k = s.keys.find(key);
+        if (k != s.keys.end()) {
+            Line& line = lines[k->second];
+            line = rewriteValue(line, value);
+        } else {
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(s.lastKey + 1),
+                         makeLine(joinKeyValue(key, value)));
+        }
+        return true;
+    });
+}
+
+bool DeleteProfileKey(const std::string& file, std::string_view section, std::string_view key) {
+    section = trim(section);
+    key = trim(key);
+    return modify(file, kProfileNewFileMode, [&](Document& doc) {
+        const Section* s = doc.findSection(section);
+        if (s == nullptr || s->keys.find(key) == s->keys.end()) return false;
+        const std::size_t begin = s->header + 1, end = doc.blockEnd(s->header);
+        std::vector<Line> kept;
+        kept.reserve(doc.lines.size());
+        for (std::size_t i = 0; i < doc.lines.size(); ++i) {
+            Line& line = doc.lines[i];
+            const bool drop = i >= begin && i < end && line.kind == LineKind::Key &&
+                              EqualsNoCaseAscii(line.name, key);
+            if (!drop) kept.push_back(std::move(line));
+        }
+        doc.lines = std::move(kept);
+        return true;
+    });
+}
+
+bool DeleteProfileSection(const std::string& file, std::string_view section) {
+    section = trim(section);
+    return modify(file, kProfileNewFileMode, [&](Document& doc) {
+        if (doc.findSection(section) == nullptr) return false;
+        std::vector<Line> kept;
+        kept.reserve(doc.lines.size());
+        bool dropping = false;
+        for (Line& line : doc.lines) {
+            if (line.kind == LineKind::Section || line.kind == LineKind::BrokenSection)
+                dropping = line.kind == LineKind::Section && EqualsNoCaseAscii(line.name, section);
+            if (!dropping) kept.push_back(std::move(line));
+        }
+        doc.lines = std::move(kept);
+        return true;
+    });
+}
+
+// ---- binary blocks -------------------------------------------------------------------
+
+std::string EncodeProfileStruct(const void* data, std::size_t size) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    std::string text;
+    text.reserve(size * 2 + 2);
+    unsigned sum = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        sum += bytes[i];
+        text += kHex[bytes[i] >> 4];
+        text += kHex[bytes[i] & 0xF];
+    }
+    sum &= 0xFF;
+    text += kHex[sum >> 4];
+    text += kHex[sum & 0xF];
+    return text;
+}
+
+bool DecodeProfileStruct(std::string_view text, void* data, std::size_t size) {
+    if (text.size() != size * 2 + 2) return false;
+    std::string bytes(size + 1, '\0');
+    unsigned sum = 0;
+    for (std::size_t i = 0; i <= size; ++i) {
+        const int hi = hexDigit(text[2 * i]), lo = hexDigit(text[2 * i + 1]);
+        if (hi < 0 || lo < 0) return false;
+        bytes[i] = static_cast<char>(hi << 4 | lo);
+        if (i < size) sum += static_cast<unsigned char>(bytes[i]);
+    }
+    if ((sum & 0xFF) != static_cast<unsigned char>(bytes[size])) return false;
+    if (size > 0) std::memcpy(data, bytes.data(), size);
+    return true;
+}
+
+bool ReadProfileStruct(const std::string& file, std::string_view section, std::string_view key,
+                       void* data, std::size_t size) {
+    const auto doc = loadForRead(file);
+    const Line* line = doc ? doc->findKey(trim(section), trim(key)) : nullptr;
+    return line != nullptr && (data != nullptr || size == 0) &&
+           DecodeProfileStruct(line->value, data, size);
+}
+
+bool WriteProfileStruct(const std::string& file, std::string_view section, std::string_view key,
+                        const void* data, std::size_t size, mode_t newFileMode) {
+    if (data == nullptr && size > 0) return false;
+    return WriteProfileString(file, section, key, EncodeProfileStruct(data, size), newFileMode);
+}
+
+std::string ToDoubleNulList(const std::vector<std::string>& names) {
+    std::string list;
+    for (const std::string& name : names) {
+        list += name;
+        list += '\0';
+    }
+    list += '\0';
+    return list;
+}
+
+// ---- C-shaped forms --------------------------------------------------------------------
+
+uint32_t GetPrivateProfileString(const char* section, const char* key, const char* def,
+                                 char* buffer, uint32_t size, const char* file) {
+    if (buffer == nullptr || size == 0) return 0;
+    const std::string path = file ? file : "";
+    if (section == nullptr) return copyList(ReadProfileSectionNames(path), buffer, size);
+    if (key == nullptr) return copyList(ReadProfileKeyNames(path, section), buffer, size);
+    return copyText(ReadProfileString(path, section, key, def ? def : ""), buffer, size);
+}
+
+bool WritePrivateProfileString(const char* section, const char* key, const char* value,
+                               const char* file) {
+    if (file == nullptr) return false;
+    if (section == nullptr && key == nullptr && value == nullptr) {
+        dropFromCache(file);
+        return true;
+    }
+    if (section == nullptr) return false;
+    if (key == nullptr) return DeleteProfileSection(file, section);
+    if (value == nullptr) return DeleteProfileKey(file, section, key);
+    return WriteProfileString(file, section, key, value);
+}
+
+bool GetPrivateProfileStruct(const char* section, const char* key, void* data, uint32_t size,
+                             const char* file) {
+    if (section == nullptr || key == nullptr || file == nullptr) return false;
+    return ReadProfileStruct(file, section, key, data, size);
+}
+
+bool WritePrivateProfileStruct(const char* section, const char* key, const void* data,
+                               uint32_t size, const char* file) {
+    if (section == nullptr || key == nullptr || file == nullptr) return false;
+    if (data == nullptr) return DeleteProfileKey(file, section, key);
+    return WriteProfileStruct(file, section, key, data, size);
+}
+
+void FlushProfileCache() {
+    std::lock_guard lock(g_cacheMutex);
+    g_cache.clear();
+}
+
+void SetProfileWriteHookForTesting(std::function<bool(const std::string& tempPath)> hook) {
+    std::lock_guard lock(g_hookMutex);
+    g_writeHook = std::move(hook);
+}
+
+}  // namespace platform
