@@ -30,8 +30,6 @@ void SetClockSource(const ClockSource* source) {
 
 int64_t ManualClock::NowMicros() const { return now_.load(std::memory_order_acquire); }
 void ManualClock::AdvanceMs(int64_t ms) { AdvanceUs(ms * 1000); }
-void ManualClock::AdvanceUs(int64_t us) {
-    now_.fetch_add(us, std::memory_order_acq_rel);
-}
+void ManualClock::AdvanceUs(int64_t us) { now_.fetch_add(us, std::memory_order_acq_rel); }
 
 }  // namespace platform

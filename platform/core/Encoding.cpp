@@ -154,7 +154,8 @@ std::string GbkToUtf8(std::string_view gbk) {
             appendUtf8(out, kReplacement);
             ++i;
         } else {
-            const uint16_t code = static_cast<uint16_t>(b << 8 | static_cast<unsigned char>(gbk[i + 1]));
+            const uint16_t code =
+                static_cast<uint16_t>(b << 8 | static_cast<unsigned char>(gbk[i + 1]));
             const char32_t cp = toUnicode[code];
             if (cp != 0) {
                 appendUtf8(out, cp);

@@ -21,10 +21,10 @@ double Atof(std::string_view text);
 // double -> int32 truncated toward zero, clamped to the int32 range; NaN gives 0.
 int32_t DoubleToInt32(double value);
 
-std::string FormatInt(int64_t value);              // "%d"
-std::string FormatUnsigned(uint64_t value);        // "%u"
+std::string FormatInt(int64_t value);                 // "%d"
+std::string FormatUnsigned(uint64_t value);           // "%u"
 std::string FormatFixed(double value, int decimals);  // "%.Nf" ("%lf" is decimals 6)
-std::string FormatG(double value);                 // "%g"
+std::string FormatG(double value);                    // "%g"
 
 // Writes "%.Nf" into buf (size includes the NUL) without allocating; returns the length
 // written, cut to size - 1.

@@ -11,9 +11,9 @@ using namespace platform;
 
 namespace {
 
-const std::string kZhong = "\xe4\xb8\xad";        // 中 = D6 D0
+const std::string kZhong = "\xe4\xb8\xad";  // 中 = D6 D0
 const std::string kGbkZhong = "\xd6\xd0";
-const std::string kA = "\xe5\x95\x8a";            // 啊 = B0 A1, first level-1 hanzi
+const std::string kA = "\xe5\x95\x8a";  // 啊 = B0 A1, first level-1 hanzi
 
 TEST(Encoding, RoundTripsTextAndKeepsAscii) {
     const std::string utf8 = "KHH=" + kZhong + "|" + kA + "x";
@@ -31,16 +31,15 @@ TEST(Encoding, InvalidBytesFollowTheDeclaredPolicy) {
     // GBK -> UTF-8: bad lead bytes and truncated pairs become U+FFFD; an ASCII trail of an
     // undefined pair survives.
     const std::string rep = "\xef\xbf\xbd";
-    for (const Case& c : std::vector<Case>{{"\xff", rep},
-                                           {"a\xd6", "a" + rep},
-                                           {"\x81\x7f|", rep + "\x7f|"}}) {
+    for (const Case& c :
+         std::vector<Case>{{"\xff", rep}, {"a\xd6", "a" + rep}, {"\x81\x7f|", rep + "\x7f|"}}) {
         EXPECT_EQ(GbkToUtf8(c.in), c.out) << c.in;
     }
     // UTF-8 -> GBK: malformed bytes and characters GBK lacks become '?'.
-    for (const Case& c : std::vector<Case>{{"\xc0\xaf", "??"},            // overlong
-                                           {"\xe4\xb8", "??"},            // truncated
-                                           {"\xf0\x9f\x98\x80", "?"},     // emoji
-                                           {"\xed\xa0\x80", "???"}}) {    // surrogate
+    for (const Case& c : std::vector<Case>{{"\xc0\xaf", "??"},          // overlong
+                                           {"\xe4\xb8", "??"},          // truncated
+                                           {"\xf0\x9f\x98\x80", "?"},   // emoji
+                                           {"\xed\xa0\x80", "???"}}) {  // surrogate
         EXPECT_EQ(Utf8ToGbk(c.in), c.out);
     }
 }
@@ -52,8 +51,8 @@ TEST(Encoding, BudgetCutsOnCharacterBoundaries) {
         std::size_t budget;
         std::size_t utf8Bytes;
     };
-    for (const Case& c : std::vector<Case>{{0, 0}, {2, 2}, {3, 2}, {4, 5}, {5, 5}, {6, 8},
-                                           {7, 9}, {100, 9}}) {
+    for (const Case& c :
+         std::vector<Case>{{0, 0}, {2, 2}, {3, 2}, {4, 5}, {5, 5}, {6, 8}, {7, 9}, {100, 9}}) {
         EXPECT_EQ(CutToGbkBudget(text, c.budget), c.utf8Bytes) << "budget " << c.budget;
     }
     EXPECT_LE(text.size(), Utf8CapacityForGbk(GbkLength(text)));
@@ -80,8 +79,16 @@ TEST(Encoding, CollatesAsGbkBytes) {
 
 TEST(Encoding, CollationAgreesWithGbkBytesOnRandomTexts) {
     std::mt19937 rng(7);
-    const std::vector<std::string> alphabet = {"a", "Z", "0", "|", kZhong, kA, "\xe3\x80\x80",
-                                               "\xc2\xb7", "\xe2\x82\xac", "\xf0\x9f\x98\x80"};
+    const std::vector<std::string> alphabet = {"a",
+                                               "Z",
+                                               "0",
+                                               "|",
+                                               kZhong,
+                                               kA,
+                                               "\xe3\x80\x80",
+                                               "\xc2\xb7",
+                                               "\xe2\x82\xac",
+                                               "\xf0\x9f\x98\x80"};
     std::vector<std::string> texts;
     for (int i = 0; i < 400; ++i) {
         std::string s;
@@ -91,7 +98,8 @@ TEST(Encoding, CollationAgreesWithGbkBytesOnRandomTexts) {
     }
     for (std::size_t i = 0; i + 1 < texts.size(); ++i) {
         const std::string ga = Utf8ToGbk(texts[i]), gb = Utf8ToGbk(texts[i + 1]);
-        const int expected = ga < gb ? -1 : (ga == gb ? 0 : 1);  // std::string compares bytes unsigned
+        const int expected =
+            ga < gb ? -1 : (ga == gb ? 0 : 1);  // std::string compares bytes unsigned
         EXPECT_EQ(CompareGbkOrder(texts[i], texts[i + 1]), expected);
     }
 }
