@@ -41,10 +41,11 @@ function(kelmon_fuzzer name)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
     set(args -runs=500000 -max_total_time=15 -rss_limit_mb=2048)
     if(F_CORPUS)
+        # New inputs go to a work folder in the build tree; the seeds stay as committed.
         set(work ${CMAKE_CURRENT_BINARY_DIR}/${name}_corpus)
+        list(JOIN args " " args_text)
         add_test(NAME ${name}
-                 COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
-                         sh -c "mkdir -p '${work}' && exec $<TARGET_FILE:${name}> ${args} '${work}' '${F_CORPUS}'")
+                 COMMAND sh -c "mkdir -p '${work}' && exec '$<TARGET_FILE:${name}>' ${args_text} '${work}' '${F_CORPUS}'")
     else()
         add_test(NAME ${name} COMMAND ${name} ${args})
     endif()

@@ -1,0 +1,101 @@
+// The testserver program: prints its port, serves on it, and stops cleanly on SIGTERM.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "RawClient.h"
+
+extern char** environ;
+
+namespace {
+
+using testserver_test::Items;
+using testserver_test::RawClient;
+using testserver_test::Request;
+
+struct Program {
+    pid_t pid = -1;
+    std::FILE* out = nullptr;
+
+    explicit Program(std::vector<std::string> args) {
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, fds[0]);
+        args.insert(args.begin(), TESTSERVER_PROGRAM);
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid, TESTSERVER_PROGRAM, &actions, nullptr, argv.data(), environ) != 0)
+            pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(fds[1]);
+        out = fdopen(fds[0], "r");
+    }
+    ~Program() {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        if (out) std::fclose(out);
+    }
+    std::string Line() {
+        char line[256];
+        return std::fgets(line, sizeof line, out) ? std::string(line) : std::string();
+    }
+    int Wait() {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
+
+TEST(ProgramTest, PrintsItsPortServesAndStopsOnSigterm) {
+    Program program({"--port", "0"});
+    ASSERT_GT(program.pid, 0);
+    const std::string line = program.Line();
+    const std::string prefix = "testserver listening on 127.0.0.1:";
+    ASSERT_EQ(line.rfind(prefix, 0), 0u) << line;
+    const int port = std::stoi(line.substr(prefix.size()));
+    ASSERT_GT(port, 0);
+
+    RawClient client(static_cast<uint16_t>(port));
+    ASSERT_TRUE(client.connected());
+    ASSERT_TRUE(client.Send(Request(1, 10, {}, 0, 0x02)));
+    const auto answer = client.ReadAnswer();
+    ASSERT_EQ(answer.size(), 1u);
+    EXPECT_EQ(Items(answer[0].body)[0], "507=0");
+
+    ASSERT_EQ(kill(program.pid, SIGTERM), 0);
+    EXPECT_EQ(program.Line(), "testserver stopped\n");
+    EXPECT_EQ(program.Wait(), 0);
+    EXPECT_TRUE(client.SeesClosed());
+}
+
+TEST(ProgramTest, HelpAndBadArguments) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+    };
+    for (const Case& c :
+         {Case{{"--help"}, 0}, Case{{"--port", "70000"}, 2}, Case{{"--port", "12x"}, 2},
+          Case{{"--what"}, 2}, Case{{"--bind", "nowhere"}, 1}}) {
+        Program program(c.args);
+        ASSERT_GT(program.pid, 0);
+        const std::string first = program.Line();
+        if (c.status == 0) {
+            EXPECT_EQ(first.rfind("usage: testserver", 0), 0u);
+        }
+        EXPECT_EQ(program.Wait(), c.status) << c.args[0];
+    }
+}
+
+}  // namespace
