@@ -1,0 +1,229 @@
+// The desktop implementation of the UI services: Qt's message box, file, colour and font
+// dialogs, sounds through the system's wave player, the screen's work area.
+#include "platform/ui/QtUiServices.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QWidget>
+#include <algorithm>
+#include <cstring>
+
+#include "platform/ui/WindowApi.h"
+#include "platform/ui/WindowLayer.h"
+
+namespace platform::ui {
+namespace {
+
+struct ButtonChoice {
+    int id;
+    QMessageBox::StandardButton button;
+};
+
+std::vector<ButtonChoice> ButtonsOf(UINT type) {
+    switch (type & MB_TYPEMASK) {
+        case MB_OKCANCEL:
+            return {{IDOK, QMessageBox::Ok}, {IDCANCEL, QMessageBox::Cancel}};
+        case MB_ABORTRETRYIGNORE:
+            return {{IDABORT, QMessageBox::Abort},
+                    {IDRETRY, QMessageBox::Retry},
+                    {IDIGNORE, QMessageBox::Ignore}};
+        case MB_YESNOCANCEL:
+            return {{IDYES, QMessageBox::Yes},
+                    {IDNO, QMessageBox::No},
+                    {IDCANCEL, QMessageBox::Cancel}};
+        case MB_YESNO:
+            return {{IDYES, QMessageBox::Yes}, {IDNO, QMessageBox::No}};
+        case MB_RETRYCANCEL:
+            return {{IDRETRY, QMessageBox::Retry}, {IDCANCEL, QMessageBox::Cancel}};
+        default:
+            return {{IDOK, QMessageBox::Ok}};
+    }
+}
+
+QMessageBox::Icon IconOf(UINT type) {
+    switch (type & MB_ICONMASK) {
+        case MB_ICONHAND:
+            return QMessageBox::Critical;
+        case MB_ICONQUESTION:
+            return QMessageBox::Question;
+        case MB_ICONEXCLAMATION:
+            return QMessageBox::Warning;
+        case MB_ICONASTERISK:
+            return QMessageBox::Information;
+        default:
+            return QMessageBox::NoIcon;
+    }
+}
+
+QWidget* OwnerWidget(HWND owner) {
+    QWidget* widget = WidgetOf(owner);
+    return widget ? widget->window() : QApplication::activeWindow();
+}
+
+QString ToQt(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+std::string QtFileFilter(const std::string& filter) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start < filter.size()) {
+        size_t bar = filter.find('|', start);
+        if (bar == std::string::npos) bar = filter.size();
+        parts.push_back(filter.substr(start, bar - start));
+        start = bar + 1;
+    }
+    std::string out;
+    for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].empty()) break;  // the closing "||"
+        std::string patterns = parts[i + 1];
+        std::replace(patterns.begin(), patterns.end(), ';', ' ');
+        if (!out.empty()) out += ";;";
+        out += parts[i];
+        // A description that already shows its patterns keeps them as they are.
+        if (parts[i].find('(') == std::string::npos) out += " (" + patterns + ")";
+    }
+    return out;
+}
+
+QtUiServices::QtUiServices() = default;
+QtUiServices::~QtUiServices() { StopSound(); }
+
+int QtUiServices::MessageBox(HWND owner, const std::string& text, const std::string& caption,
+                             UINT type) {
+    QMessageBox box(IconOf(type), ToQt(caption), ToQt(text), QMessageBox::NoButton,
+                    OwnerWidget(owner));
+    std::vector<ButtonChoice> buttons = ButtonsOf(type);
+    for (const ButtonChoice& choice : buttons) box.addButton(choice.button);
+    size_t defaultIndex = std::min<size_t>((type & MB_DEFMASK) >> 8, buttons.size() - 1);
+    box.setDefaultButton(buttons[defaultIndex].button);
+    if (type & MB_TOPMOST) box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    box.exec();
+    QAbstractButton* clicked = box.clickedButton();
+    for (const ButtonChoice& choice : buttons)
+        if (clicked && box.standardButton(clicked) == choice.button) return choice.id;
+    // Closed without a button: Cancel when there is one, else the only answer there is.
+    for (const ButtonChoice& choice : buttons)
+        if (choice.id == IDCANCEL) return IDCANCEL;
+    return buttons.size() == 1 ? buttons.front().id : IDCANCEL;
+}
+
+std::vector<std::string> QtUiServices::FileDialog(HWND owner, const FileDialogRequest& request) {
+    QString directory = ToQt(request.initialDir);
+    if (!request.fileName.empty())
+        directory = directory.isEmpty() ? ToQt(request.fileName)
+                                        : QDir(directory).filePath(ToQt(request.fileName));
+    QString filter = ToQt(QtFileFilter(request.filter));
+    QWidget* parent = OwnerWidget(owner);
+    std::vector<std::string> chosen;
+    if (request.open && (request.flags & OFN_ALLOWMULTISELECT)) {
+        for (const QString& path :
+             QFileDialog::getOpenFileNames(parent, ToQt(request.title), directory, filter))
+            chosen.push_back(path.toStdString());
+        return chosen;
+    }
+    QString path =
+        request.open ? QFileDialog::getOpenFileName(parent, ToQt(request.title), directory, filter)
+                     : QFileDialog::getSaveFileName(parent, ToQt(request.title), directory, filter);
+    if (path.isEmpty()) return chosen;
+    if (!request.open && !request.defaultExt.empty() && QFileInfo(path).suffix().isEmpty())
+        path += "." + ToQt(request.defaultExt);
+    chosen.push_back(path.toStdString());
+    return chosen;
+}
+
+bool QtUiServices::ChooseColor(HWND owner, COLORREF* color) {
+    if (!color) return false;
+    QColor initial(GetRValue(*color), GetGValue(*color), GetBValue(*color));
+    QColor chosen = QColorDialog::getColor(initial, OwnerWidget(owner));
+    if (!chosen.isValid()) return false;
+    *color = RGB(static_cast<BYTE>(chosen.red()), static_cast<BYTE>(chosen.green()),
+                 static_cast<BYTE>(chosen.blue()));
+    return true;
+}
+
+bool QtUiServices::ChooseFont(HWND owner, LOGFONT* font, COLORREF*) {
+    if (!font) return false;
+    QFont initial(QString::fromUtf8(font->lfFaceName));
+    if (font->lfHeight != 0) initial.setPixelSize(std::abs(font->lfHeight));
+    if (font->lfWeight > 0) initial.setWeight(static_cast<QFont::Weight>(font->lfWeight));
+    initial.setItalic(font->lfItalic);
+    bool ok = false;
+    QFont chosen = QFontDialog::getFont(&ok, initial, OwnerWidget(owner));
+    if (!ok) return false;
+    // Heights are negative character heights in pixels, at the fixed 96 dpi.
+    int pixels = chosen.pixelSize() > 0 ? chosen.pixelSize()
+                                        : static_cast<int>(chosen.pointSizeF() * 96.0 / 72.0 + 0.5);
+    font->lfHeight = -pixels;
+    font->lfWeight = static_cast<LONG>(chosen.weight());
+    font->lfItalic = chosen.italic();
+    font->lfUnderline = chosen.underline();
+    font->lfStrikeOut = chosen.strikeOut();
+    CopyTextToBuffer(chosen.family().toStdString(), font->lfFaceName, LF_FACESIZE);
+    return true;
+}
+
+void QtUiServices::StopSound() {
+    if (player_ && player_->state() != QProcess::NotRunning) {
+        player_->kill();
+        player_->waitForFinished(1000);
+    }
+    player_.reset();
+}
+
+bool QtUiServices::PlaySoundFile(const std::string& path, DWORD flags) {
+    StopSound();
+    if (path.empty() || (flags & SND_PURGE)) return true;
+    QString player = QStandardPaths::findExecutable("aplay");
+    if (player.isEmpty() || !QFile::exists(ToQt(path))) {
+        if (!(flags & SND_NODEFAULT)) QApplication::beep();
+        return false;
+    }
+    player_ = std::make_unique<QProcess>();
+    player_->start(player, {"-q", ToQt(path)});
+    if (!player_->waitForStarted(1000)) return false;
+    if (!(flags & SND_ASYNC)) player_->waitForFinished(-1);
+    return true;
+}
+
+bool QtUiServices::PlaySoundBytes(const void* data, size_t size, DWORD flags) {
+    // The player reads files; the image goes to one file of this process, rewritten each time.
+    StopSound();
+    QString path =
+        QDir(QDir::tempPath())
+            .filePath(QString("kelmon-sound-%1.wav").arg(QApplication::applicationPid()));
+    QFile file(path);
+    if (!data || !file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    file.write(static_cast<const char*>(data), static_cast<qint64>(size));
+    file.close();
+    return PlaySoundFile(path.toStdString(), (flags & ~SND_MEMORY) | SND_FILENAME);
+}
+
+void QtUiServices::Beep(UINT) { QApplication::beep(); }
+
+RECT QtUiServices::WorkArea(HWND near) {
+    QWidget* widget = WidgetOf(near);
+    QScreen* screen = widget && widget->screen() ? widget->screen() : QApplication::primaryScreen();
+    if (!screen) return RECT{};
+    QRect area = screen->availableGeometry();
+    return RECT{area.left(), area.top(), area.left() + area.width(), area.top() + area.height()};
+}
+
+bool QtUiServices::SetWindowOpacity(HWND hwnd, BYTE alpha) {
+    QWidget* widget = WidgetOf(hwnd);
+    if (!widget) return false;
+    widget->window()->setWindowOpacity(alpha / 255.0);
+    return true;
+}
+
+}  // namespace platform::ui

@@ -1,0 +1,16 @@
+// The standard control classes: "Edit" (single line), "Button" (push, default push, check
+// box, radio button) and "Static".
+#pragma once
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/ui/WindowClass.h"
+
+namespace platform::ui {
+
+std::vector<std::pair<std::string, std::unique_ptr<WindowClass>>> MakeStandardClasses();
+
+}  // namespace platform::ui
