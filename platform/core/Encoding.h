@@ -23,8 +23,11 @@ std::size_t GbkLength(std::string_view utf8);
 // never falls inside a character.
 std::size_t CutToGbkBudget(std::string_view utf8, std::size_t budget);
 
-// Worst-case UTF-8 bytes for a text of `budget` GBK bytes (a double-byte character takes
-// three bytes in UTF-8; anything outside GBK is stored as '?').
+// UTF-8 bytes to keep for a text of `budget` GBK bytes: a double-byte character takes three
+// bytes in UTF-8, anything outside GBK is stored as '?'. The one exception is the euro sign,
+// a single GBK byte but three UTF-8 bytes: sizing for it would double every text field for a
+// character that trading texts do not carry, so stores cut at their room as well, and a text
+// made mostly of euro signs keeps fewer characters than its budget allows.
 constexpr std::size_t Utf8CapacityForGbk(std::size_t budget) { return (budget * 3 + 1) / 2; }
 
 // Replaces every character that GBK cannot hold (and every malformed byte) with '?', so that
