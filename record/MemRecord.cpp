@@ -81,8 +81,8 @@ bool ParseItem(std::string_view item, MEMFIELDINFO& info) {
     info.type = 'C';
     info.width = 32;
     if (bracket != std::string_view::npos && bracket + 1 < item.size()) {
-        const std::string_view spec = item.substr(bracket + 1);
-        switch (spec[0]) {
+        const std::string_view typeText = item.substr(bracket + 1);
+        switch (typeText[0]) {
             case 'D':
             case 'd':
             case 'I':
@@ -98,14 +98,14 @@ bool ParseItem(std::string_view item, MEMFIELDINFO& info) {
             case 'r': {
                 info.type = 'R';
                 info.width = 8;
-                const std::size_t dot = spec.find('.');
+                const std::size_t dot = typeText.find('.');
                 const int32_t decimals =
-                    dot == std::string_view::npos ? 2 : platform::AtolSat(spec.substr(dot + 1));
+                    dot == std::string_view::npos ? 2 : platform::AtolSat(typeText.substr(dot + 1));
                 info.decimals = static_cast<uint8_t>(std::clamp(decimals, 0, 16));
                 break;
             }
             default: {
-                const int32_t width = platform::AtolSat(spec.substr(1));
+                const int32_t width = platform::AtolSat(typeText.substr(1));
                 info.width = static_cast<int16_t>(
                     width <= 0 ? 32 : std::min(width, CMemRecord::kMaxTextWidth));
                 break;
