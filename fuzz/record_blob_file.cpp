@@ -45,9 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fclose(out);
     std::remove((path + ".bad").c_str());
 
-    pavlet::CRandomMassFile file;
+    CRandomMassFile file;
     file.SetFilename(path.c_str());
-    pavlet::CRandomMassFile::IsRandomMassFile(path.c_str());
+    CRandomMassFile::IsRandomMassFile(path.c_str());
     if (!file.Open()) return 0;
 
     // The slot count the input claims, and what its length can hold, bound the walk; slots

@@ -16,8 +16,6 @@
 
 #include "platform/core/Encoding.h"
 
-namespace pavlet {
-
 namespace {
 
 constexpr uint16_t kMagic = 0x5241;  // the bytes 'A' 'R'
@@ -579,5 +577,3 @@ bool CRandomMassFile::SetUserInfo(const char* text1, const char* text2) {
     }
     return SaveHeader(header) && stored;
 }
-
-}  // namespace pavlet

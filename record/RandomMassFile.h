@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-namespace pavlet {
-
 // On disk (little-endian): an 80-byte header, a directory of 24-byte slots growing 8 at a
 // time, then the records' 64-byte-aligned blocks without gaps. All access is plain positional
 // I/O on a descriptor, so a file shortened by another process gives read errors, never a
@@ -81,5 +79,3 @@ private:
     std::string name_;
     std::vector<uint8_t> scratch_;  // compressed bytes of the record in hand
 };
-
-}  // namespace pavlet

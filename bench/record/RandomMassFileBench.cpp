@@ -46,7 +46,7 @@ std::string Payload(bool text, uint32_t seed) {
 
 struct Store {
     testsupport::TempDir dir;
-    pavlet::CRandomMassFile file;
+    CRandomMassFile file;
     explicit Store(bool text) {
         file.SetFilename(dir.file("bench.rmf").c_str());
         for (uint32_t key = 1; key <= 30; ++key) {

@@ -24,7 +24,6 @@
 
 #include "tests/support/TempDir.h"
 
-using namespace pavlet;
 
 namespace {
 
