@@ -332,6 +332,8 @@ protected:
                 return false;
             case QEvent::Close:
                 return RouteClose(widget, event);
+            case QEvent::Paint:
+                return RoutePaint(widget, event);
             default:
                 return false;
         }

@@ -81,6 +81,8 @@ public:
                 if (lParam) *reinterpret_cast<DWORD*>(lParam) = static_cast<DWORD>(to);
                 return MAKELPARAM(static_cast<WORD>(from), static_cast<WORD>(to));
             }
+            case WM_GETDLGCODE:
+                return DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
             case EM_GETMODIFY:
                 return edit->isModified() ? TRUE : FALSE;
             case EM_SETMODIFY:
@@ -246,6 +248,22 @@ public:
             case BM_CLICK:
                 if (button) button->click();
                 return 0;
+            case WM_GETDLGCODE:
+                // What the dialog manager needs to know of the kind: Enter presses a push
+                // button, arrows check radio buttons, group boxes are never focused.
+                switch (ButtonKind(record.style)) {
+                    case BS_PUSHBUTTON:
+                        return DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
+                    case BS_DEFPUSHBUTTON:
+                        return DLGC_BUTTON | DLGC_DEFPUSHBUTTON;
+                    case BS_RADIOBUTTON:
+                    case BS_AUTORADIOBUTTON:
+                        return DLGC_BUTTON | DLGC_RADIOBUTTON;
+                    case BS_GROUPBOX:
+                        return DLGC_STATIC;
+                    default:
+                        return DLGC_BUTTON;
+                }
             default:
                 *handled = false;
                 return 0;
@@ -281,6 +299,10 @@ public:
     // With SS_NOTIFY the parent hears of clicks and double clicks.
     LRESULT ClassProc(WindowRecord& record, UINT message, WPARAM, LPARAM,
                       bool* handled) const override {
+        if (message == WM_GETDLGCODE) {
+            *handled = true;
+            return DLGC_STATIC;
+        }
         *handled = false;
         if (record.style & SS_NOTIFY) {
             if (message == WM_LBUTTONDOWN) NotifyParent(record.hwnd, STN_CLICKED);

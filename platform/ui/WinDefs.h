@@ -473,3 +473,42 @@ inline constexpr DWORD SND_RESOURCE = 0x00040004;
 
 // ---- timers -------------------------------------------------------------------------------------
 inline constexpr UINT USER_TIMER_MINIMUM = 10;
+
+// ---- dialogs ------------------------------------------------------------------------------------
+inline constexpr DWORD DS_3DLOOK = 0x0004;
+inline constexpr DWORD DS_MODALFRAME = 0x0080;
+inline constexpr DWORD DS_SETFOREGROUND = 0x0200;
+inline constexpr DWORD DS_CONTROL = 0x0400;
+inline constexpr DWORD DS_CENTER = 0x0800;
+inline constexpr UINT DM_GETDEFID = WM_USER + 0;
+inline constexpr UINT DM_SETDEFID = WM_USER + 1;
+inline constexpr WORD DC_HASDEFID = 0x534B;  // high word of DM_GETDEFID's answer
+inline constexpr int IDC_STATIC = -1;
+using INT_PTR = intptr_t;  // DoModal's result
+// WM_GETDLGCODE answers: what a control keeps of the keys the dialog manager would take.
+inline constexpr LRESULT DLGC_WANTARROWS = 0x0001;
+inline constexpr LRESULT DLGC_WANTTAB = 0x0002;
+inline constexpr LRESULT DLGC_WANTALLKEYS = 0x0004;
+inline constexpr LRESULT DLGC_WANTMESSAGE = 0x0004;
+inline constexpr LRESULT DLGC_HASSETSEL = 0x0008;
+inline constexpr LRESULT DLGC_DEFPUSHBUTTON = 0x0010;
+inline constexpr LRESULT DLGC_UNDEFPUSHBUTTON = 0x0020;
+inline constexpr LRESULT DLGC_RADIOBUTTON = 0x0040;
+inline constexpr LRESULT DLGC_WANTCHARS = 0x0080;
+inline constexpr LRESULT DLGC_STATIC = 0x0100;
+inline constexpr LRESULT DLGC_BUTTON = 0x2000;
+
+// ---- hot keys and window placement (stored in profiles) -----------------------------------------
+// Hot-key modifier flags; a stored hot key is modifiers * 256 + virtual key.
+inline constexpr BYTE HOTKEYF_SHIFT = 0x01;
+inline constexpr BYTE HOTKEYF_CONTROL = 0x02;
+inline constexpr BYTE HOTKEYF_ALT = 0x04;
+inline constexpr BYTE HOTKEYF_EXT = 0x08;
+struct WINDOWPLACEMENT {
+    UINT length = 44;
+    UINT flags = 0;
+    UINT showCmd = 0;
+    POINT ptMinPosition;
+    POINT ptMaxPosition;
+    RECT rcNormalPosition;
+};

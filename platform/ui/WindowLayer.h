@@ -65,6 +65,10 @@ void InstallInputFilter();
 
 void KillWindowTimers(HWND hwnd);
 
+// Turns a window's paint event into WM_PAINT (and, through BeginPaint, WM_ERASEBKGND); false
+// lets the widget paint itself (the window asked for default processing).
+bool RoutePaint(QWidget* widget, QEvent* event);
+
 // Copies the text into a caller buffer of `size` bytes, cut on a UTF-8 character boundary,
 // always terminated when size > 0; returns the bytes copied.
 int CopyTextToBuffer(const std::string& text, char* buffer, int size);

@@ -3,6 +3,7 @@
 
 #include <QWidget>
 
+#include "platform/ui/Dc.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/UiServices.h"
 #include "platform/ui/WindowApi.h"
@@ -339,6 +340,23 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
         case WM_CAPTURECHANGED:
             OnCaptureChanged(FromHandle(static_cast<HWND>(lParam)));
             return TRUE;
+        case WM_PAINT:
+            OnPaint();
+            return TRUE;
+        case WM_DRAWITEM: {
+            // Offered back to the owner-drawn control's own object first.
+            const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+            CWnd* control =
+                item && item->CtlType != ODT_MENU ? FromHandlePermanent(item->hwndItem) : nullptr;
+            if (control && control->OnChildNotify(WM_DRAWITEM, wParam, lParam, result)) {
+                *result = TRUE;
+                return TRUE;
+            }
+            return FALSE;
+        }
+        case WM_ERASEBKGND:
+            *result = OnEraseBkgnd(reinterpret_cast<CDC*>(wParam));
+            return TRUE;
         default:
             return FALSE;
     }
@@ -378,3 +396,5 @@ void CWnd::OnRButtonUp(UINT, POINT) { Default(); }
 void CWnd::OnMouseMove(UINT, POINT) { Default(); }
 BOOL CWnd::OnMouseWheel(UINT, short, POINT) { return static_cast<BOOL>(Default()); }
 void CWnd::OnCaptureChanged(CWnd*) { Default(); }
+void CWnd::OnPaint() { Default(); }
+BOOL CWnd::OnEraseBkgnd(CDC*) { return static_cast<BOOL>(Default()); }

@@ -8,6 +8,7 @@
 
 #include "platform/ui/WinDefs.h"
 
+class CDC;
 class QWidget;
 
 class CWnd {
@@ -86,6 +87,11 @@ public:
     BOOL KillTimer(UINT_PTR id);
     int MessageBox(const char* text, const char* caption = nullptr, UINT type = MB_OK);
 
+    // Repaint requests: WM_PAINT follows from the event loop (UpdateWindow: at once).
+    void Invalidate(BOOL erase = TRUE);
+    void InvalidateRect(const RECT* rect, BOOL erase = TRUE);
+    void UpdateWindow();
+
     // The widget that plays this window (null when detached).
     QWidget* GetWidget() const;
 
@@ -132,6 +138,10 @@ protected:
     virtual void OnMouseMove(UINT flags, POINT point);
     virtual BOOL OnMouseWheel(UINT flags, short delta, POINT point);
     virtual void OnCaptureChanged(CWnd* wnd);
+    // Draws through CPaintDC; the default lets the window class paint itself.
+    virtual void OnPaint();
+    // Non-zero when the background was erased.
+    virtual BOOL OnEraseBkgnd(CDC* dc);
 
 private:
     std::unordered_map<UINT, MessageHandler> handlers_;
