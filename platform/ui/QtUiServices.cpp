@@ -10,14 +10,13 @@
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QMessageBox>
-#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
-#include <QStandardPaths>
 #include <QWidget>
 #include <algorithm>
 #include <cstring>
 
+#include "platform/core/SoundPlayer.h"
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/WindowLayer.h"
 
@@ -173,26 +172,17 @@ bool QtUiServices::ChooseFont(HWND owner, LOGFONT* font, COLORREF*) {
     return true;
 }
 
-void QtUiServices::StopSound() {
-    if (player_ && player_->state() != QProcess::NotRunning) {
-        player_->kill();
-        player_->waitForFinished(1000);
-    }
-    player_.reset();
-}
+void QtUiServices::StopSound() { platform::GetSoundPlayer().Stop(); }
 
 bool QtUiServices::PlaySoundFile(const std::string& path, DWORD flags) {
-    StopSound();
-    if (path.empty() || (flags & SND_PURGE)) return true;
-    QString player = QStandardPaths::findExecutable("aplay");
-    if (player.isEmpty() || !QFile::exists(ToQt(path))) {
+    if (path.empty() || (flags & SND_PURGE)) {
+        StopSound();
+        return true;
+    }
+    if (!platform::GetSoundPlayer().PlayFile(path, !(flags & SND_ASYNC))) {
         if (!(flags & SND_NODEFAULT)) QApplication::beep();
         return false;
     }
-    player_ = std::make_unique<QProcess>();
-    player_->start(player, {"-q", ToQt(path)});
-    if (!player_->waitForStarted(1000)) return false;
-    if (!(flags & SND_ASYNC)) player_->waitForFinished(-1);
     return true;
 }
 

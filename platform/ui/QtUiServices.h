@@ -1,11 +1,7 @@
 // The desktop implementation of the UI services over Qt's dialogs.
 #pragma once
 
-#include <memory>
-
 #include "platform/ui/UiServices.h"
-
-class QProcess;
 
 namespace platform::ui {
 
@@ -25,8 +21,8 @@ public:
     bool SetWindowOpacity(HWND hwnd, BYTE alpha) override;
 
 private:
+    // Sounds go through the program's one sound player (platform/core), one at a time.
     void StopSound();
-    std::unique_ptr<QProcess> player_;  // the sound playing now
 };
 
 // "Text (*.txt)|*.txt|All (*.*)|*.*||" -> "Text (*.txt);;All (*.*)" with the patterns of

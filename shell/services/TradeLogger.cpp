@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <iterator>
 #include <utility>
 
@@ -20,11 +19,6 @@ namespace shell {
 namespace {
 
 constexpr std::size_t kReservedEntries = 1000;
-// The writer wakes at least this often, so a line reaches the file shortly after it was
-// queued without the caller paying for a wake-up per line.
-constexpr auto kWriterPeriod = std::chrono::milliseconds(10);
-// A backlog this long wakes the writer at once, which bounds the queue under a burst.
-constexpr std::size_t kWakeBacklog = 4096;
 
 void WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -80,7 +74,10 @@ void CTradeLogger::Queue(int32_t level, Formatter text) {
     {
         std::lock_guard lock(queueLock_);
         queue_.push_back(std::move(entry));
-        wake = queue_.size() == kWakeBacklog;
+        // Only the line that finds the writer asleep wakes it; while it writes, later lines
+        // just join the queue and are taken on its next pass.
+        wake = writerAsleep_;
+        writerAsleep_ = false;
     }
     if (wake) wake_.notify_one();
 }
@@ -91,8 +88,12 @@ void CTradeLogger::Run(std::stop_token stop) {
     for (;;) {
         {
             std::unique_lock lock(queueLock_);
-            wake_.wait_for(lock, stop, kWriterPeriod,
-                           [this] { return queue_.size() >= kWakeBacklog; });
+            // An idle writer sleeps until a line or the stop request arrives, never on a timer.
+            if (queue_.empty()) {
+                writerAsleep_ = true;
+                wake_.wait(lock, stop, [this] { return !queue_.empty(); });
+                writerAsleep_ = false;
+            }
             taken.swap(queue_);
         }
         WriteEntries(taken);

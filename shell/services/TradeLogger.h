@@ -126,6 +126,7 @@ private:
     std::mutex queueLock_;
     std::condition_variable_any wake_;
     std::vector<Entry> queue_;        // under queueLock_
+    bool writerAsleep_ = false;       // under queueLock_: the writer waits for a line
     fmt::memory_buffer writeBuffer_;  // the writer's (the destructor's once it has stopped)
     std::jthread writer_;
 };

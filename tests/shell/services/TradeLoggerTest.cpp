@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <latch>
 #include <regex>
+#include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -105,17 +107,73 @@ TEST(TradeLoggerTest, LongTextsAndBadFormats) {
     EXPECT_TRUE(lines.back().ends_with(" after"));
 }
 
+// Each line that finds the writer asleep wakes it: line after line reaches the file while the
+// logger runs, with the writer going back to sleep in between.
 TEST(TradeLoggerTest, WriterAppendsWhileRunning) {
     testsupport::TempDir dir;
     CTradeLogger logger(dir.file("W_"), 200);
     logger.Start();
-    logger.Info("line %d", 1);
-    // The writer wakes by itself within milliseconds; wait for its write with a deadline.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (ReadFile(logger.FileName()).empty() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    std::string expected;
+    for (int n = 1; n <= 20; ++n) {
+        logger.Info("line %d", n);
+        expected = " line " + std::to_string(n) + "\r\n";
+        // Wait for the writer's write with a generous deadline; nothing is timed.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!ReadFile(logger.FileName()).ends_with(expected) &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_TRUE(ReadFile(logger.FileName()).ends_with(expected)) << n;
     }
-    EXPECT_TRUE(ReadFile(logger.FileName()).ends_with(" line 1\r\n"));
+    EXPECT_EQ(SplitLines(ReadFile(logger.FileName())).size(), 20u);
+}
+
+std::set<std::string> ThreadIds() {
+    std::set<std::string> ids;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        ids.insert(entry.path().filename().string());
+    }
+    return ids;
+}
+
+// The value of one "Name:\tvalue" line of a thread's status file; empty when missing.
+std::string ThreadStatus(const std::string& tid, const std::string& name) {
+    std::istringstream status(ReadFile("/proc/self/task/" + tid + "/status"));
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with(name + ":"))
+            return line.substr(line.find_first_not_of(" \t", name.size() + 1));
+    }
+    return {};
+}
+
+// An idle program does not poll: the writer of a logger with nothing to write sleeps until a
+// line arrives, and is not woken (no context switch) while the logger stays idle.
+TEST(TradeLoggerTest, IdleWriterSleepsWithoutWakeUps) {
+    testsupport::TempDir dir;
+    CTradeLogger logger(dir.file("I_"), 200);
+    // A runtime helper thread (the thread sanitizer's) starts with the first thread of the
+    // process: let it start before the writer is told apart from the threads already there.
+    std::jthread([] {}).join();
+    const std::set<std::string> before = ThreadIds();
+    logger.Start();
+    std::vector<std::string> started;
+    for (const auto& id : ThreadIds()) {
+        if (!before.contains(id)) started.push_back(id);
+    }
+    ASSERT_EQ(started.size(), 1u);
+    const std::string writer = started[0];
+    // Wait until the writer sleeps, then watch it for a while (a timed writer woke every few
+    // milliseconds).
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!ThreadStatus(writer, "State").starts_with("S") &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(ThreadStatus(writer, "State").starts_with("S"));
+    const std::string switches = ThreadStatus(writer, "voluntary_ctxt_switches");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(ThreadStatus(writer, "voluntary_ctxt_switches"), switches);
+    EXPECT_TRUE(ThreadStatus(writer, "State").starts_with("S"));
 }
 
 // Many threads log at once while the writer runs; every line arrives once, in each thread's
