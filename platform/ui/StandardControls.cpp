@@ -5,11 +5,21 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSignalBlocker>
+#include <QTextCursor>
+#include <QValidator>
 #include <limits>
 
+#include "platform/ui/ComboListControls.h"
+#include "platform/ui/ListView.h"
+#include "platform/ui/Messages.h"
+#include "platform/ui/SmallControls.h"
+#include "platform/ui/ToolTip.h"
+#include "platform/ui/TreeView.h"
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/WindowTable.h"
 
@@ -18,15 +28,57 @@ namespace {
 
 // ---- Edit ---------------------------------------------------------------------------------------
 
+// ES_UPPERCASE, ES_LOWERCASE and ES_NUMBER act on what the user types.
+class TypingValidator : public QValidator {
+public:
+    TypingValidator(QObject* parent, DWORD style) : QValidator(parent), style_(style) {}
+    State validate(QString& input, int&) const override {
+        if (style_ & ES_NUMBER)
+            for (QChar c : input)
+                if (!c.isDigit()) return Invalid;
+        if (style_ & ES_UPPERCASE) input = input.toUpper();
+        if (style_ & ES_LOWERCASE) input = input.toLower();
+        return Acceptable;
+    }
+
+private:
+    DWORD style_;
+};
+
+// A multi-line edit's text uses "\r\n" between lines, as its callers write and read it.
+std::string ToCrLf(const QString& text) {
+    return QString(text).replace('\n', "\r\n").toStdString();
+}
+QString FromCrLf(const std::string& text) {
+    return QString::fromStdString(text).replace("\r\n", "\n");
+}
+
 class EditClass : public WindowClass {
 public:
-    QWidget* CreateWidget(QWidget* parent, Qt::WindowFlags flags, DWORD) const override {
-        auto* edit = new QLineEdit(parent);
-        if (flags) edit->setWindowFlags(flags);
-        return edit;
+    QWidget* CreateWidget(QWidget* parent, Qt::WindowFlags flags, DWORD style) const override {
+        QWidget* widget = nullptr;
+        if (style & ES_MULTILINE) {
+            auto* multi = new QPlainTextEdit(parent);
+            multi->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            widget = multi;
+        } else {
+            widget = new QLineEdit(parent);
+        }
+        if (flags) widget->setWindowFlags(flags);
+        return widget;
     }
     bool TakesFocus() const override { return true; }
     void ApplyStyle(QWidget* widget, DWORD style) const override {
+        if (auto* multi = qobject_cast<QPlainTextEdit*>(widget)) {
+            multi->setReadOnly(style & ES_READONLY);
+            multi->setVerticalScrollBarPolicy((style & WS_VSCROLL) ? Qt::ScrollBarAsNeeded
+                                                                   : Qt::ScrollBarAlwaysOff);
+            // Lines wrap unless the edit scrolls sideways.
+            multi->setLineWrapMode((style & (WS_HSCROLL | ES_AUTOHSCROLL))
+                                       ? QPlainTextEdit::NoWrap
+                                       : QPlainTextEdit::WidgetWidth);
+            return;
+        }
         auto* edit = static_cast<QLineEdit*>(widget);
         Qt::Alignment horizontal = (style & ES_RIGHT)    ? Qt::AlignRight
                                    : (style & ES_CENTER) ? Qt::AlignHCenter
@@ -34,21 +86,34 @@ public:
         edit->setAlignment(horizontal | Qt::AlignVCenter);
         edit->setEchoMode((style & ES_PASSWORD) ? QLineEdit::Password : QLineEdit::Normal);
         edit->setReadOnly(style & ES_READONLY);
+        const QValidator* old = edit->validator();
+        edit->setValidator((style & (ES_UPPERCASE | ES_LOWERCASE | ES_NUMBER))
+                               ? new TypingValidator(edit, style)
+                               : nullptr);
+        delete old;
     }
     void Connect(HWND hwnd, QWidget* widget) const override {
         // Qt reports every change of the text, by the user or by SetWindowText, once.
-        QObject::connect(static_cast<QLineEdit*>(widget), &QLineEdit::textChanged,
-                         [hwnd] { NotifyParent(hwnd, EN_CHANGE); });
+        if (auto* multi = qobject_cast<QPlainTextEdit*>(widget))
+            QObject::connect(multi, &QPlainTextEdit::textChanged,
+                             [hwnd] { NotifyParent(hwnd, EN_CHANGE); });
+        else
+            QObject::connect(static_cast<QLineEdit*>(widget), &QLineEdit::textChanged,
+                             [hwnd] { NotifyParent(hwnd, EN_CHANGE); });
     }
     std::string GetText(const QWidget* widget) const override {
+        if (auto* multi = qobject_cast<const QPlainTextEdit*>(widget))
+            return ToCrLf(multi->toPlainText());
         return static_cast<const QLineEdit*>(widget)->text().toStdString();
     }
     void SetText(QWidget* widget, const std::string& text) const override {
-        static_cast<QLineEdit*>(widget)->setText(QString::fromStdString(text));
+        if (auto* multi = qobject_cast<QPlainTextEdit*>(widget))
+            multi->setPlainText(FromCrLf(text));
+        else
+            static_cast<QLineEdit*>(widget)->setText(QString::fromStdString(text));
     }
     LRESULT ClassProc(WindowRecord& record, UINT message, WPARAM wParam, LPARAM lParam,
                       bool* handled) const override {
-        auto* edit = static_cast<QLineEdit*>(record.widget);
         *handled = true;
         switch (message) {
             case WM_SETFOCUS:
@@ -59,6 +124,15 @@ public:
                 *handled = false;
                 NotifyParent(record.hwnd, EN_KILLFOCUS);
                 return 0;
+            case WM_GETDLGCODE:
+                return DlgCode(record, reinterpret_cast<const MSG*>(lParam));
+            default:
+                break;
+        }
+        if (auto* multi = qobject_cast<QPlainTextEdit*>(record.widget))
+            return MultiLineProc(record, multi, message, wParam, lParam, handled);
+        auto* edit = static_cast<QLineEdit*>(record.widget);
+        switch (message) {
             case EM_SETSEL: {
                 const int length = static_cast<int>(edit->text().size());
                 const auto start = static_cast<intptr_t>(wParam);
@@ -77,12 +151,8 @@ public:
                 int from =
                     edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
                 int to = edit->hasSelectedText() ? edit->selectionEnd() : from;
-                if (wParam) *reinterpret_cast<DWORD*>(wParam) = static_cast<DWORD>(from);
-                if (lParam) *reinterpret_cast<DWORD*>(lParam) = static_cast<DWORD>(to);
-                return MAKELPARAM(static_cast<WORD>(from), static_cast<WORD>(to));
+                return ReportSel(from, to, wParam, lParam);
             }
-            case WM_GETDLGCODE:
-                return DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
             case EM_GETMODIFY:
                 return edit->isModified() ? TRUE : FALSE;
             case EM_SETMODIFY:
@@ -97,6 +167,93 @@ public:
                 record.style =
                     wParam ? (record.style | ES_READONLY) : (record.style & ~ES_READONLY);
                 return TRUE;
+            case EM_REPLACESEL:
+                edit->insert(QString::fromStdString(TextArg(lParam)));
+                return 0;
+            case EM_GETLINECOUNT:
+                return 1;
+            case EM_SCROLLCARET:
+            case EM_LINESCROLL:
+                return TRUE;
+            default:
+                *handled = false;
+                return 0;
+        }
+    }
+
+private:
+    static std::string TextArg(LPARAM lParam) {
+        return lParam ? std::string(reinterpret_cast<const char*>(lParam)) : std::string();
+    }
+    static LRESULT ReportSel(int from, int to, WPARAM wParam, LPARAM lParam) {
+        if (wParam) *reinterpret_cast<DWORD*>(wParam) = static_cast<DWORD>(from);
+        if (lParam) *reinterpret_cast<DWORD*>(lParam) = static_cast<DWORD>(to);
+        return MAKELPARAM(static_cast<WORD>(from), static_cast<WORD>(to));
+    }
+    // A multi-line edit keeps Enter (with ES_WANTRETURN) and the arrows; Tab and Escape stay
+    // the dialog's. An edit inside an open combo box list leaves every key to the list.
+    static LRESULT DlgCode(const WindowRecord& record, const MSG* msg) {
+        LRESULT code = DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
+        HWND parent = ::GetParent(record.hwnd);
+        if (parent && ::GetClassName(parent) == "ComboBox" &&
+            ::SendMessage(parent, CB_GETDROPPEDSTATE, 0, 0))
+            return code | DLGC_WANTALLKEYS;
+        if (!(record.style & ES_MULTILINE)) return code;
+        if (msg && msg->message == WM_KEYDOWN) {
+            const int vk = static_cast<int>(msg->wParam);
+            if (vk == VK_TAB || vk == VK_ESCAPE) return code;
+            if (vk == VK_RETURN && !(record.style & ES_WANTRETURN)) return code;
+        }
+        return code | DLGC_WANTALLKEYS;
+    }
+    static LRESULT MultiLineProc(WindowRecord& record, QPlainTextEdit* multi, UINT message,
+                                 WPARAM wParam, LPARAM lParam, bool* handled) {
+        QTextCursor cursor = multi->textCursor();
+        switch (message) {
+            case EM_SETSEL: {
+                const int length = multi->document()->characterCount() - 1;
+                const auto start = static_cast<intptr_t>(wParam);
+                const auto end = static_cast<intptr_t>(lParam);
+                if (start < 0) {
+                    cursor.clearSelection();
+                } else {
+                    const int from = static_cast<int>(std::min<intptr_t>(start, length));
+                    const int to =
+                        end < 0 ? length : static_cast<int>(std::min<intptr_t>(end, length));
+                    cursor.setPosition(from);
+                    cursor.setPosition(to, QTextCursor::KeepAnchor);
+                }
+                multi->setTextCursor(cursor);
+                return 0;
+            }
+            case EM_GETSEL:
+                return ReportSel(cursor.selectionStart(), cursor.selectionEnd(), wParam, lParam);
+            case EM_GETMODIFY:
+                return multi->document()->isModified() ? TRUE : FALSE;
+            case EM_SETMODIFY:
+                multi->document()->setModified(wParam != 0);
+                return 0;
+            case EM_SETREADONLY:
+                multi->setReadOnly(wParam != 0);
+                record.style =
+                    wParam ? (record.style | ES_READONLY) : (record.style & ~ES_READONLY);
+                return TRUE;
+            case EM_REPLACESEL:
+                cursor.insertText(FromCrLf(TextArg(lParam)));
+                multi->setTextCursor(cursor);
+                return 0;
+            case EM_GETLINECOUNT:
+                return std::max(1, multi->document()->blockCount());
+            case EM_LINESCROLL: {
+                QScrollBar* bar = multi->verticalScrollBar();
+                bar->setValue(bar->value() + static_cast<int>(lParam));
+                return TRUE;
+            }
+            case EM_SCROLLCARET:
+                multi->ensureCursorVisible();
+                return TRUE;
+            case EM_LIMITTEXT:
+                return 0;
             default:
                 *handled = false;
                 return 0;
@@ -319,6 +476,11 @@ std::vector<std::pair<std::string, std::unique_ptr<WindowClass>>> MakeStandardCl
     classes.emplace_back("Edit", std::make_unique<EditClass>());
     classes.emplace_back("Button", std::make_unique<ButtonClass>());
     classes.emplace_back("Static", std::make_unique<StaticClass>());
+    AddComboListClasses(classes);
+    AddSmallControlClasses(classes);
+    AddListClasses(classes);
+    AddToolTipClasses(classes);
+    AddTreeTabAndDateClasses(classes);
     return classes;
 }
 

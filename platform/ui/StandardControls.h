@@ -1,4 +1,4 @@
-// The standard control classes: "Edit" (single line), "Button" (push, default push, check
+// The standard control classes: "Edit" (single and multi-line), "Button" (push, default push, check
 // box, radio button) and "Static".
 #pragma once
 

@@ -62,4 +62,13 @@ void NotifyParent(HWND control, WORD code) {
                   static_cast<LPARAM>(control));
 }
 
+LRESULT SendNotify(HWND from, UINT code, NMHDR* header) {
+    header->hwndFrom = from;
+    header->idFrom = static_cast<UINT_PTR>(::GetDlgCtrlID(from));
+    header->code = code;
+    HWND parent = ::GetParent(from);
+    if (!parent) return 0;
+    return ::SendMessage(parent, WM_NOTIFY, header->idFrom, reinterpret_cast<LPARAM>(header));
+}
+
 }  // namespace platform::ui

@@ -42,5 +42,8 @@ inline constexpr const char* kPlainWindowClass = "AfxWnd";
 
 // Sends WM_COMMAND with the notification code from a control to its parent.
 void NotifyParent(HWND control, WORD code);
+// Fills the record's NMHDR and sends it to the control's parent as WM_NOTIFY; the parent's
+// answer (0 when there is no parent).
+LRESULT SendNotify(HWND from, UINT code, NMHDR* header);
 
 }  // namespace platform::ui
