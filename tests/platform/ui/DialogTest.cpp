@@ -19,6 +19,7 @@
 #include "platform/ui/Messages.h"
 #include "platform/ui/WindowApi.h"
 #include "support/ui/ModalDriver.h"
+#include "support/ui/Screenshots.h"
 #include "support/ui/UiTestApp.h"
 
 namespace {
@@ -473,16 +474,6 @@ TEST_F(DialogTest, AFormViewIsAChildWithTheDialogKeys) {
     EXPECT_EQ(view.m_hWnd, 0u);
 }
 
-// Where screenshots go: <build folder>/screenshots (the folder that holds CMakeCache.txt).
-QString ScreenshotDir() {
-    QDir dir(QCoreApplication::applicationDirPath());
-    while (!dir.exists("CMakeCache.txt") && dir.cdUp()) {
-    }
-    if (!dir.exists("CMakeCache.txt")) dir = QDir(QCoreApplication::applicationDirPath());
-    dir.mkpath("screenshots");
-    return dir.filePath("screenshots");
-}
-
 TEST_F(DialogTest, ScreenshotsOfTheDialogsAreWrittenForPeopleToLookAt) {
     struct Shot {
         UINT id;
@@ -498,7 +489,7 @@ TEST_F(DialogTest, ScreenshotsOfTheDialogsAreWrittenForPeopleToLookAt) {
         QImage image = dialog.GetWidget()->grab().toImage();
         EXPECT_EQ(image.width(), shot.width);
         EXPECT_EQ(image.height(), shot.height);
-        const QString path = ScreenshotDir() + "/" + shot.file;
+        const QString path = kelmon::test::ui::ScreenshotDir() + "/" + shot.file;
         EXPECT_TRUE(image.save(path)) << path.toStdString();
         dialog.DestroyWindow();
     }

@@ -13,6 +13,7 @@
 #include "platform/ui/TrackerOverlay.h"
 #include "platform/ui/Wnd.h"
 #include "support/ui/PixelProbe.h"
+#include "support/ui/Screenshots.h"
 #include "support/ui/UiTestApp.h"
 
 namespace {
@@ -213,16 +214,6 @@ TEST_F(DrawPaintTest, OwnerDrawnButtonsAreDrawnThroughTheirParentsDrawItem) {
 }
 
 // The build folder: the nearest directory above the test program that holds CMakeCache.txt.
-QString BuildFolder() {
-    QDir dir = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
-    dir.cdUp();
-    for (QDir probe = dir;;) {
-        if (probe.exists(QStringLiteral("CMakeCache.txt"))) return probe.absolutePath();
-        if (!probe.cdUp()) break;
-    }
-    return dir.absolutePath();
-}
-
 TEST_F(DrawPaintTest, ScreenshotOfDrawnElements) {
     CImageList images;
     CBitmap strip;
@@ -280,9 +271,7 @@ TEST_F(DrawPaintTest, ScreenshotOfDrawnElements) {
     };
     Open(wnd, 320, 180);
     const QImage shot = PixelProbe(wnd.GetWidget()).Image();
-    const QString folder = BuildFolder() + QStringLiteral("/screenshots");
-    ASSERT_TRUE(QDir().mkpath(folder));
-    const QString file = folder + QStringLiteral("/drawing.png");
+    const QString file = kelmon::test::ui::ScreenshotDir() + QStringLiteral("/drawing.png");
     ASSERT_TRUE(shot.save(file));
     EXPECT_TRUE(QFileInfo::exists(file));
     // Some Chinese text reached the pixels of the banner.

@@ -17,6 +17,7 @@
 #include "platform/ui/Dc.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/WindowApi.h"
+#include "support/ui/Screenshots.h"
 #include "support/ui/UiTestApp.h"
 
 namespace {
@@ -447,16 +448,6 @@ TEST_F(ListViewTest, ScrollBarsScrollThroughTheWindowProcedure) {
     EXPECT_EQ(list_.SendMessage(LVM_GETTOPINDEX), 999 - perPage) << "a pixel is a whole row";
 }
 
-// Where screenshots go: <build folder>/screenshots (the folder that holds CMakeCache.txt).
-QString ScreenshotDir() {
-    QDir dir(QCoreApplication::applicationDirPath());
-    while (!dir.exists("CMakeCache.txt") && dir.cdUp()) {
-    }
-    if (!dir.exists("CMakeCache.txt")) dir = QDir(QCoreApplication::applicationDirPath());
-    dir.mkpath("screenshots");
-    return dir.filePath("screenshots");
-}
-
 TEST_F(ListViewTest, ScreenshotOfAReportWithGridLinesAndASelectedRow) {
     MakeList(kReport, 100000);
     list_.SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
@@ -464,7 +455,7 @@ TEST_F(ListViewTest, ScreenshotOfAReportWithGridLinesAndASelectedRow) {
     SetState(2, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     list_.SetFocus();
     const QImage image = Paint();
-    const QString file = ScreenshotDir() + "/listview_report.png";
+    const QString file = kelmon::test::ui::ScreenshotDir() + "/listview_report.png";
     ASSERT_TRUE(image.save(file));
     // The selected row carries the highlight colour, the others the window colour.
     RECT r;
