@@ -2,10 +2,14 @@
 #include "comm/FixRequest.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
+#include "comm/FixApiClient.h"
 #include "comm/FixPacket.h"
 #include "comm/QvException.h"
+#include "comm/RequestErrors.h"
 #include "comm/ToolkitRuntime.h"
 #include "platform/core/Clock.h"
 #include "platform/core/Encoding.h"
@@ -116,6 +120,8 @@ bool CFixRequest::Prepare() {
     handshake_ = false;
     subscriptionToken_.clear();
     queuedDelivery_ = false;
+    pushCallback_ = nullptr;
+    userValue_ = 0;
     pushCount_ = 0;
     topic_.clear();
     last220_.clear();
@@ -168,8 +174,7 @@ bool CFixRequest::BeginRequest(std::string_view function) {
     ReleaseAnswers();
     complete_ = false;
     answerEvent_.Reset();
-    errorCode_ = 1;
-    errorText_.clear();
+    SetError(1, std::string());
     return WriteHead();
 }
 
@@ -229,6 +234,7 @@ bool CFixRequest::AppendItem(int32_t tag, std::string_view text, bool convert) {
     }
     bodyLength_ += static_cast<int32_t>(itemLength);
     packet_[bodyLength_] = 0;
+    if (tag == 220) last220_.assign(text);
     return true;
 }
 
@@ -382,8 +388,9 @@ void CFixRequest::AddAnswer(CIOBuffer* buffer) {
     if ((packetFlags & kPacketLast) != 0) {
         if ((packetFlags & kPacketEmpty) != 0 && rowCount_ > 0) --rowCount_;
         complete_ = true;
-        answerEvent_.Set();
     }
+    // Every row wakes the waiter, so stepping rows while they arrive costs no wait.
+    answerEvent_.Set();
 }
 
 bool CFixRequest::AddCompressedSegment(const uint8_t* body, uint32_t length, bool last) {
@@ -417,6 +424,11 @@ bool CFixRequest::SplitInflated(const uint8_t* data, std::size_t length) {
     if (answerAllocator_ == nullptr) return false;
     const std::size_t maxPacket =
         std::min<std::size_t>(kMaxPacketSize, answerAllocator_->GetBufferSize());
+    // The lengths are checked over the whole stream first: a broken answer delivers no row
+    // at all, so a waiter never steps into part of it.
+    if (!SplitPackets(data, length, maxPacket, [](const uint8_t*, std::size_t) { return true; })) {
+        return false;
+    }
     return SplitPackets(data, length, maxPacket, [this](const uint8_t* packet, std::size_t size) {
         CIOBuffer* piece = answerAllocator_->Allocate();
         piece->AddData(packet, static_cast<uint32_t>(size));
@@ -426,15 +438,162 @@ bool CFixRequest::SplitInflated(const uint8_t* data, std::size_t length) {
     });
 }
 
+// --- sending and waiting ---
+
+bool CFixRequest::Send() {
+    if (sent_) return false;
+    if (!headerCreated_) {
+        SetError(kErrCannotSend, kTextNoHeader);
+        return false;
+    }
+    sent_ = true;
+    headerCreated_ = false;
+    if (bodyLength_ <= 0) {
+        SetError(kErrCannotSend, kTextBadLength);
+        return false;
+    }
+    if (connection_ == nullptr) {
+        SetError(kErrCannotSend, kTextNoConnection);
+        return false;
+    }
+    FinishPacket(connection_->NextPacketId());
+    // Registered before the bytes go out: the answer may arrive before the send returns.
+    const bool registered = kind_ != kKindOneWay;
+    if (registered) connection_->RegisterWaiting(this);
+    const int32_t written = connection_->SendPacket(packet_.get(), bodyLength_, handshake_);
+    if (written == bodyLength_) return true;
+    // Nothing will answer a packet that did not go out whole: it leaves the waiting list now
+    // instead of holding its place until the link is lost.
+    if (registered) connection_->UnregisterWaiting(packetId_, this);
+    sent_ = false;
+    SetError(kErrCannotSend,
+             written == CFixApiClient::kSendEncryptFailed ? kTextEncryptFailed : kTextShortWrite);
+    return false;
+}
+
+bool CFixRequest::NextRow() {
+    if (!sent_ && !Send()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        SetError(kErrSendFailed, kTextSendFailed);
+        return false;
+    }
+    {
+        CQvCriticalSection::Owner owner(answerLock_);
+        if (currentRow_ != nullptr) {
+            if ((currentRow_->GetBuffer()[8] & (kPacketLast | kPacketNotCounted)) != 0) {
+                return false;
+            }
+            ReleaseRow(currentRow_);
+        }
+    }
+    const int64_t start = platform::TickMs();
+    for (;;) {
+        {
+            CQvCriticalSection::Owner owner(answerLock_);
+            if (!answers_.empty()) {
+                currentRow_ = answers_.front();
+                answers_.erase(answers_.begin());
+                break;
+            }
+            if (complete_) return false;
+        }
+        int64_t slice = 1000;
+        if (timeoutSec_ >= 1) {
+            const int64_t left = int64_t{timeoutSec_} * 1000 - (platform::TickMs() - start);
+            slice = std::clamp<int64_t>(left, 0, 1000);
+        }
+        if (slice > 0 && answerEvent_.Wait(slice)) answerEvent_.Reset();
+        if (connection_ != nullptr && connection_->IsClosing()) {
+            SetError(kErrLinkClosed, UserAbortText(platform::TickMs() - creationTick_));
+            Abandon();
+            return false;
+        }
+        {
+            // An answer that came in while waiting wins over the time-out.
+            CQvCriticalSection::Owner owner(answerLock_);
+            if (!answers_.empty() || complete_) continue;
+        }
+        if (timeoutSec_ >= 1 && platform::TickMs() - start >= int64_t{timeoutSec_} * 1000) {
+            SetError(kErrAnswerTimeout, AnswerTimeoutText(timeoutSec_));
+            Abandon();
+            return false;
+        }
+    }
+    const uint8_t flags = currentRow_->GetBuffer()[8];
+    if ((flags & kPacketNotCounted) != 0) return false;
+    if ((flags & kPacketLast) != 0 && (flags & kPacketEmpty) != 0) return false;
+    return true;
+}
+
+bool CFixRequest::WaitAnswer(int64_t ms) {
+    if (complete_) {
+        answerEvent_.Reset();
+        return true;
+    }
+    if (ms <= 0) return false;
+    if (!answerEvent_.Wait(ms)) return false;
+    answerEvent_.Reset();
+    // Read after the reset: a last packet that set the event just before is not lost.
+    return complete_;
+}
+
+void CFixRequest::CompleteWithError(int32_t code, std::string text, bool dropRows) {
+    {
+        CQvCriticalSection::Owner owner(answerLock_);
+        if (dropRows) {
+            for (CIOBuffer*& buffer : answers_) ReleaseRow(buffer);
+            answers_.clear();
+            ReleaseRow(collected_);
+            ReleaseRow(inflated_);
+        }
+        errorCode_ = code;
+        errorText_ = std::move(text);
+        complete_ = true;
+    }
+    answerEvent_.Set();
+}
+
+void CFixRequest::Abandon() {
+    if (connection_ != nullptr && sent_ && kind_ != kKindOneWay && !complete_) {
+        connection_->UnregisterWaiting(packetId_, this);
+    }
+}
+
+void CFixRequest::MarkComplete() {
+    {
+        CQvCriticalSection::Owner owner(answerLock_);
+        complete_ = true;
+    }
+    answerEvent_.Set();
+}
+
+uint32_t CFixRequest::EnsureSubscriptionHandle() {
+    if (subscriptionHandle_ == 0xFFFFFFFFu) {
+        subscriptionHandle_ = static_cast<uint32_t>(NextSequenceNumber());
+    }
+    return subscriptionHandle_;
+}
+
+void CFixRequest::StampCreation() { creationTick_ = platform::TickMs(); }
+
 // --- result ---
 
 void CFixRequest::SetError(int32_t code, std::string text) {
+    CQvCriticalSection::Owner owner(answerLock_);
     errorCode_ = code;
     errorText_ = std::move(text);
 }
 
+int32_t CFixRequest::GetErrorCode() const {
+    CQvCriticalSection::Owner owner(answerLock_);
+    return errorCode_;
+}
+
 std::string CFixRequest::GetErrorText() {
-    if (!errorText_.empty()) return errorText_;
+    {
+        CQvCriticalSection::Owner owner(answerLock_);
+        if (!errorText_.empty()) return errorText_;
+    }
     return GetString(508);
 }
 

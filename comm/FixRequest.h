@@ -19,6 +19,14 @@ namespace NoltComm {
 
 class CFixApiClient;
 
+// A push callback of a subscription: (connection, subscription handle, reason), reason 0
+// for a push (read it through the connection's push accessors while the call lasts), 1
+// when the server cancelled the subscription, 2 when it has been subscribed again.
+using PushCallback = void (*)(CFixApiClient* client, uint32_t handle, int32_t reason);
+inline constexpr int32_t kPushDelivered = 0;
+inline constexpr int32_t kPushCancelled = 1;
+inline constexpr int32_t kPushRenewed = 2;
+
 class CFixRequest : public CQvRequest {
 public:
     explicit CFixRequest(CFixRequestPool* pool = nullptr);
@@ -86,14 +94,58 @@ public:
     // false when none waits.
     bool TakeNextAnswer();
 
+    // --- sending and waiting ---
+    // Sends a begun request once through its connection; registers it for its answer
+    // first (unless one-way). False with -106 and a text when it could not go out; it is
+    // then no longer registered.
+    bool Send();
+    // Sends the request when not yet sent, then waits for the next answer row and makes it
+    // current. False at the end of the answer or on failure (-103 send, -104 time-out, -105
+    // closed; the code and text say which).
+    bool NextRow();
+    // Waits at most ms for the whole answer; true once it is complete.
+    bool WaitAnswer(int64_t ms);
+    // Ends the answer at once with an error (receive thread and link loss): the waiter wakes.
+    // dropRows releases the rows that have not been stepped to.
+    void CompleteWithError(int32_t code, std::string text, bool dropRows);
+    // A waiter that gives up (time-out, abort): the request leaves its connection's waiting
+    // list, so a late answer is dropped and the request can go back to its pool.
+    void Abandon();
+    // Ends the answer without an error (its last packet came in a form that did not say so).
+    void MarkComplete();
+
+    // --- subscription (a request kept by the connection after Subscribe) ---
+    void SetRole(int32_t role) { role_ = role; }
+    int32_t GetRole() const { return role_; }
+    // The topic (item 384) as its wire bytes, so pushes are matched without conversion.
+    void SetTopic(std::string_view wire) { topic_.assign(wire); }
+    const std::string& GetTopic() const { return topic_; }
+    void SetSubscriptionToken(std::string text) { subscriptionToken_ = std::move(text); }
+    const std::string& GetSubscriptionToken() const { return subscriptionToken_; }
+    // The value of item 220 as last added (re-subscriptions send it again).
+    const std::string& GetLast220() const { return last220_; }
+    void SetPushCallback(PushCallback callback, uintptr_t userValue) {
+        pushCallback_ = callback;
+        userValue_ = userValue;
+    }
+    PushCallback GetPushCallback() const { return pushCallback_; }
+    uintptr_t GetUserValue() const { return userValue_; }
+    // Taken from the program-wide sequence the first time; kept for the object's life.
+    uint32_t EnsureSubscriptionHandle();
+    void SetSubscriptionHandle(uint32_t handle) { subscriptionHandle_ = handle; }
+    uint32_t GetSubscriptionHandle() const { return subscriptionHandle_; }
+    void CountPush() { ++pushCount_; }
+    uint32_t GetPushCount() const { return pushCount_; }
+
     // --- result ---
     void SetError(int32_t code, std::string text);
-    int32_t GetErrorCode() const { return errorCode_; }
+    int32_t GetErrorCode() const;
     // The request's error text, or item 508 of the current row when there is none.
     std::string GetErrorText();
     int32_t GetTimeout() const { return timeoutSec_; }
     void SetTimeout(int32_t seconds) { timeoutSec_ = seconds; }
     int64_t GetCreationTick() const { return creationTick_; }
+    void StampCreation();
     CFixApiClient* GetConnection() const { return connection_; }
     void SetConnection(CFixApiClient* connection) { connection_ = connection; }
 
@@ -125,7 +177,9 @@ private:
     int32_t timeoutSec_ = 10;
     int64_t creationTick_ = 0;
     bool queuedDelivery_ = false;
-    uint32_t pushCount_ = 0;
+    PushCallback pushCallback_ = nullptr;
+    uintptr_t userValue_ = 0;
+    std::atomic<uint32_t> pushCount_{0};
     std::string topic_;
     std::string last220_;
     std::string subscriptionToken_;
@@ -134,7 +188,7 @@ private:
     std::string head_[10];  // positions 1-6 and 9 are used
     int32_t headNumber_ = 0;
 
-    CQvCriticalSection answerLock_;
+    mutable CQvCriticalSection answerLock_;
     std::vector<CIOBuffer*> answers_;
     std::atomic<int32_t> rowCount_{0};
     std::atomic<bool> complete_{false};

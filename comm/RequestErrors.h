@@ -17,6 +17,13 @@ inline constexpr const char* kTextNoHeader = "请求数据头未创建,发送数
 inline constexpr const char* kTextBadLength = "发送的数据包长度小等零,发送数据失败!";
 inline constexpr const char* kTextNoConnection = "连接句柄为空,发送数据失败!";
 inline constexpr const char* kTextShortWrite = "连接中断,发送数据失败!";
+// The session cipher refused the packet; it was not sent (not even partly in clear text).
+inline constexpr const char* kTextEncryptFailed = "数据加密失败,发送数据失败!";
+
+// A compressed answer that cannot be collected, inflated or split: the request ends at once
+// with this code instead of waiting for a time-out.
+constexpr int32_t kErrBadAnswer = -107;
+inline constexpr const char* kTextBadAnswer = "应答数据解压失败,取消应答数据!";
 
 // "等待应答数据超时(%li秒)!"
 std::string AnswerTimeoutText(int32_t seconds);

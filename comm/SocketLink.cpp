@@ -390,7 +390,44 @@ int32_t CSocketLink::ReadExactOn(int fd, void* buffer, int32_t length) {
     return length;
 }
 
+int32_t CSocketLink::ReadSome(void* buffer, int32_t length) {
+    if (length < 1) return 0;
+    SocketUse use(*this);
+    if (use.fd() < 0) return -1;
+    uint8_t* out = static_cast<uint8_t*>(buffer);
+    for (;;) {
+        int32_t got = 0;
+        if (SSL* ssl = GetSsl()) {
+            got = SSL_read(ssl, out, length);
+            if (got <= 0) {
+                const int error = SSL_get_error(ssl, got);
+                if (error == SSL_ERROR_ZERO_RETURN) return -2;
+                if (IsSslFatal(error)) return -1;
+                continue;
+            }
+        } else {
+            got = static_cast<int32_t>(recv(use.fd(), out, length, 0));
+            if (got == 0) return -2;
+            if (got < 0) {
+                lastSocketError_.store(errno);
+                if (errno == EINTR) continue;
+                if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                    pollfd pfd{use.fd(), POLLIN, 0};
+                    poll(&pfd, 1, 1000);
+                    continue;
+                }
+                return -1;
+            }
+        }
+        receiveProgress_.fetch_add(got);
+        return got;
+    }
+}
+
 int32_t CSocketLink::Write(CIOBuffer& buffer) {
+    // Encryption and sending happen under one hold of the write lock: a cipher with a running
+    // state (rc4) must see the packets in the order they go on the wire.
+    CQvCriticalSection::Owner writing(writeLock_);
     if (encrypt_.load()) {
         if (CQvSymmetricCipher* cipher = cipher_.load()) {
             // A packet whose encryption failed would go out partly in clear text.
@@ -400,10 +437,9 @@ int32_t CSocketLink::Write(CIOBuffer& buffer) {
             } catch (...) {
                 encrypted = false;
             }
-            if (!encrypted) return -1;
+            if (!encrypted) return kWriteEncryptFailed;
         }
     }
-    CQvCriticalSection::Owner writing(writeLock_);
     const int64_t length = buffer.GetUsed();
     if (length <= 0 || length > kMaxWrite) return -5;
     SocketUse use(*this);
@@ -558,20 +594,37 @@ int32_t CSocketLink::ReadPacket(uint8_t* buffer, int32_t capacity) {
     CQvCriticalSection::Owner reading(readLock_);
     if (receiveQueue_.empty()) return 0;
     CIOBuffer* packet = receiveQueue_.front();
-    const int32_t bodyLength = static_cast<int32_t>(packet->GetUsed()) - kHeaderSize;
-    if (bodyLength > capacity) return 0;
+    receiveQueue_.pop_front();
     std::memcpy(lastHeader_, packet->GetBuffer(), kHeaderSize);
     if ((lastHeader_[7] & 1) != 0) {
-        if (CQvSymmetricCipher* cipher = cipher_.load()) cipher->Decrypt(*packet);
+        if (CQvSymmetricCipher* cipher = cipher_.load()) {
+            bool decrypted = false;
+            try {
+                decrypted = cipher->Decrypt(*packet);
+            } catch (...) {
+                decrypted = false;
+            }
+            if (!decrypted) {
+                // The session's key stream no longer matches the peer's: nothing after this
+                // packet can be read, so the link is given up.
+                packet->Release();
+                Close();
+                return -1;
+            }
+        }
     }
     // Decryption may shorten the body (a padded cipher text).
-    const int32_t plainLength = static_cast<int32_t>(packet->GetUsed()) - kHeaderSize;
-    const int32_t copied =
-        plainLength < bodyLength ? (plainLength < 0 ? 0 : plainLength) : bodyLength;
-    std::memcpy(buffer, packet->GetBuffer() + kHeaderSize, static_cast<std::size_t>(copied));
-    receiveQueue_.pop_front();
+    const int32_t used = static_cast<int32_t>(packet->GetUsed());
+    const int32_t bodyLength = used < kHeaderSize ? 0 : used - kHeaderSize;
+    if (bodyLength > capacity) {
+        // A packet the caller cannot take is dropped rather than left at the head of the
+        // queue, where it would block every later packet.
+        packet->Release();
+        return kReadPacketTooLarge;
+    }
+    std::memcpy(buffer, packet->GetBuffer() + kHeaderSize, static_cast<std::size_t>(bodyLength));
     packet->Release();
-    return copied;
+    return bodyLength;
 }
 
 std::size_t CSocketLink::GetReceivedQueueCount() {

@@ -57,9 +57,14 @@ public:
     int32_t ReadAvailable(void* buffer, int32_t length);
     // Exactly length bytes: length, -1 on an error, -2 when the peer closed.
     int32_t ReadExact(void* buffer, int32_t length);
+    // Blocking mode: whatever arrives, at least 1 and at most length bytes; -1 on an error,
+    // -2 when the peer closed.
+    int32_t ReadSome(void* buffer, int32_t length);
     // The whole packet (encrypted first while encryption is on): its length, or -1 error,
-    // -3 / -4 impossible send results, -5 a length of 0 or above 8 MiB.
+    // -3 / -4 impossible send results, -5 a length of 0 or above 8 MiB, kWriteEncryptFailed
+    // when the cipher refused it (nothing is sent).
     int32_t Write(CIOBuffer& buffer);
+    static constexpr int32_t kWriteEncryptFailed = -6;
 
     // Texts of 128 characters or more do not fit the record: false, nothing changes.
     bool SetProxy(int32_t type, const std::string& host, int32_t port, const std::string& user,
@@ -92,8 +97,11 @@ public:
     int GetSocket() const;
 
     // Queued read (non-blocking): the body of the next complete packet copied into buffer
-    // and its length; 0 when none is complete or it does not fit; -1 when the link failed.
+    // and its length; 0 when none is complete; -1 when the link failed (a packet that does
+    // not decrypt closes it); kReadPacketTooLarge when the next packet's body is longer than
+    // capacity (that packet is dropped, later ones stay readable).
     virtual int32_t ReadPacket(uint8_t* buffer, int32_t capacity);
+    static constexpr int32_t kReadPacketTooLarge = -7;
     // Adds a packet to the send queue (the queue holds its own reference).
     void QueueSend(CIOBuffer* buffer);
     int32_t PumpReceive();

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstring>
 #include <latch>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -252,6 +253,87 @@ TEST_F(ConnectedLink, PacketsAreFramedAndBadLengthsCloseTheLink) {
     EXPECT_TRUE(link.IsBroken());
 }
 
+// A packet longer than the caller's buffer is dropped with its own result, and the packets
+// behind it stay readable; a packet that does not decrypt gives the link up.
+TEST_F(ConnectedLink, QueuedReadDropsWhatDoesNotFitAndClosesOnBadCipherText) {
+    link.SetNonBlocking();
+    ASSERT_TRUE(
+        linktest::SendAll(peer, commtest::Packet(std::string(100, 'x')) + commtest::Packet("a=1")));
+    uint8_t out[16];
+    int32_t got = 0;
+    for (int i = 0; i < 200 && got == 0; ++i) {
+        got = link.ReadPacket(out, sizeof out);
+        if (got == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(got, CSocketLink::kReadPacketTooLarge);
+    got = 0;
+    for (int i = 0; i < 200 && got == 0; ++i) {
+        got = link.ReadPacket(out, sizeof out);
+        if (got == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(got, 3);
+
+    CQvStdCipher cipher;  // no key: every Decrypt fails
+    link.SetCipher(&cipher);
+    ASSERT_TRUE(linktest::SendAll(peer, commtest::Packet("a=1", 7, 0, 1)));
+    got = 0;
+    for (int i = 0; i < 200 && got == 0; ++i) {
+        got = link.ReadPacket(out, sizeof out);
+        if (got == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(got, -1);
+    EXPECT_TRUE(link.IsBroken());
+}
+
+// rc4 keeps one key stream: packets written from two threads must be encrypted in the order
+// they go out, or the peer's stream (advanced in wire order) decrypts garbage.
+TEST_F(ConnectedLink, StatefulCipherIsAppliedInWireOrder) {
+    std::string error;
+    std::unique_ptr<CQvSymmetricCipher> sender = CreateBuiltInSymmetricCipher("rc4", error);
+    std::unique_ptr<CQvSymmetricCipher> reader = CreateBuiltInSymmetricCipher("rc4", error);
+    if (!sender || !reader) GTEST_SKIP() << "no RC4 in the crypto library: " << error;
+    ASSERT_TRUE(sender->SetKey("0123456789abcdef"));
+    ASSERT_TRUE(reader->SetKey("0123456789abcdef"));
+    link.SetCipher(sender.get());
+    link.SetEncryption(true);
+    constexpr int kPerThread = 300;
+    std::latch go(2);
+    const auto writer = [&](char who) {
+        go.arrive_and_wait();
+        for (int i = 0; i < kPerThread; ++i) {
+            const std::string packet =
+                commtest::Packet(std::string("n=") + who + std::to_string(i));
+            CIOBuffer* buffer = link.Allocate();
+            buffer->AddData(packet.data(), static_cast<uint32_t>(packet.size()));
+            EXPECT_EQ(link.Write(*buffer), static_cast<int32_t>(packet.size()));
+            buffer->Release();
+        }
+    };
+    std::thread a(writer, 'a');
+    std::thread b(writer, 'b');
+    std::string wire;
+    int packets = 0;
+    while (packets < 2 * kPerThread) {
+        const std::string header = linktest::ReadUntil(peer, "", 14);
+        ASSERT_EQ(header.size(), 14u);
+        const std::size_t length = static_cast<uint8_t>(header[0]) | static_cast<uint8_t>(header[1])
+                                                                         << 8;
+        const std::string body = linktest::ReadUntil(peer, "", length - 14);
+        CIOBuffer* buffer = link.Allocate();
+        buffer->AddData(header.data(), 14);
+        buffer->AddData(body.data(), static_cast<uint32_t>(body.size()));
+        ASSERT_TRUE(reader->Decrypt(*buffer));
+        const std::string plain(reinterpret_cast<const char*>(buffer->GetBuffer()) + 14,
+                                buffer->GetUsed() - 14);
+        buffer->Release();
+        EXPECT_EQ(plain.substr(0, 2), "n=") << packets;
+        ++packets;
+    }
+    a.join();
+    b.join();
+    link.SetCipher(nullptr);
+}
+
 TEST_F(ConnectedLink, WriteSendsWholePacketsAndRefusesEmptyOnes) {
     CIOBuffer* buffer = link.Allocate();
     EXPECT_EQ(link.Write(*buffer), -5);
@@ -357,7 +439,7 @@ TEST_F(ConnectedLink, CipherRunsOnWriteAndOnFlaggedPackets) {
     CIOBuffer* buffer = link.Allocate();
     buffer->AddData(packet.data(), static_cast<uint32_t>(packet.size()));
     // A packet that could not be encrypted is not sent in clear text.
-    EXPECT_EQ(link.Write(*buffer), -1);
+    EXPECT_EQ(link.Write(*buffer), CSocketLink::kWriteEncryptFailed);
 
     MarkingCipher marking(true);
     link.SetCipher(&marking);
