@@ -157,6 +157,17 @@ void TestServer::SetServerList(std::vector<ServerEntry> entries) {
     serverList_ = std::move(entries);
 }
 
+void TestServer::EnableTradingDay(TradingDay day) {
+    auto shared = std::make_shared<const TradingDay>(std::move(day));
+    std::lock_guard lock(mutex_);
+    tradingDay_ = std::move(shared);
+}
+
+void TestServer::DisableTradingDay() {
+    std::lock_guard lock(mutex_);
+    tradingDay_.reset();
+}
+
 void TestServer::SetAuthenticationRequired(bool required) {
     std::lock_guard lock(mutex_);
     authenticationRequired_ = required;
@@ -403,6 +414,14 @@ Answer TestServer::BuiltInAnswer(const ReceivedRequest& request) {
         return answer;
     }
     if (request.kind == kKindUnsubscribe) return ResultRow(0, "");
+    std::shared_ptr<const TradingDay> day;
+    {
+        std::lock_guard lock(mutex_);
+        day = tradingDay_;
+    }
+    if (day) {
+        if (std::optional<Answer> answer = day->AnswerFor(request)) return std::move(*answer);
+    }
     switch (request.function) {
         case kFunctionServerList: {
             std::lock_guard lock(mutex_);

@@ -18,6 +18,7 @@
 
 #include "testserver/Answer.h"
 #include "testserver/Packet.h"
+#include "testserver/TradingDay.h"
 
 namespace testserver {
 
@@ -88,6 +89,11 @@ public:
     void ClearScript(int32_t function);
 
     void SetServerList(std::vector<ServerEntry> entries);
+
+    // Answers the account, dictionary and reference-data functions from a trading day
+    // (scripts and hooks still win). Off by default.
+    void EnableTradingDay(TradingDay day = SampleTradingDay());
+    void DisableTradingDay();
 
     // While on, a connection that has not passed the communication authentication gets a
     // refusal for every request but the server list. Off by default.
@@ -161,6 +167,7 @@ private:
     std::map<int32_t, Fault> faults_;
     std::optional<Fault> nextFault_;
     std::vector<ServerEntry> serverList_;
+    std::shared_ptr<const TradingDay> tradingDay_;
     bool authenticationRequired_ = false;
     std::vector<ReceivedRequest> requests_;
     std::vector<Subscription> subscriptions_;

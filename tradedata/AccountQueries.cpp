@@ -90,6 +90,12 @@ bool SendAndWalk(CTradeRequest& request, OnRow onRow) {
         answered = true;
         onRow(request.GetLong(507));
     }
+    // An empty list arrives as the terminator alone: a complete answer, not a missing one.
+    // Only a lost, timed-out or broken answer leaves the wrapper without a finished request.
+    if (!answered) {
+        const NoltComm::CFixRequest* handle = request.GetHandle();
+        answered = handle != nullptr && handle->IsComplete() && handle->GetErrorCode() >= 0;
+    }
     return answered;
 }
 
@@ -181,10 +187,14 @@ bool LogoutAccount(TradeConnection* connection, int row) {
 bool QueryTradingCodes(TradeConnection* connection, const std::string& khh) {
     CFixRecord fresh;
     fresh.Create(kTradingCodeLayout);
+    bool refused = false;
     int counted = 0;
     auto request = AccountRequest(connection, kFunctionTradingCodes, khh);
     const bool answered = SendAndWalk(*request, [&](int32_t code) {
-        if (code < 0) return;
+        if (code < 0) {
+            refused = true;
+            return;
+        }
         const int r = request->AppendRowTo(&fresh, true);
         fresh.Set(kKhh, khh, r);
         ++counted;
@@ -194,8 +204,8 @@ bool QueryTradingCodes(TradeConnection* connection, const std::string& khh) {
         return false;
     }
     NoteAnswer(khh, kFunctionTradingCodes);
-    // A refusal (no counted row) is final but keeps the codes the customer had.
-    if (counted > 0 || TradingCodeTable.GetFCount() == 0) {
+    // A refusal alone is final but keeps the codes the customer had; an empty list empties them.
+    if (counted > 0 || !refused || TradingCodeTable.GetFCount() == 0) {
         RebuildTable(
             TradingCodeTable, kTradingCodeLayout,
             [&](CFixRecord& t, int r) { return t.Get(kKhh, r) != khh; }, &fresh);
@@ -266,6 +276,8 @@ int32_t QueryAccountStatus(int row) {
     const std::string khh = KhhOf(row);
     auto request = AccountRequest(GetTradingConnection(), kFunctionStatus, khh);
     if (!request->Send() || !request->NextRow()) return -1;
+    // A refusal carries no status: reading its missing 614 as 0 would report "normal".
+    if (request->GetLong(507) < 0) return -1;
     if (request->GetLong(507) > 0) {
         AccountTable.acquireLockExclusive();
         if (SameAccount(row, khh)) {

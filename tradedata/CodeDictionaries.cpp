@@ -212,6 +212,8 @@ void AppendCategory(NoltComm::CFixApiClient* connection, int32_t function,
     request->SetLong(9020, 1);
     if (!request->Send()) return;
     while (request->NextRow()) {
+        // A refusal row is no entry: stored, it would mark the category loaded and blank.
+        if (request->GetLong(507) < 0) continue;
         const int r = request->AppendRowTo(&rows, true);
         rows.Set(566, category, r);
     }

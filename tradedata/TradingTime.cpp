@@ -27,14 +27,21 @@ int32_t ParseValidTime(const std::string& text) {
 constexpr int64_t kTicksPerSecond = 10'000'000;
 constexpr int64_t kTicksPerDay = 86'400 * kTicksPerSecond;
 
-int64_t ExchangeFileTime(const std::string& exchange) {
+// The synchronised clock minus the offset of the exchange row (none for a row that is gone:
+// the table may have been replaced since the caller found it).
+int64_t ExchangeFileTimeAt(int row) {
     int64_t now = GetClockBase() + 10'000 * GetHighResTickCount();
-    const int row = ExchangeTable.LocateEx({{599, exchange}});
     if (row >= 0) {
-        const int64_t offset = ExchangeTable.GetLong(983, row);
+        ExchangeTable.acquireLockShared();
+        const int64_t offset = row < ExchangeTable.GetCount() ? ExchangeTable.GetLong(983, row) : 0;
+        ExchangeTable.releaseLockShared();
         if (offset >= -3600 && offset <= 3600) now -= offset * kTicksPerSecond;
     }
     return now;
+}
+
+int64_t ExchangeFileTime(const std::string& exchange) {
+    return ExchangeFileTimeAt(ExchangeTable.LocateEx({{599, exchange}}));
 }
 
 }  // namespace
@@ -87,6 +94,10 @@ int32_t GetNightSessionStart(const std::string& exchange) {
     if (row < 0 || value == -1)
         value = ParseValidTime(pavlet::ReadConfigure("SYSTEM", "YSJYSJ", ""));
     return value;
+}
+
+SystemTime GetExchangeTime(int exchangeRow) {
+    return FileTimeToSystemTime(ExchangeFileTimeAt(exchangeRow));
 }
 
 SystemTime GetExchangeTimeByCode(const std::string& exchange) {

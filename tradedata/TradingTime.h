@@ -15,6 +15,8 @@ std::string GetTradingSections(const std::string& exchange, const char* contract
 int32_t GetNightSessionStart(const std::string& exchange);
 // The synchronised clock minus the exchange's offset XZSJ (983, seconds within -3600..3600).
 SystemTime GetExchangeTimeByCode(const std::string& exchange);
+// The same for a row of the exchange table (no offset for a row that does not exist).
+SystemTime GetExchangeTime(int exchangeRow);
 // The exchange's time; from the night-session start on moved to the next Monday-to-Friday
 // date, and a Saturday or Sunday moved to Monday, with the time of day kept.
 SystemTime GetTradingDate(const std::string& exchange);

@@ -6,13 +6,19 @@
 #include <QAbstractItemView>
 #include <QAbstractScrollArea>
 #include <QComboBox>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QListView>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QResizeEvent>
 #include <QScrollBar>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <algorithm>
 #include <cstring>
@@ -23,6 +29,7 @@
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/WindowLayer.h"
 #include "platform/ui/WindowTable.h"
+#include "platform/ui/Wnd.h"
 
 namespace platform::ui {
 namespace {
@@ -516,12 +523,99 @@ public:
 // ---- ComboBox -----------------------------------------------------------------------------------
 
 DWORD ComboKind(DWORD style) { return style & 0x0003; }
+bool IsOwnerDrawCombo(DWORD style) {
+    return (style & (CBS_OWNERDRAWFIXED | CBS_OWNERDRAWVARIABLE)) != 0;
+}
+
+constexpr int kDataRole = Qt::UserRole + 1;
+
+// Sends WM_DRAWITEM for one item of an owner-drawn combo box to its parent; `widget` is being
+// painted (no painter open on it) and `row` is in its client coordinates.
+void DrawComboItem(HWND hwnd, QWidget* widget, int index, UINT state, const QRect& row,
+                   ULONG_PTR data) {
+    HWND parent = ::GetParent(hwnd);
+    if (!parent) return;
+    CDC dc;
+    dc.AttachWindow(hwnd, widget, RECT{row.left(), row.top(), row.right() + 1, row.bottom() + 1});
+    DRAWITEMSTRUCT item;
+    item.CtlType = ODT_COMBOBOX;
+    item.CtlID = static_cast<UINT>(::GetDlgCtrlID(hwnd));
+    item.itemID = static_cast<UINT>(index);
+    item.itemAction = ODA_DRAWENTIRE;
+    item.itemState = state;
+    item.hwndItem = hwnd;
+    item.hDC = &dc;
+    item.rcItem = RECT{row.left(), row.top(), row.right() + 1, row.bottom() + 1};
+    item.itemData = data;
+    ::SendMessage(parent, WM_DRAWITEM, item.CtlID, reinterpret_cast<LPARAM>(&item));
+    dc.DetachWindow();
+}
+
+// The rows of an owner-drawn combo box's list: each of the same height, each drawn by the
+// parent's WM_DRAWITEM.
+class OwnerDrawRows : public QStyledItemDelegate {
+public:
+    explicit OwnerDrawRows(QObject* parent) : QStyledItemDelegate(parent) {}
+    int height = 16;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override {
+        return QSize(option.rect.width(), height);
+    }
+};
+
+class OwnerDrawList : public QListView {
+public:
+    explicit OwnerDrawList(QWidget* parent) : QListView(parent) {}
+    HWND hwnd = 0;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        {
+            QPainter painter(viewport());
+            painter.fillRect(event->rect(), palette().base());
+        }
+        const int rows = model() ? model()->rowCount() : 0;
+        QPointer<OwnerDrawList> alive(this);
+        for (int i = 0; i < rows && alive; ++i) {
+            const QModelIndex index = model()->index(i, 0);
+            const QRect row = visualRect(index);
+            if (!row.intersects(event->rect())) continue;
+            const UINT state = (currentIndex().row() == i ? ODS_SELECTED | ODS_FOCUS : 0) |
+                               (isEnabled() ? 0 : ODS_DISABLED);
+            DrawComboItem(hwnd, viewport(), i, state, row,
+                          static_cast<ULONG_PTR>(index.data(kDataRole).toULongLong()));
+        }
+    }
+};
 
 class ComboWidget : public QComboBox {
 public:
-    ComboWidget(QWidget* parent, DWORD style) : QComboBox(parent) {
+    ComboWidget(QWidget* parent, DWORD style) : QComboBox(parent), style_(style) {
         setEditable(ComboKind(style) != CBS_DROPDOWNLIST);
         setInsertPolicy(QComboBox::NoInsert);
+        if (IsOwnerDrawCombo(style) && ComboKind(style) != CBS_SIMPLE) {
+            auto* list = new OwnerDrawList(this);
+            setView(list);  // the combo box owns it from here
+            rows_ = new OwnerDrawRows(list);
+            list->setItemDelegate(rows_);
+            list->setUniformItemSizes(true);
+            rows_->height = fontMetrics().height() + 2;
+        }
+        if (ComboKind(style) == CBS_SIMPLE) {
+            // The list is always there, under the edit field.
+            simple_ = new QListView(this);
+            simple_->setModel(model());
+            simple_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+            simple_->setFocusPolicy(Qt::NoFocus);
+            connect(simple_, &QListView::clicked, this, [this](const QModelIndex& index) {
+                setCurrentIndex(index.row());  // the user's pick: CBN_SELCHANGE
+            });
+            connect(simple_, &QListView::doubleClicked, this,
+                    [this] { NotifyParent(hwnd, CBN_DBLCLK); });
+            connect(this, &QComboBox::currentIndexChanged, simple_,
+                    [this](int index) { simple_->setCurrentIndex(model()->index(index, 0)); });
+            // The combo box places its edit field over its whole height; ours stays on top.
+            if (lineEdit()) lineEdit()->installEventFilter(this);
+        }
         if (QLineEdit* edit = lineEdit()) {
             setCompleter(nullptr);
             connect(edit, &QLineEdit::textEdited, this, [this] {
@@ -558,7 +652,28 @@ public:
         --quiet_;
     }
 
+    // The height of the list's rows (owner-drawn lists: what WM_MEASUREITEM or
+    // CB_SETITEMHEIGHT said).
+    int ItemHeight() const { return rows_ ? rows_->height : fontMetrics().height(); }
+    void SetItemHeight(int height) {
+        if (!rows_) return;
+        rows_->height = height;
+        view()->doItemsLayout();
+    }
+    // The height of the selection field (CB_SETITEMHEIGHT with -1).
+    int fieldHeight = -1;
+
+    // A simple combo box: the edit field on top, the list under it.
+    void PlaceSimpleParts() {
+        if (!simple_) return;
+        const int field = fieldHeight > 0 ? fieldHeight + 6 : fontMetrics().height() + 8;
+        if (lineEdit() && lineEdit()->geometry() != QRect(0, 0, width(), field))
+            lineEdit()->setGeometry(0, 0, width(), field);
+        simple_->setGeometry(0, field, width(), std::max(0, height() - field));
+    }
+
     void showPopup() override {
+        if (simple_) return;  // the list of a simple combo box never drops
         if (dropped_) return;
         dropped_ = true;  // set first: the focus leaving for the list is no kill-focus
         NotifyParent(hwnd, CBN_DROPDOWN);
@@ -576,7 +691,39 @@ public:
     }
 
 protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QComboBox::resizeEvent(event);
+        PlaceSimpleParts();
+    }
+    void paintEvent(QPaintEvent* event) override {
+        if (simple_) return;  // the edit field and the list paint themselves
+        if (!IsOwnerDrawCombo(style_) || isEditable()) {
+            QComboBox::paintEvent(event);
+            return;
+        }
+        // The frame and the arrow by the style; the selection field by the parent.
+        QStyleOptionComboBox option;
+        initStyleOption(&option);
+        option.currentText.clear();
+        option.currentIcon = QIcon();
+        QRect field;
+        {
+            QStylePainter painter(this);
+            painter.drawComplexControl(QStyle::CC_ComboBox, option);
+            field = style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                            QStyle::SC_ComboBoxEditField, this);
+        }
+        const int index = currentIndex();
+        const UINT state = ODS_COMBOBOXEDIT | (hasFocus() ? ODS_SELECTED | ODS_FOCUS : 0) |
+                           (isEnabled() ? 0 : ODS_DISABLED);
+        const ULONG_PTR data =
+            index >= 0 ? static_cast<ULONG_PTR>(itemData(index, kDataRole).toULongLong()) : 0;
+        DrawComboItem(hwnd, this, index, state, field, data);
+    }
     bool eventFilter(QObject* watched, QEvent* event) override {
+        if (simple_ && watched == lineEdit() &&
+            (event->type() == QEvent::Move || event->type() == QEvent::Resize))
+            PlaceSimpleParts();
         if (watched == view()->window() && event->type() == QEvent::Hide && dropped_) {
             dropped_ = false;
             closing_ = true;
@@ -590,11 +737,12 @@ protected:
     }
 
 private:
+    DWORD style_;
+    OwnerDrawRows* rows_ = nullptr;  // owner-drawn lists only
+    QListView* simple_ = nullptr;    // CBS_SIMPLE only
     bool closing_ = false;
     bool changedInClose_ = false;
 };
-
-constexpr int kDataRole = Qt::UserRole + 1;
 
 class ComboBoxClass : public WindowClass {
 public:
@@ -607,8 +755,17 @@ public:
     void Connect(HWND hwnd, QWidget* widget) const override {
         auto* combo = static_cast<ComboWidget*>(widget);
         combo->hwnd = hwnd;
+        if (auto* list = dynamic_cast<OwnerDrawList*>(combo->view())) list->hwnd = hwnd;
         if (QLineEdit* edit = combo->lineEdit())
             AdoptWidget(edit, "Edit", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, kComboEditId);
+        const WindowRecord* record = WindowTable::Instance().Find(hwnd);
+        if (record && (record->style & CBS_OWNERDRAWFIXED)) {
+            // The parent says how tall the selection field (-1) and the list's rows (0) are.
+            const int field = Measure(hwnd, -1, combo->fontMetrics().height() + 2);
+            combo->SetItemHeight(Measure(hwnd, 0, combo->ItemHeight()));
+            combo->fieldHeight = field;
+            combo->setFixedHeight(field + 6);
+        }
     }
     std::string GetText(const QWidget* widget) const override {
         auto* combo = static_cast<const ComboWidget*>(widget);
@@ -733,12 +890,25 @@ public:
                 return std::max(combo->droppedWidth_, combo->width());
             case CB_GETDROPPEDWIDTH:
                 return std::max(combo->droppedWidth_, combo->width());
-            case CB_SETITEMHEIGHT:
-                if (LOWORD(static_cast<uintptr_t>(lParam)) == 0) return CB_ERR;
-                if (index == -1) combo->setFixedHeight(LOWORD(static_cast<uintptr_t>(lParam)) + 6);
+            case CB_SETITEMHEIGHT: {
+                const int height = LOWORD(static_cast<uintptr_t>(lParam));
+                if (height == 0) return CB_ERR;
+                if (index == -1) {
+                    combo->fieldHeight = height;
+                    if (ComboKind(record.style) == CBS_SIMPLE) {
+                        combo->PlaceSimpleParts();
+                    } else {
+                        combo->setFixedHeight(height + 6);
+                    }
+                } else {
+                    combo->SetItemHeight(height);
+                }
                 return 0;
+            }
             case CB_GETITEMHEIGHT:
-                return index == -1 ? combo->height() - 6 : combo->fontMetrics().height();
+                if (index == -1)
+                    return combo->fieldHeight > 0 ? combo->fieldHeight : combo->height() - 6;
+                return combo->ItemHeight();
             default:
                 *handled = false;
                 return 0;
@@ -746,6 +916,23 @@ public:
     }
 
 private:
+    // WM_MEASUREITEM for the selection field (-1) or the list's rows; the parent's answer, or
+    // when the parent leaves it, the control's own object's (the class library reflects it).
+    static int Measure(HWND hwnd, int item, int height) {
+        MEASUREITEMSTRUCT measure;
+        measure.CtlType = ODT_COMBOBOX;
+        measure.CtlID = static_cast<UINT>(::GetDlgCtrlID(hwnd));
+        measure.itemID = static_cast<UINT>(item);
+        measure.itemHeight = static_cast<UINT>(height);
+        const auto lParam = reinterpret_cast<LPARAM>(&measure);
+        HWND parent = ::GetParent(hwnd);
+        if (!parent || !::SendMessage(parent, WM_MEASUREITEM, measure.CtlID, lParam)) {
+            LRESULT result = 0;
+            if (CWnd* own = CWnd::FromHandlePermanent(hwnd))
+                own->OnChildNotify(WM_MEASUREITEM, measure.CtlID, lParam, &result);
+        }
+        return std::max(1, static_cast<int>(measure.itemHeight));
+    }
     // CBN_SETFOCUS / CBN_KILLFOCUS once per move of the focus into or out of the combo box
     // (the list taking the keyboard while open is no move).
     static void Focus(ComboWidget* combo, bool in) {

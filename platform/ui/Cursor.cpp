@@ -17,6 +17,7 @@
 #include "platform/core/Numbers.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/WindowApi.h"
+#include "platform/ui/WindowLayer.h"
 #include "platform/ui/WindowTable.h"
 
 namespace {
@@ -101,39 +102,12 @@ void RestoreOwnCursor(QWidget* widget) {
     widget->setProperty(kOwnProperty, QVariant());
 }
 
-class CursorRouting : public QObject {
-protected:
-    bool eventFilter(QObject* object, QEvent* event) override {
-        const QEvent::Type type = event->type();
-        if ((type != QEvent::MouseMove && type != QEvent::MouseButtonPress) ||
-            !object->isWidgetType())
-            return false;
-        auto* mouse = static_cast<QMouseEvent*>(event);
-        auto* widget = static_cast<QWidget*>(object);
-        // A move the child left alone goes on to its parents: it is still one move.
-        if (last_ && mouse->timestamp() == lastTime_ && mouse->globalPosition() == lastAt_ &&
-            widget->isAncestorOf(last_))
-            return false;
-        last_ = widget;
-        lastTime_ = mouse->timestamp();
-        lastAt_ = mouse->globalPosition();
-        // While a window holds the capture the cursor stays what it set.
-        if (GetCapture()) return false;
-        HWND hwnd = platform::ui::WindowTable::Instance().NearestWindow(widget);
-        if (!hwnd) return false;
-        UINT message = WM_MOUSEMOVE;
-        if (type == QEvent::MouseButtonPress)
-            message = mouse->button() == Qt::RightButton    ? WM_RBUTTONDOWN
-                      : mouse->button() == Qt::MiddleButton ? WM_MBUTTONDOWN
-                                                            : WM_LBUTTONDOWN;
-        platform::ui::RouteSetCursor(hwnd, message);
-        return false;
-    }
-
-private:
-    QPointer<QWidget> last_;
-    quint64 lastTime_ = 0;
-    QPointF lastAt_;
+// The last mouse event asked about: Qt offers a move the child left alone to its parents too,
+// and that is still one move.
+struct LastMouse {
+    QPointer<QWidget> widget;
+    quint64 time = 0;
+    QPointF at;
 };
 
 }  // namespace
@@ -253,12 +227,32 @@ BOOL RouteSetCursor(HWND hwnd, UINT mouseMessage) {
     return set;
 }
 
+void RouteCursorForMouse(QWidget* widget, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseMove && type != QEvent::MouseButtonPress) return;
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    static LastMouse last;
+    if (last.widget && mouse->timestamp() == last.time && mouse->globalPosition() == last.at &&
+        widget->isAncestorOf(last.widget))
+        return;
+    last.widget = widget;
+    last.time = mouse->timestamp();
+    last.at = mouse->globalPosition();
+    // While a window holds the capture the cursor stays what it set.
+    if (GetCapture()) return;
+    HWND hwnd = WindowTable::Instance().NearestWindow(widget);
+    if (!hwnd) return;
+    UINT message = WM_MOUSEMOVE;
+    if (type == QEvent::MouseButtonPress)
+        message = mouse->button() == Qt::RightButton    ? WM_RBUTTONDOWN
+                  : mouse->button() == Qt::MiddleButton ? WM_MBUTTONDOWN
+                                                        : WM_LBUTTONDOWN;
+    RouteSetCursor(hwnd, message);
+}
+
 void InstallCursorRouting() {
-    static QPointer<CursorRouting> routing;
-    if (routing || !QCoreApplication::instance()) return;
-    routing = new CursorRouting;  // owned by the application object
-    routing->setParent(QCoreApplication::instance());
-    QCoreApplication::instance()->installEventFilter(routing);
+    // The routing is part of the application's input filter.
+    EnsureWindowLayer();
 }
 
 }  // namespace platform::ui

@@ -8,6 +8,8 @@
 #include "platform/ui/WinDefs.h"
 
 class QCursor;
+class QEvent;
+class QWidget;
 
 // User-interface thread for all of these.
 // A standard cursor (IDC_*); 0 for an unknown id. The same id always gives the same handle.
@@ -37,8 +39,12 @@ BOOL GetCursorHotSpot(HCURSOR cursor, POINT* hotSpot);
 // mouse message); when nobody sets one the window gets its class's own cursor back. Returns
 // whether a window set the cursor. Runs for every mouse move once cursor routing is installed.
 BOOL RouteSetCursor(HWND hwnd, UINT mouseMessage);
-// Sends WM_SETCURSOR on mouse moves and presses from now on; installed by the first cursor
-// call, callable again without harm.
+// Makes sure the application's input filter runs, which sends WM_SETCURSOR on every mouse
+// move and press before the mouse message itself; callable again without harm.
 void InstallCursorRouting();
+// The input filter's step for a mouse move or press given to `widget`: WM_SETCURSOR to the
+// nearest window (once per event, however far Qt passes it up), unless a window holds the
+// capture.
+void RouteCursorForMouse(QWidget* widget, QEvent* event);
 
 }  // namespace platform::ui

@@ -15,6 +15,8 @@
 #include <unordered_map>
 
 #include "platform/core/Clock.h"
+#include "platform/ui/Cursor.h"
+#include "platform/ui/HotKey.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/WindowLayer.h"
@@ -171,6 +173,20 @@ QString KeyText(const QKeyEvent* event) {
     return text;
 }
 
+// A registered hot key takes the press before any window sees it.
+bool RouteHotKey(const QKeyEvent* event) {
+    if (event->type() != QEvent::KeyPress) return false;
+    const Qt::KeyboardModifiers qt = event->modifiers();
+    const int vk = VirtualKeyOf(event->key(), qt & Qt::KeypadModifier);
+    if (vk == 0) return false;
+    UINT modifiers = 0;
+    if (qt & Qt::ShiftModifier) modifiers |= MOD_SHIFT;
+    if (qt & Qt::ControlModifier) modifiers |= MOD_CONTROL;
+    if (qt & Qt::AltModifier) modifiers |= MOD_ALT;
+    if (qt & Qt::MetaModifier) modifiers |= MOD_WIN;
+    return DispatchHotKey(static_cast<UINT>(vk), modifiers, event->isAutoRepeat());
+}
+
 bool RouteKey(QWidget* receiver, QKeyEvent* event) {
     HWND hwnd = WindowTable::Instance().NearestWindow(receiver);
     if (!hwnd) return false;
@@ -313,14 +329,18 @@ protected:
             case QEvent::KeyRelease: {
                 auto* key = static_cast<QKeyEvent*>(event);
                 RecordInput(ModifiersAfter(key), event->type() == QEvent::KeyPress);
+                if (RouteHotKey(key)) return true;
                 return RouteKey(widget, key);
             }
             case QEvent::InputMethod:
                 return RouteInputMethod(widget, static_cast<QInputMethodEvent*>(event));
             case QEvent::MouseButtonPress:
+            case QEvent::MouseMove:
+                // The window under the mouse chooses the cursor before it hears of the mouse.
+                RouteCursorForMouse(widget, event);
+                return RouteMouse(widget, event);
             case QEvent::MouseButtonRelease:
             case QEvent::MouseButtonDblClick:
-            case QEvent::MouseMove:
             case QEvent::Wheel:
                 return RouteMouse(widget, event);
             case QEvent::FocusIn:

@@ -3,8 +3,11 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -12,6 +15,7 @@
 #include <QSignalBlocker>
 #include <QTextCursor>
 #include <QValidator>
+#include <algorithm>
 #include <limits>
 
 #include "platform/ui/ComboListControls.h"
@@ -53,12 +57,97 @@ QString FromCrLf(const std::string& text) {
     return QString::fromStdString(text).replace("\r\n", "\n");
 }
 
+// Length of a multi-line text as its callers count it: a line break is "\r\n", two characters.
+int CrLfLength(const QString& text) {
+    int length = static_cast<int>(text.size());
+    for (QChar c : text)
+        if (c == '\n' || c == QChar::ParagraphSeparator) ++length;
+    return length;
+}
+
+// The longest head of `text` whose CrLfLength fits in `room`.
+QString HeadThatFits(const QString& text, int room) {
+    int used = 0;
+    qsizetype end = 0;
+    for (; end < text.size(); ++end) {
+        const QChar c = text[end];
+        const int cost = (c == '\n' || c == QChar::ParagraphSeparator) ? 2 : 1;
+        if (used + cost > room) break;
+        used += cost;
+    }
+    return text.left(end);
+}
+
+// A multi-line edit whose EM_LIMITTEXT bounds what the user types, pastes or EM_REPLACESEL puts
+// in; the program's own WM_SETTEXT is not bounded. A refused or cut insertion tells the parent
+// EN_MAXTEXT.
+class MultiLineEdit : public QPlainTextEdit {
+public:
+    explicit MultiLineEdit(QWidget* parent) : QPlainTextEdit(parent) {}
+
+    HWND hwnd = 0;
+    int limit = -1;  // none
+
+    int Length() const { return document()->characterCount() - 1 + (document()->blockCount() - 1); }
+    // What may still go in place of the selection.
+    int Room() const {
+        if (limit < 0) return std::numeric_limits<int>::max();
+        const int selected = CrLfLength(textCursor().selectedText());
+        return std::max(0, limit - (Length() - selected));
+    }
+    // `text` cut to the room left; EN_MAXTEXT when it had to be cut.
+    QString Fit(const QString& text) {
+        const int room = Room();
+        if (CrLfLength(text) <= room) return text;
+        NotifyParent(hwnd, EN_MAXTEXT);
+        return HeadThatFits(text, room);
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        // Enter comes as the key (its "\r" character inserts nothing); other keys by their
+        // printable text. A key's text goes in whole or not at all.
+        const QString text = event->text();
+        const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        const bool typing =
+            enter || (!text.isEmpty() && (text[0] >= QChar(0x20) || text[0] == '\t'));
+        if (typing && limit >= 0) {
+            const QString line = enter ? QStringLiteral("\n") : text;
+            if (CrLfLength(line) > Room()) {
+                NotifyParent(hwnd, EN_MAXTEXT);
+                event->accept();
+                return;
+            }
+        }
+        QPlainTextEdit::keyPressEvent(event);
+    }
+    void insertFromMimeData(const QMimeData* source) override {
+        if (limit < 0 || !source->hasText()) {
+            QPlainTextEdit::insertFromMimeData(source);
+            return;
+        }
+        insertPlainText(Fit(source->text()));
+    }
+    void inputMethodEvent(QInputMethodEvent* event) override {
+        if (limit >= 0 && !event->commitString().isEmpty()) {
+            const QString fitted = Fit(event->commitString());
+            if (fitted != event->commitString()) {
+                QInputMethodEvent cut(event->preeditString(), event->attributes());
+                cut.setCommitString(fitted, event->replacementStart(), event->replacementLength());
+                QPlainTextEdit::inputMethodEvent(&cut);
+                return;
+            }
+        }
+        QPlainTextEdit::inputMethodEvent(event);
+    }
+};
+
 class EditClass : public WindowClass {
 public:
     QWidget* CreateWidget(QWidget* parent, Qt::WindowFlags flags, DWORD style) const override {
         QWidget* widget = nullptr;
         if (style & ES_MULTILINE) {
-            auto* multi = new QPlainTextEdit(parent);
+            auto* multi = new MultiLineEdit(parent);
             multi->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
             widget = multi;
         } else {
@@ -94,10 +183,11 @@ public:
     }
     void Connect(HWND hwnd, QWidget* widget) const override {
         // Qt reports every change of the text, by the user or by SetWindowText, once.
-        if (auto* multi = qobject_cast<QPlainTextEdit*>(widget))
+        if (auto* multi = qobject_cast<QPlainTextEdit*>(widget)) {
+            if (auto* limited = dynamic_cast<MultiLineEdit*>(multi)) limited->hwnd = hwnd;
             QObject::connect(multi, &QPlainTextEdit::textChanged,
                              [hwnd] { NotifyParent(hwnd, EN_CHANGE); });
-        else
+        } else
             QObject::connect(static_cast<QLineEdit*>(widget), &QLineEdit::textChanged,
                              [hwnd] { NotifyParent(hwnd, EN_CHANGE); });
     }
@@ -162,6 +252,8 @@ public:
                 edit->setMaxLength(wParam == 0 ? 32767
                                                : static_cast<int>(std::min<WPARAM>(wParam, 32767)));
                 return 0;
+            case EM_GETLIMITTEXT:
+                return edit->maxLength();
             case EM_SETREADONLY:
                 edit->setReadOnly(wParam != 0);
                 record.style =
@@ -238,10 +330,13 @@ private:
                 record.style =
                     wParam ? (record.style | ES_READONLY) : (record.style & ~ES_READONLY);
                 return TRUE;
-            case EM_REPLACESEL:
-                cursor.insertText(FromCrLf(TextArg(lParam)));
+            case EM_REPLACESEL: {
+                QString text = FromCrLf(TextArg(lParam));
+                if (auto* limited = dynamic_cast<MultiLineEdit*>(multi)) text = limited->Fit(text);
+                cursor.insertText(text);
                 multi->setTextCursor(cursor);
                 return 0;
+            }
             case EM_GETLINECOUNT:
                 return std::max(1, multi->document()->blockCount());
             case EM_LINESCROLL: {
@@ -253,7 +348,16 @@ private:
                 multi->ensureCursorVisible();
                 return TRUE;
             case EM_LIMITTEXT:
+                // 0: as much as the edit can hold.
+                if (auto* limited = dynamic_cast<MultiLineEdit*>(multi))
+                    limited->limit = wParam == 0 ? -1
+                                                 : static_cast<int>(std::min<WPARAM>(
+                                                       wParam, std::numeric_limits<int>::max()));
                 return 0;
+            case EM_GETLIMITTEXT: {
+                auto* limited = dynamic_cast<MultiLineEdit*>(multi);
+                return limited && limited->limit >= 0 ? limited->limit : 0x7FFFFFFE;
+            }
             default:
                 *handled = false;
                 return 0;

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QPolygon>
 #include <QWidget>
 #include <algorithm>
 #include <vector>
@@ -27,6 +28,7 @@ constexpr int kPadding = 6;       // left and right of a tab's content
 constexpr int kImageGap = 3;      // between a tab's image and its text
 constexpr int kFrame = 2;         // the page frame, and the lift of the selected tab
 constexpr int kButtonGap = 3;     // between buttons, and between the buttons and the page
+constexpr int kArrowWidth = 16;   // each of the two scroll arrows of a row too long to show
 
 struct Tab {
     std::string text;
@@ -92,6 +94,7 @@ public:
         if (!Valid(index)) return -1;
         const int old = current_;
         current_ = index;
+        ScrollIntoView(index);
         update();
         return old;
     }
@@ -113,8 +116,9 @@ public:
     int HitTest(TCHITTESTINFO* info) const {
         if (!info) return -1;
         const QPoint at(info->pt.x, info->pt.y);
-        const auto items = Layout().items;
-        for (size_t i = 0; i < items.size(); ++i) {
+        const TabLayout layout = Layout();
+        const auto& items = layout.items;
+        for (size_t i = 0; i < items.size() && !layout.arrows.contains(at); ++i) {
             if (!items[i].contains(at)) continue;
             const QRect icon = IconRect(static_cast<int>(i), items[i]);
             info->flags = icon.contains(at) ? TCHT_ONITEMICON : TCHT_ONITEMLABEL;
@@ -152,14 +156,28 @@ public:
         NMHDR nm;
         if (SendNotify(Handle(), TCN_SELCHANGING, &nm) != 0 || !alive) return;
         current_ = index;
+        ScrollIntoView(index);
         update();
         SendNotify(Handle(), TCN_SELCHANGE, &nm);
     }
+    // The first tab shown in a row too long for the control (0 when everything fits).
+    int FirstShown() const { return Layout().first; }
 
 protected:
     void mousePressEvent(QMouseEvent* event) override {
         TCHITTESTINFO hit;
         hit.pt = POINT{event->position().toPoint().x(), event->position().toPoint().y()};
+        const TabLayout layout = Layout();
+        if (event->button() == Qt::LeftButton && layout.arrows.contains(hit.pt.x, hit.pt.y)) {
+            // The left arrow shows one tab more at the left, the right one at the right.
+            const bool left = hit.pt.x < layout.arrows.center().x();
+            const int first = std::clamp(layout.first + (left ? -1 : 1), 0, layout.lastFirst);
+            if (first != first_) {
+                first_ = first;
+                update();
+            }
+            return;
+        }
         const int index = HitTest(&hit);
         pressed_ = event->button();
         if (event->button() != Qt::LeftButton) return;
@@ -224,13 +242,17 @@ protected:
             }
         }
         if (style & TCS_OWNERDRAWFIXED) DrawOwnerItems(layout);
+        if (!layout.arrows.isEmpty()) DrawArrows(layout);
     }
 
 private:
     struct TabLayout {
         std::vector<QRect> items;
         int rows = 0;
-        int band = 0;  // the height of the strip of tabs
+        int band = 0;       // the height of the strip of tabs
+        QRect arrows;       // the two scroll arrows; empty when the row fits
+        int first = 0;      // the first tab shown
+        int lastFirst = 0;  // the last tab that may be the first shown
     };
 
     HWND Handle() const { return WindowOf(this); }
@@ -295,6 +317,19 @@ private:
             x += widths[i] + gap;
         }
         layout.rows = widths.empty() ? 0 : row + 1;
+        // One row too long: it scrolls by whole tabs behind two arrows at its right end.
+        const bool overflow = !(style & TCS_MULTILINE) && !widths.empty() && x - gap > limit;
+        if (overflow) {
+            const int room = width() - 2 * kArrowWidth - start;
+            int lastFirst = static_cast<int>(widths.size()) - 1;
+            for (int used = widths.back();
+                 lastFirst > 0 && used + gap + widths[lastFirst - 1] <= room;)
+                used += gap + widths[--lastFirst];
+            layout.lastFirst = lastFirst;
+            layout.first = std::clamp(first_, 0, lastFirst);
+            const int shift = xOf[static_cast<size_t>(layout.first)] - start;
+            for (int& at : xOf) at -= shift;
+        }
         const int rowPitch = tabHeight + gap;
         layout.band = layout.rows == 0 ? 0 : layout.rows * rowPitch - gap + (buttons ? 0 : kFrame);
         for (size_t i = 0; i < widths.size(); ++i) {
@@ -304,7 +339,54 @@ private:
                         : layout.band - (fromPage + 1) * rowPitch + gap;
             layout.items.emplace_back(xOf[i], y, widths[i], tabHeight);
         }
+        if (overflow)
+            layout.arrows = QRect(width() - 2 * kArrowWidth, layout.items.front().top(),
+                                  2 * kArrowWidth, tabHeight);
         return layout;
+    }
+
+    // Makes the tab fully visible in a scrolling row.
+    void ScrollIntoView(int index) {
+        TabLayout layout = Layout();
+        if (layout.arrows.isEmpty()) return;
+        if (index < layout.first) {
+            first_ = index;
+            return;
+        }
+        while (first_ < layout.lastFirst &&
+               layout.items[static_cast<size_t>(index)].right() >= layout.arrows.left()) {
+            first_ = layout.first + 1;
+            layout = Layout();
+        }
+    }
+
+    void DrawArrows(const TabLayout& layout) {
+        QPainter painter(this);
+        const QColor face = ToQColor(GetSysColor(COLOR_BTNFACE));
+        const QColor light = ToQColor(GetSysColor(COLOR_WINDOW));
+        const QColor shadow = ToQColor(GetSysColor(COLOR_BTNSHADOW));
+        for (int side = 0; side < 2; ++side) {
+            const QRect box(layout.arrows.left() + side * kArrowWidth, layout.arrows.top(),
+                            kArrowWidth, layout.arrows.height());
+            painter.fillRect(box, face);
+            painter.setPen(light);
+            painter.drawLine(box.topLeft(), box.topRight());
+            painter.drawLine(box.topLeft(), box.bottomLeft());
+            painter.setPen(shadow);
+            painter.drawLine(box.bottomLeft(), box.bottomRight());
+            painter.drawLine(box.topRight(), box.bottomRight());
+            // A greyed arrow cannot scroll further.
+            const bool can = side == 0 ? layout.first > 0 : layout.first < layout.lastFirst;
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(can ? ToQColor(GetSysColor(COLOR_BTNTEXT)) : shadow);
+            const QPoint c = box.center();
+            const QPolygon arrow =
+                side == 0 ? QPolygon({QPoint(c.x() - 2, c.y()), QPoint(c.x() + 2, c.y() - 4),
+                                      QPoint(c.x() + 2, c.y() + 4)})
+                          : QPolygon({QPoint(c.x() + 2, c.y()), QPoint(c.x() - 2, c.y() - 4),
+                                      QPoint(c.x() - 2, c.y() + 4)});
+            painter.drawPolygon(arrow);
+        }
     }
 
     void DrawOwnerItems(const TabLayout& layout) {
@@ -335,6 +417,7 @@ private:
 
     std::vector<Tab> tabs_;
     int current_ = -1;
+    int first_ = 0;  // the first tab shown, as the arrows left it
     CImageList* images_ = nullptr;
     Qt::MouseButton pressed_ = Qt::NoButton;
 };

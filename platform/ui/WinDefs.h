@@ -1246,3 +1246,79 @@ struct NMDATETIMECHANGE {
     DWORD dwFlags = 0;  // GDT_VALID or GDT_NONE
     SYSTEMTIME st;
 };
+
+// ---- flex dialogs, bars and containers ----------------------------------------------------------
+// Control colour kinds (WM_CTLCOLOR).
+inline constexpr UINT CTLCOLOR_MSGBOX = 0;
+inline constexpr UINT CTLCOLOR_EDIT = 1;
+inline constexpr UINT CTLCOLOR_LISTBOX = 2;
+inline constexpr UINT CTLCOLOR_BTN = 3;
+inline constexpr UINT CTLCOLOR_DLG = 4;
+inline constexpr UINT CTLCOLOR_SCROLLBAR = 5;
+inline constexpr UINT CTLCOLOR_STATIC = 6;
+// Hit-test code of a sizing border.
+inline constexpr WORD HTSIZE = 4;
+// SetWindowPos / WINDOWPOS flags.
+inline constexpr UINT SWP_NOSIZE = 0x0001;
+inline constexpr UINT SWP_NOMOVE = 0x0002;
+inline constexpr UINT SWP_NOZORDER = 0x0004;
+inline constexpr UINT SWP_NOREDRAW = 0x0008;
+inline constexpr UINT SWP_NOACTIVATE = 0x0010;
+inline constexpr UINT SWP_FRAMECHANGED = 0x0020;
+inline constexpr UINT SWP_SHOWWINDOW = 0x0040;
+inline constexpr UINT SWP_HIDEWINDOW = 0x0080;
+// MDI client messages, the close system command, tab sizes and the layout record of
+// WM_SIZEPARENT.
+inline constexpr UINT WM_COMPAREITEM = 0x0039;
+inline constexpr UINT WM_MDIACTIVATE = 0x0222;
+inline constexpr UINT WM_MDIGETACTIVE = 0x0229;
+inline constexpr WPARAM SC_CLOSE = 0xF060;
+inline constexpr UINT TCM_SETITEMSIZE = 0x1329;
+inline constexpr UINT TCM_SETPADDING = 0x132B;
+struct AFX_SIZEPARENTPARAMS {
+    RECT rect;  // what is left of the frame's client area; a bar takes its band from it
+    SIZE sizeTotal;
+    BOOL bStretch = TRUE;
+};
+
+// ---- System hot keys, owner-drawn combo boxes, tab scroll arrows --------------------------------
+inline constexpr UINT WM_HOTKEY = 0x0312;
+inline constexpr UINT MOD_ALT = 0x0001;
+inline constexpr UINT MOD_CONTROL = 0x0002;
+inline constexpr UINT MOD_SHIFT = 0x0004;
+inline constexpr UINT MOD_WIN = 0x0008;
+inline constexpr UINT MOD_NOREPEAT = 0x4000;
+inline constexpr UINT ODS_COMBOBOXEDIT = 0x1000;
+inline constexpr UINT EM_SETLIMITTEXT = EM_LIMITTEXT;
+inline constexpr UINT EM_GETLIMITTEXT = 0x00D5;
+
+// ---- balloon tips and flex edits ---------------------------------------------------------------
+// System icon names (what MAKEINTRESOURCE makes of the ids).
+inline const char* const IDI_APPLICATION = reinterpret_cast<const char*>(uintptr_t{32512});
+inline const char* const IDI_HAND = reinterpret_cast<const char*>(uintptr_t{32513});
+inline const char* const IDI_QUESTION = reinterpret_cast<const char*>(uintptr_t{32514});
+inline const char* const IDI_EXCLAMATION = reinterpret_cast<const char*>(uintptr_t{32515});
+inline const char* const IDI_ASTERISK = reinterpret_cast<const char*>(uintptr_t{32516});
+inline const char* const IDI_WARNING = IDI_EXCLAMATION;
+inline const char* const IDI_ERROR = IDI_HAND;
+inline const char* const IDI_INFORMATION = IDI_ASTERISK;
+inline constexpr UINT WM_NCRBUTTONDOWN = 0x00A4;
+inline constexpr UINT WM_NCMBUTTONDOWN = 0x00A7;
+inline constexpr UINT EM_GETRECT = 0x00B2;
+inline constexpr UINT EM_CANUNDO = 0x00C6;
+inline constexpr UINT EM_UNDO = 0x00C7;
+inline constexpr UINT EM_SETMARGINS = 0x00D3;
+inline constexpr UINT EM_GETMARGINS = 0x00D4;
+inline constexpr WPARAM EC_LEFTMARGIN = 0x0001;
+inline constexpr WPARAM EC_RIGHTMARGIN = 0x0002;
+
+// ---- owner-drawn button messages and states -----------------------------------------------------
+inline constexpr UINT BM_GETSTATE = 0x00F2;
+inline constexpr UINT BM_SETSTATE = 0x00F3;
+inline constexpr UINT BM_SETSTYLE = 0x00F4;
+inline constexpr WPARAM BST_PUSHED = 0x0004;
+inline constexpr WPARAM BST_FOCUS = 0x0008;
+
+// ---- drawing helpers, display controls and pop-up messages -------------------------------------
+// Tabs on the right of a vertical tab control (the same bit as TCS_BOTTOM).
+inline constexpr DWORD TCS_RIGHT = 0x0002;

@@ -205,6 +205,21 @@ HWND GetParent(HWND hwnd) {
     return WindowTable::Instance().NearestWindow(record->widget->parentWidget());
 }
 
+HWND SetParent(HWND hwnd, HWND parent) {
+    WindowRecord* record = Find(hwnd);
+    WindowRecord* parentRecord = Find(parent);
+    if (!record || !parentRecord || hwnd == parent) return 0;
+    const HWND previous = GetParent(hwnd);
+    QWidget* widget = record->widget;
+    const QPoint at = widget->isWindow() ? QPoint(0, 0) : widget->pos();
+    const bool visible = !widget->isHidden();
+    widget->setParent(parentRecord->widget, widget->windowFlags() & ~Qt::WindowType_Mask);
+    widget->move(at);
+    record->style = (record->style & ~WS_POPUP) | WS_CHILD;
+    if (visible) widget->show();
+    return previous;
+}
+
 HWND GetWindow(HWND hwnd, UINT relation) {
     WindowRecord* record = Find(hwnd);
     if (!record) return 0;

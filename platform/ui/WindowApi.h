@@ -24,6 +24,9 @@ LONG SetWindowLong(HWND hwnd, int index, LONG value);  // returns the previous v
 
 HWND GetParent(HWND hwnd);
 HWND GetWindow(HWND hwnd, UINT relation);
+// Makes `hwnd` a child of `parent` (keeping its place in client coordinates and its
+// visibility) and returns its previous parent; 0 when either handle is not a window.
+HWND SetParent(HWND hwnd, HWND parent);
 HWND GetDlgItem(HWND parent, int id);
 int GetDlgCtrlID(HWND hwnd);
 BOOL IsChild(HWND parent, HWND hwnd);

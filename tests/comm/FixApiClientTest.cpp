@@ -11,6 +11,7 @@
 #include <cstring>
 #include <latch>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -85,6 +86,9 @@ struct EndingCase {
     AnswerForm form;
     Ending ending;
 };
+void PrintTo(const EndingCase& c, std::ostream* out) {
+    *out << "form " << static_cast<int>(c.form) << ", ending " << static_cast<int>(c.ending);
+}
 
 class AnswerEndingTest : public ClientTest, public ::testing::WithParamInterface<EndingCase> {};
 
@@ -176,6 +180,8 @@ struct FaultCase {
     int32_t code;     // the request's error code at the end
     bool linkClosed;  // the fault breaks the stream
 };
+// Test listings show the case's name, not its bytes.
+void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.name; }
 
 class FaultTest : public ClientTest, public ::testing::WithParamInterface<FaultCase> {};
 

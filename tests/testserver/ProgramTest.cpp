@@ -80,6 +80,24 @@ TEST(ProgramTest, PrintsItsPortServesAndStopsOnSigterm) {
     EXPECT_TRUE(client.SeesClosed());
 }
 
+TEST(ProgramTest, TradingDaySwitchServesTheBuiltInDay) {
+    Program program({"--trading-day"});
+    ASSERT_GT(program.pid, 0);
+    const std::string line = program.Line();
+    const std::string prefix = "testserver listening on 127.0.0.1:";
+    ASSERT_EQ(line.rfind(prefix, 0), 0u) << line;
+    RawClient client(static_cast<uint16_t>(std::stoi(line.substr(prefix.size()))));
+    ASSERT_TRUE(client.connected());
+    ASSERT_TRUE(client.Send(Request(1, 16106, "605=10086002\x01")));
+    const auto answer = client.ReadAnswer();
+    ASSERT_EQ(answer.size(), 2u);
+    EXPECT_EQ(Items(answer[1].body)[2], "1716=01005678");
+    ASSERT_TRUE(client.Send(Request(2, 16106, "605=123\x01")));
+    EXPECT_EQ(Items(client.ReadAnswer().at(0).body)[0], "507=-1");
+    ASSERT_EQ(kill(program.pid, SIGTERM), 0);
+    EXPECT_EQ(program.Wait(), 0);
+}
+
 TEST(ProgramTest, HelpAndBadArguments) {
     struct Case {
         std::vector<std::string> args;

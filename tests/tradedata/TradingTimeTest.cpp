@@ -70,6 +70,11 @@ TEST_F(TradingTimeTest, ExchangeClockOffset) {
     ExchangeTable.Set(983, 5000, 0);  // outside -3600..3600: no offset
     EXPECT_EQ(GetExchangeTimeByCode("SQ").minute, 0);
     EXPECT_EQ(GetExchangeTimeByCode("none").hour, 10);
+    ExchangeTable.Set(983, 300, 0);
+    EXPECT_EQ(GetExchangeTime(0).minute, 55);
+    EXPECT_EQ(GetExchangeTime(0).hour, 9);
+    EXPECT_EQ(GetExchangeTime(ExchangeTable.GetCount()).minute, 0);  // no such row
+    EXPECT_EQ(GetExchangeTime(-1).minute, 0);
 }
 
 TEST_F(TradingTimeTest, NightSessionStartIsCachedInTheExchangeRow) {

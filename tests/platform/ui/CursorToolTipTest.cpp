@@ -175,6 +175,28 @@ TEST_F(SetCursorTest, WindowUnderTheMouseThenItsParentChooseTheCursor) {
     EXPECT_FALSE(ChildWidget()->testAttribute(Qt::WA_SetCursor));
 }
 
+// The mouse routing asks before the window hears of the mouse, and a window that answers
+// WM_SETCURSOR itself chooses without its parent being asked.
+TEST_F(SetCursorTest, TheWindowsOwnAnswerWinsAndComesBeforeTheMouseMessage) {
+    child_.handle = [](UINT message, WPARAM, LPARAM, LRESULT* result) {
+        if (message != WM_SETCURSOR) return false;
+        SetCursor(LoadCursor(nullptr, IDC_CROSS));
+        *result = TRUE;
+        return true;
+    };
+    log_.clear();
+    SendMouseMove(child_.m_hWnd, QPoint(6, 6));
+    std::vector<UINT> childOrder;
+    for (const LoggedMessage& m : log_)
+        if (m.window == "child" && m.stage == "proc" &&
+            (m.message == WM_SETCURSOR || m.message == WM_MOUSEMOVE))
+            childOrder.push_back(m.message);
+    EXPECT_EQ(childOrder, (std::vector<UINT>{WM_SETCURSOR, WM_MOUSEMOVE}));
+    EXPECT_TRUE(parent_.Got(WM_SETCURSOR).empty());
+    EXPECT_EQ(ChildWidget()->cursor().shape(), Qt::CrossCursor);
+    child_.handle = nullptr;
+}
+
 TEST_F(SetCursorTest, SetCursorGoesToTheCaptureWindowAndReturnsThePrevious) {
     HCURSOR wait = LoadCursor(nullptr, IDC_WAIT);
     HCURSOR split = LoadCursor(118u);

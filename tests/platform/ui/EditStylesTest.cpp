@@ -97,3 +97,42 @@ TEST_F(EditStylesTest, TypingRulesOfSingleLineEdits) {
 }
 
 }  // namespace
+
+namespace {
+
+// EM_LIMITTEXT on a multi-line edit: typing stops at the limit (a line break counts two),
+// pastes and EM_REPLACESEL are cut to fit, each with EN_MAXTEXT; the program's own text is not
+// bounded.
+TEST_F(EditStylesTest, MultiLineLimitBoundsWhatTheUserPutsIn) {
+    CWnd edit;
+    ASSERT_TRUE(edit.Create("Edit", "", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_WANTRETURN,
+                            Rect(0, 0, 200, 60), &frame_, 3));
+    EXPECT_EQ(edit.SendMessage(EM_GETLIMITTEXT), 0x7FFFFFFE);
+    edit.SendMessage(EM_LIMITTEXT, 5);
+    EXPECT_EQ(edit.SendMessage(EM_GETLIMITTEXT), 5);
+    edit.SetFocus();
+    QTest::keyClicks(edit.GetWidget(), "ab");
+    QTest::keyClick(edit.GetWidget(), Qt::Key_Return);
+    QTest::keyClicks(edit.GetWidget(), "cde");
+    EXPECT_EQ(edit.GetWindowText(), "ab\r\nc");
+    auto maxText = [&] {
+        int n = 0;
+        for (const LoggedMessage& m : frame_.Got(WM_COMMAND))
+            if (HIWORD(m.wParam) == EN_MAXTEXT && m.lParam == static_cast<LPARAM>(edit.m_hWnd)) ++n;
+        return n;
+    };
+    EXPECT_EQ(maxText(), 2) << "once per refused character";
+
+    // A selection makes room for its replacement.
+    edit.SendMessage(EM_SETSEL, 0, 2);
+    edit.SendMessage(EM_REPLACESEL, 0, reinterpret_cast<LPARAM>("xyz"));
+    EXPECT_EQ(edit.GetWindowText(), "xy\r\nc");
+    EXPECT_EQ(maxText(), 3);
+
+    edit.SetWindowText("the program's own text is longer");
+    EXPECT_EQ(edit.GetWindowText(), "the program's own text is longer");
+    edit.SendMessage(EM_LIMITTEXT, 0);
+    EXPECT_EQ(edit.SendMessage(EM_GETLIMITTEXT), 0x7FFFFFFE);
+}
+
+}  // namespace

@@ -149,3 +149,53 @@ TEST_F(TabControlTest, AdjustRectFitsTheDrawnTabs) {
 }
 
 }  // namespace
+
+namespace {
+
+// A single row with more tabs than fit scrolls by whole tabs behind two arrows at its right
+// end; the arrows take no tab clicks, and a chosen tab is scrolled into view.
+TEST_F(TabControlTest, ARowTooLongScrollsBehindArrows) {
+    Make("SysTabControl32", 0, Rect(10, 10, 160, 80));
+    for (int i = 0; i < 8; ++i) InsertTab(i, ("tab " + std::to_string(i)).c_str());
+    RECT r = ItemRect(0);
+    const int start = r.left;
+    const int arrowsLeft = 160 - 32;
+    const QPoint right(160 - 4, Center(r).y());
+    const QPoint left(arrowsLeft + 4, Center(r).y());
+    TCHITTESTINFO hit;
+    hit.pt = POINT{right.x(), right.y()};
+    EXPECT_EQ(Send(TCM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)), -1) << "an arrow, not a tab";
+
+    QTest::mouseClick(Widget(), Qt::LeftButton, {}, right);
+    EXPECT_TRUE(notices.empty()) << "scrolling chooses nothing";
+    EXPECT_EQ(ItemRect(1).left, start);
+    EXPECT_LT(ItemRect(0).right, start + 1) << "the first tab went out at the left";
+    QTest::mouseClick(Widget(), Qt::LeftButton, {}, Center(ItemRect(1)));
+    EXPECT_EQ(Send(TCM_GETCURSEL), 1);
+    QTest::mouseClick(Widget(), Qt::LeftButton, {}, left);
+    EXPECT_EQ(ItemRect(0).left, start);
+    QTest::mouseClick(Widget(), Qt::LeftButton, {}, left);  // nothing more at the left
+    EXPECT_EQ(ItemRect(0).left, start);
+
+    // The arrows stop when the last tab shows whole.
+    for (int i = 0; i < 20; ++i) QTest::mouseClick(Widget(), Qt::LeftButton, {}, right);
+    EXPECT_LE(ItemRect(7).right, arrowsLeft);
+    const RECT last = ItemRect(7);
+    QTest::mouseClick(Widget(), Qt::LeftButton, {}, right);
+    EXPECT_EQ(ItemRect(7).left, last.left) << "no further step";
+
+    // The program's choice brings its tab into view, at either end.
+    Send(TCM_SETCURSEL, 0);
+    EXPECT_EQ(ItemRect(0).left, start);
+    Send(TCM_SETCURSEL, 6);
+    EXPECT_LE(ItemRect(6).right, arrowsLeft);
+    EXPECT_GE(ItemRect(6).left, start);
+
+    // Enough room again: no arrows, everything from the start.
+    control_.MoveWindow(10, 10, 600, 80);
+    EXPECT_EQ(ItemRect(0).left, start);
+    hit.pt = POINT{600 - 4, Center(ItemRect(0)).y()};
+    EXPECT_EQ(Send(TCM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)), -1);
+}
+
+}  // namespace
