@@ -20,16 +20,6 @@ CFlexDialog::EnumChildFunctor gEnumChildFunctor = nullptr;
 // The controls' own text buffer: what the numeric reads look at.
 constexpr size_t kNumberTextLimit = 255;
 
-RECT ChildRectInClient(HWND parent, HWND child) {
-    RECT rect{};
-    ::GetWindowRect(child, &rect);
-    POINT topLeft{rect.left, rect.top};
-    POINT bottomRight{rect.right, rect.bottom};
-    ::ScreenToClient(parent, &topLeft);
-    ::ScreenToClient(parent, &bottomRight);
-    return RECT{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
-}
-
 bool IsEmptyRect(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
 
 RECT UnionOf(const RECT& a, const RECT& b) {
@@ -193,7 +183,7 @@ BOOL CFlexDialog::SetItemAlign(HWND child, DWORD flags) {
     }
     RECT client{};
     ::GetClientRect(m_hWnd, &client);
-    const RECT rect = ChildRectInClient(m_hWnd, child);
+    const RECT rect = ::GetWindowRectIn(child, m_hWnd);
     entry->left = client.left - rect.left;
     entry->top = client.top - rect.top;
     entry->right = client.right - rect.right;
@@ -239,11 +229,7 @@ void CFlexDialog::CenterAlign(DWORD flags, const int* ids) {
         any = true;
     }
     if (!any) return;
-    POINT a{group.left, group.top};
-    POINT b{group.right, group.bottom};
-    ::ScreenToClient(m_hWnd, &a);
-    ::ScreenToClient(m_hWnd, &b);
-    group = RECT{a.x, a.y, b.x, b.y};
+    ::MapWindowPoints(0, m_hWnd, &group);
     RECT client{};
     ::GetClientRect(m_hWnd, &client);
     int dx = 0;
@@ -253,7 +239,7 @@ void CFlexDialog::CenterAlign(DWORD flags, const int* ids) {
     for (int id : list) {
         HWND control = ::GetDlgItem(m_hWnd, id);
         if (!control) continue;
-        RECT r = ChildRectInClient(m_hWnd, control);
+        RECT r = ::GetWindowRectIn(control, m_hWnd);
         ::MoveWindow(control, r.left + dx, r.top + dy, r.right - r.left, r.bottom - r.top, TRUE);
     }
 }
@@ -261,7 +247,7 @@ void CFlexDialog::CenterAlign(DWORD flags, const int* ids) {
 void CFlexDialog::OffsetDlgItem(int id, int dx, int dy) {
     HWND control = ::GetDlgItem(m_hWnd, id);
     if (!control || (dx == 0 && dy == 0)) return;
-    const RECT old = ChildRectInClient(m_hWnd, control);
+    const RECT old = ::GetWindowRectIn(control, m_hWnd);
     const RECT moved{old.left + dx, old.top + dy, old.right + dx, old.bottom + dy};
     MoveTo(control, moved, FALSE);
     const RECT both = UnionOf(old, moved);
@@ -272,8 +258,8 @@ void CFlexDialog::EquateDlgItem(int id, DWORD flags, int referenceId) {
     HWND control = ::GetDlgItem(m_hWnd, id);
     HWND reference = ::GetDlgItem(m_hWnd, referenceId);
     if (!control || !reference) return;
-    const RECT old = ChildRectInClient(m_hWnd, control);
-    const RECT ref = ChildRectInClient(m_hWnd, reference);
+    const RECT old = ::GetWindowRectIn(control, m_hWnd);
+    const RECT ref = ::GetWindowRectIn(reference, m_hWnd);
     RECT r = old;
     if (flags & 1) {
         r.left += ref.right - r.right;
@@ -305,8 +291,8 @@ void CFlexDialog::AlignItem(int id, int referenceId, int kind) {
     HWND control = ::GetDlgItem(m_hWnd, id);
     HWND reference = ::GetDlgItem(m_hWnd, referenceId);
     if (!control || !reference) return;
-    const RECT r = ChildRectInClient(m_hWnd, control);
-    const RECT ref = ChildRectInClient(m_hWnd, reference);
+    const RECT r = ::GetWindowRectIn(control, m_hWnd);
+    const RECT ref = ::GetWindowRectIn(reference, m_hWnd);
     int dx = 0;
     int dy = 0;
     switch (kind) {
@@ -343,7 +329,7 @@ void CFlexDialog::SetRelatedItemWidth(const int* ids, int id, int extraWidth) {
         HWND control = ::GetDlgItem(m_hWnd, each);
         if (after) {
             if (!control) continue;
-            const RECT old = ChildRectInClient(m_hWnd, control);
+            const RECT old = ::GetWindowRectIn(control, m_hWnd);
             const RECT moved{old.left + change, old.top, old.right + change, old.bottom};
             MoveTo(control, moved, FALSE);
             dirty = UnionOf(dirty, UnionOf(old, moved));
@@ -352,7 +338,7 @@ void CFlexDialog::SetRelatedItemWidth(const int* ids, int id, int extraWidth) {
         if (each != id) continue;
         if (!control) return;
         const int textWidth = static_cast<int>(LOWORD(GetDlgItemTextExtent(each)));
-        const RECT old = ChildRectInClient(m_hWnd, control);
+        const RECT old = ::GetWindowRectIn(control, m_hWnd);
         change = textWidth + extraWidth - (old.right - old.left);
         if (textWidth == 0 || change == 0) return;
         const RECT sized{old.left, old.top, old.right + change, old.bottom};
@@ -379,7 +365,7 @@ void CFlexDialog::SetDlgItemPlace(const int* ids, DWORD flags, int gap, int x, i
         bool any = false;
         LONG minLeft = 0, leftsRight = 0, minTop = 0, topsBottom = 0;
         for (HWND control : controls) {
-            const RECT r = ChildRectInClient(m_hWnd, control);
+            const RECT r = ::GetWindowRectIn(control, m_hWnd);
             if (!any || r.left < minLeft) {
                 minLeft = r.left;
                 leftsRight = r.right;
@@ -394,7 +380,7 @@ void CFlexDialog::SetDlgItemPlace(const int* ids, DWORD flags, int gap, int x, i
             bool haveLeft = false, haveTop = false;
             LONG secondLeft = 0, secondTop = 0;
             for (HWND control : controls) {
-                const RECT r = ChildRectInClient(m_hWnd, control);
+                const RECT r = ::GetWindowRectIn(control, m_hWnd);
                 if (r.left > minLeft && (!haveLeft || r.left < secondLeft)) {
                     secondLeft = r.left;
                     haveLeft = true;
@@ -417,7 +403,7 @@ void CFlexDialog::SetDlgItemPlace(const int* ids, DWORD flags, int gap, int x, i
     RECT dirty{};
     HWND previousTab = 0;
     for (HWND control : controls) {
-        const RECT old = ChildRectInClient(m_hWnd, control);
+        const RECT old = ::GetWindowRectIn(control, m_hWnd);
         if (!::IsWindowEnabled(control) && !(flags & FLEX_PLACE_DISABLED)) {
             if (::IsWindowVisible(control)) {
                 ::ShowWindow(control, SW_HIDE);
@@ -549,7 +535,7 @@ void CFlexDialog::OnSize(UINT type, int cx, int cy) {
     ::GetClientRect(m_hWnd, &client);
     for (const auto& entry : align_) {
         if (entry->flags == 0 || !::IsWindow(entry->hwnd)) continue;
-        const RECT old = ChildRectInClient(m_hWnd, entry->hwnd);
+        const RECT old = ::GetWindowRectIn(entry->hwnd, m_hWnd);
         const RECT moved = FlexAlignedRect(*entry, old, client);
         if (!(moved == old)) MoveTo(entry->hwnd, moved, TRUE);
     }

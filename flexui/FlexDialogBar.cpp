@@ -289,14 +289,10 @@ void CFlexDialogBar::OnCaptureChanged(CWnd* wnd) {
 void CFlexDialogBar::DrawTracker() {
     HWND site = m_pDockSite ? m_pDockSite->m_hWnd : ::GetParent(m_hWnd);
     if (!site) return;
-    POINT a{tracker_.left, tracker_.top};
-    POINT b{tracker_.right, tracker_.bottom};
-    ClientToScreen(&a);
-    ClientToScreen(&b);
-    ::ScreenToClient(site, &a);
-    ::ScreenToClient(site, &b);
+    RECT t = tracker_;
+    ::MapWindowPoints(m_hWnd, site, &t);
     // The halftone inversion of the rectangle one pixel in from each side.
-    const RECT mark{a.x + 1, a.y + 1, b.x - 1, b.y - 1};
+    const RECT mark{t.left + 1, t.top + 1, t.right - 1, t.bottom - 1};
     if (overlay_.IsShown())
         overlay_.Move(mark);
     else
@@ -345,14 +341,9 @@ BOOL CFlexDialogBar::OnEraseBkgnd(CDC* dc) {
     GetClientRect(&client);
     // The hosted window paints its own area; erasing under it would flicker.
     if (::IsWindow(inPlace_) && ::IsWindowVisible(inPlace_)) {
-        RECT r{};
-        ::GetWindowRect(inPlace_, &r);
-        POINT a{r.left, r.top};
-        POINT b{r.right, r.bottom};
-        ScreenToClient(&a);
-        ScreenToClient(&b);
+        const RECT r = ::GetWindowRectIn(inPlace_, m_hWnd);
         dc->SaveDC();
-        dc->ExcludeClipRect(a.x, a.y, b.x, b.y);
+        dc->ExcludeClipRect(r.left, r.top, r.right, r.bottom);
         dc->FillSolidRect(&client, GetSysColor(COLOR_BTNFACE));
         dc->RestoreDC(-1);
     } else {

@@ -5,19 +5,6 @@
 
 #include "platform/ui/WindowApi.h"
 
-namespace {
-
-RECT ChildRect(HWND parent, HWND child) {
-    RECT r{};
-    ::GetWindowRect(child, &r);
-    POINT a{r.left, r.top}, b{r.right, r.bottom};
-    ::ScreenToClient(parent, &a);
-    ::ScreenToClient(parent, &b);
-    return RECT{a.x, a.y, b.x, b.y};
-}
-
-}  // namespace
-
 CFlexFormView::CFlexFormView(UINT templateId) : CFormView(templateId) {}
 CFlexFormView::CFlexFormView(const char* templateName) : CFormView(templateName) {}
 CFlexFormView::~CFlexFormView() = default;
@@ -54,7 +41,7 @@ BOOL CFlexFormView::SetItemAlign(HWND child, DWORD flags) {
         entry = found->get();
         GetClientRect(&against);
     }
-    const RECT rect = ChildRect(m_hWnd, child);
+    const RECT rect = ::GetWindowRectIn(child, m_hWnd);
     entry->left = against.left - rect.left;
     entry->top = against.top - rect.top;
     entry->right = against.right - rect.right;
@@ -68,7 +55,7 @@ void CFlexFormView::AlignOne(const FlexAlignEntry& entry) {
     if (entry.flags == 0 || !::IsWindow(entry.hwnd)) return;
     RECT client{};
     GetClientRect(&client);
-    const RECT old = ChildRect(m_hWnd, entry.hwnd);
+    const RECT old = ::GetWindowRectIn(entry.hwnd, m_hWnd);
     const RECT moved = FlexAlignedRect(entry, old, client);
     if (!(moved == old))
         ::MoveWindow(entry.hwnd, moved.left, moved.top, moved.right - moved.left,

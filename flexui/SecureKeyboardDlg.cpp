@@ -29,13 +29,7 @@ std::vector<int> Join(std::initializer_list<std::vector<int>> parts) {
 }
 
 RECT ClientRectOf(const CWnd& dialog, int id) {
-    RECT r{};
-    HWND control = ::GetDlgItem(dialog.m_hWnd, id);
-    ::GetWindowRect(control, &r);
-    POINT a{r.left, r.top}, b{r.right, r.bottom};
-    ::ScreenToClient(dialog.m_hWnd, &a);
-    ::ScreenToClient(dialog.m_hWnd, &b);
-    return RECT{a.x, a.y, b.x, b.y};
+    return ::GetWindowRectIn(::GetDlgItem(dialog.m_hWnd, id), dialog.m_hWnd);
 }
 
 void PlaceKey(CWnd& dialog, int id, const RECT& r) {

@@ -9,19 +9,6 @@
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/Wnd.h"
 
-namespace {
-
-RECT RectInParent(HWND parent, HWND child) {
-    RECT r{};
-    ::GetWindowRect(child, &r);
-    POINT a{r.left, r.top}, b{r.right, r.bottom};
-    ::ScreenToClient(parent, &a);
-    ::ScreenToClient(parent, &b);
-    return RECT{a.x, a.y, b.x, b.y};
-}
-
-}  // namespace
-
 // Escape during a drag: the bar lets go of the mouse, which ends the drag.
 class SplitterDrag::EscapeWatch : public QObject {
 public:
@@ -68,7 +55,7 @@ bool SplitterDrag::AllowedMoves(HWND parent, HWND bar, int orientation,
                                 SplitterLimits limits, int* least, int* most) {
     RECT client{};
     ::GetClientRect(parent, &client);
-    const RECT barRect = RectInParent(parent, bar);
+    const RECT barRect = ::GetWindowRectIn(bar, parent);
     const bool vertical = orientation == kSplitterHorizontal;  // the bar moves up and down
     const auto lead = [vertical](const RECT& r) { return vertical ? r.top : r.left; };
     const auto trail = [vertical](const RECT& r) { return vertical ? r.bottom : r.right; };
@@ -77,7 +64,7 @@ bool SplitterDrag::AllowedMoves(HWND parent, HWND bar, int orientation,
     int hi = trail(client) - trail(barRect);
     for (const SplitterAttachment& a : attached) {
         if (!::IsWindow(a.hwnd)) continue;
-        const RECT r = RectInParent(parent, a.hwnd);
+        const RECT r = ::GetWindowRectIn(a.hwnd, parent);
         const int size = trail(r) - lead(r);
         const bool before = a.side == kSplitterAbove || a.side == kSplitterLeft;
         if (a.resize) {
@@ -124,11 +111,11 @@ void SplitterDrag::Apply(HWND parent, HWND bar, int orientation,
     const auto move = [](HWND hwnd, RECT r) {
         ::MoveWindow(hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top, FALSE);
     };
-    RECT b = RectInParent(parent, bar);
+    RECT b = ::GetWindowRectIn(bar, parent);
     move(bar, RECT{b.left + dx, b.top + dy, b.right + dx, b.bottom + dy});
     for (const SplitterAttachment& a : attached) {
         if (!::IsWindow(a.hwnd)) continue;
-        RECT r = RectInParent(parent, a.hwnd);
+        RECT r = ::GetWindowRectIn(a.hwnd, parent);
         if (!a.resize) {
             r = RECT{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
         } else if (a.side == kSplitterAbove) {
@@ -152,7 +139,7 @@ bool SplitterDrag::Begin(HWND parent, HWND bar, int orientation, POINT press, in
     bar_ = bar;
     orientation_ = orientation;
     press_ = press;
-    start_ = RectInParent(parent, bar);
+    start_ = ::GetWindowRectIn(bar, parent);
     least_ = least;
     most_ = most;
     delta_ = 0;

@@ -52,11 +52,7 @@ void CSplitterWndXp::OnLButtonDown(UINT, POINT point) {
     if (!SplitterDrag::AllowedMoves(parent_, m_hWnd, orientation_, Attachments(),
                                     SplitterLimits::kFarEdge, &least, &most))
         return;
-    RECT r{};
-    GetWindowRect(&r);
-    ::ScreenToClient(parent_, reinterpret_cast<POINT*>(&r.left));
-    ::ScreenToClient(parent_, reinterpret_cast<POINT*>(&r.right));
-    dragStart_ = r;
+    dragStart_ = ::GetWindowRectIn(m_hWnd, parent_);
     drag_.Begin(parent_, m_hWnd, orientation_, point, least, most, false);
 }
 

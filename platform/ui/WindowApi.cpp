@@ -316,6 +316,29 @@ BOOL ClientToScreen(HWND hwnd, POINT* point) {
     return TRUE;
 }
 
+BOOL MapWindowPoints(HWND from, HWND to, POINT* points, UINT count) {
+    if (!points) return FALSE;
+    for (UINT i = 0; i < count; ++i) {
+        if (from && !ClientToScreen(from, &points[i])) return FALSE;
+        if (to && !ScreenToClient(to, &points[i])) return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL MapWindowPoints(HWND from, HWND to, RECT* rect) {
+    if (!rect) return FALSE;
+    POINT corners[2] = {{rect->left, rect->top}, {rect->right, rect->bottom}};
+    if (!MapWindowPoints(from, to, corners, 2)) return FALSE;
+    *rect = RECT{corners[0].x, corners[0].y, corners[1].x, corners[1].y};
+    return TRUE;
+}
+
+RECT GetWindowRectIn(HWND hwnd, HWND to) {
+    RECT rect{};
+    if (GetWindowRect(hwnd, &rect)) MapWindowPoints(0, to, &rect);
+    return rect;
+}
+
 BOOL SetWindowText(HWND hwnd, const std::string& text) {
     if (!IsWindow(hwnd)) return FALSE;
     return SendMessage(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())) ? TRUE : FALSE;

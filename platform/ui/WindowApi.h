@@ -40,6 +40,12 @@ BOOL GetClientRect(HWND hwnd, RECT* rect);
 BOOL GetWindowRect(HWND hwnd, RECT* rect);  // screen coordinates
 BOOL ScreenToClient(HWND hwnd, POINT* point);
 BOOL ClientToScreen(HWND hwnd, POINT* point);
+// Points (or a rectangle's corners) from the client coordinates of `from` to those of `to`;
+// 0 stands for the screen. Returns FALSE when a window named does not exist.
+BOOL MapWindowPoints(HWND from, HWND to, POINT* points, UINT count);
+BOOL MapWindowPoints(HWND from, HWND to, RECT* rect);
+// Where a window lies in another's client area: GetWindowRect mapped from the screen to `to`.
+RECT GetWindowRectIn(HWND hwnd, HWND to);
 
 BOOL SetWindowText(HWND hwnd, const std::string& text);
 std::string GetWindowText(HWND hwnd);

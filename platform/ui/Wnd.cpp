@@ -183,19 +183,9 @@ void CWnd::GetWindowRect(RECT* rect) const { ::GetWindowRect(m_hWnd, rect); }
 void CWnd::ScreenToClient(POINT* point) const { ::ScreenToClient(m_hWnd, point); }
 void CWnd::ClientToScreen(POINT* point) const { ::ClientToScreen(m_hWnd, point); }
 
-void CWnd::ScreenToClient(RECT* rect) const {
-    POINT a{rect->left, rect->top}, b{rect->right, rect->bottom};
-    ::ScreenToClient(m_hWnd, &a);
-    ::ScreenToClient(m_hWnd, &b);
-    *rect = RECT{a.x, a.y, b.x, b.y};
-}
+void CWnd::ScreenToClient(RECT* rect) const { ::MapWindowPoints(0, m_hWnd, rect); }
 
-void CWnd::ClientToScreen(RECT* rect) const {
-    POINT a{rect->left, rect->top}, b{rect->right, rect->bottom};
-    ::ClientToScreen(m_hWnd, &a);
-    ::ClientToScreen(m_hWnd, &b);
-    *rect = RECT{a.x, a.y, b.x, b.y};
-}
+void CWnd::ClientToScreen(RECT* rect) const { ::MapWindowPoints(m_hWnd, 0, rect); }
 
 void CWnd::SetWindowText(const std::string& text) { ::SetWindowText(m_hWnd, text); }
 std::string CWnd::GetWindowText() const { return ::GetWindowText(m_hWnd); }

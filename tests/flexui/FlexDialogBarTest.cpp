@@ -37,14 +37,7 @@ protected:
     }
 };
 
-RECT RectIn(HWND parent, const CWnd& child) {
-    RECT r{};
-    child.GetWindowRect(&r);
-    POINT a{r.left, r.top}, b{r.right, r.bottom};
-    ScreenToClient(parent, &a);
-    ScreenToClient(parent, &b);
-    return RECT{a.x, a.y, b.x, b.y};
-}
+RECT RectIn(HWND parent, const CWnd& child) { return GetWindowRectIn(child.m_hWnd, parent); }
 
 class FlexDialogBarTest : public UiTest {
 protected:

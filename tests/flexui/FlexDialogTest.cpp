@@ -91,13 +91,7 @@ protected:
         DrainEvents();
     }
     static RECT Place(const CWnd& dialog, int id) {
-        RECT r{};
-        HWND control = GetDlgItem(dialog.m_hWnd, id);
-        GetWindowRect(control, &r);
-        POINT a{r.left, r.top}, b{r.right, r.bottom};
-        ScreenToClient(dialog.m_hWnd, &a);
-        ScreenToClient(dialog.m_hWnd, &b);
-        return RECT{a.x, a.y, b.x, b.y};
+        return GetWindowRectIn(GetDlgItem(dialog.m_hWnd, id), dialog.m_hWnd);
     }
     static void Put(CWnd& dialog, int id, RECT r) {
         MoveWindow(GetDlgItem(dialog.m_hWnd, id), r.left, r.top, r.right - r.left, r.bottom - r.top,

@@ -27,12 +27,7 @@ public:
 };
 
 RECT Place(const CWnd& parent, int id) {
-    RECT r{};
-    GetWindowRect(GetDlgItem(parent.m_hWnd, id), &r);
-    POINT a{r.left, r.top}, b{r.right, r.bottom};
-    ScreenToClient(parent.m_hWnd, &a);
-    ScreenToClient(parent.m_hWnd, &b);
-    return RECT{a.x, a.y, b.x, b.y};
+    return GetWindowRectIn(GetDlgItem(parent.m_hWnd, id), parent.m_hWnd);
 }
 
 class FlexSplitterWndTest : public UiTest {

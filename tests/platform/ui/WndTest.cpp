@@ -170,6 +170,12 @@ TEST_F(WndTest, GeometryIsInClientCoordinates) {
     child.GetWindowRect(&window);
     parent.ScreenToClient(&window);
     EXPECT_EQ(window, (RECT{5, 6, 75, 86}));
+    EXPECT_EQ(GetWindowRectIn(child.m_hWnd, parent.m_hWnd), (RECT{5, 6, 75, 86}));
+    // From one window's client area to another's, and refused for a window that is gone.
+    RECT inChild{0, 0, 70, 80};
+    EXPECT_TRUE(MapWindowPoints(child.m_hWnd, parent.m_hWnd, &inChild));
+    EXPECT_EQ(inChild, (RECT{5, 6, 75, 86}));
+    EXPECT_FALSE(MapWindowPoints(child.m_hWnd, HWND{0x7FFFFFF0}, &inChild));
     parent.DestroyWindow();
 }
 
