@@ -85,18 +85,8 @@ std::unique_ptr<CTradeRequest> AccountRequest(TradeConnection* connection, int32
 template <typename OnRow>
 bool SendAndWalk(CTradeRequest& request, OnRow onRow) {
     if (!request.Send()) return false;
-    bool answered = false;
-    while (request.NextRow()) {
-        answered = true;
-        onRow(request.GetLong(507));
-    }
-    // An empty list arrives as the terminator alone: a complete answer, not a missing one.
-    // Only a lost, timed-out or broken answer leaves the wrapper without a finished request.
-    if (!answered) {
-        const NoltComm::CFixRequest* handle = request.GetHandle();
-        answered = handle != nullptr && handle->IsComplete() && handle->GetErrorCode() >= 0;
-    }
-    return answered;
+    while (request.NextRow()) onRow(request.GetLong(507));
+    return request.IsAnswered();
 }
 
 // The row still names the customer (the table may have been rebuilt meanwhile).

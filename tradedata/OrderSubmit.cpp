@@ -440,9 +440,7 @@ bool QueryTradeCounters(TradeConnection* connection, const std::string& khh) {
     request->SetFunction(kFunctionCounters);
     FillAccountFields(*request, khh);
     request->Send();
-    bool answered = false;
     while (request->NextRow()) {
-        answered = true;
         if (request->GetLong(507) < 0) continue;
         const std::string type = request->GetString(1332);
         std::string key = khh + "|" + type + "|" + request->GetString(599);
@@ -453,8 +451,9 @@ bool QueryTradeCounters(TradeConnection* connection, const std::string& khh) {
         fresh.Set(605, khh, row);
         fresh.Set(763, key, row);
     }
-    request.reset();
     // A request that got no answer keeps the counters as they were.
+    const bool answered = request->IsAnswered();
+    request.reset();
     if (!answered) return false;
     OrderCountTable.acquireLockExclusive();
     const bool hasOld = OrderCountTable.GetFCount() > 0;

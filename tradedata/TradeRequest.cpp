@@ -164,6 +164,11 @@ bool CTradeRequest::SendAndWait(bool keepRequestText) {
     return true;
 }
 
+bool CTradeRequest::IsAnswered() const {
+    return request_ != nullptr && g_abort.load() == 0 && request_->IsComplete() &&
+           request_->GetErrorCode() >= 0;
+}
+
 bool CTradeRequest::NextRow() {
     if (request_ == nullptr || g_abort.load() != 0) return false;
     const bool traces = PacketTraces();

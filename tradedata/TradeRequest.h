@@ -64,6 +64,9 @@ public:
     bool SendEx();
     // The next answer row; false at the end, without a request and while aborting.
     bool NextRow();
+    // True when the whole answer arrived, with rows or empty (an empty list is the terminator
+    // alone); false after a failed send, a time-out, link loss, an abort or a broken answer.
+    bool IsAnswered() const;
 
     // --- the current row (row -1) or a row still waiting (0..n-1) ---
     std::string GetString(int32_t tag, int32_t row = -1);

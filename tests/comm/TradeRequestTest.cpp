@@ -53,6 +53,7 @@ TEST_F(TradeRequestTest, RowsAreCopiedIntoARecordTable) {
         const int row = request->AppendRowTo(&table, false);
         EXPECT_EQ(row, table.GetCount() - 1);
     }
+    EXPECT_TRUE(request->IsAnswered());
     ASSERT_EQ(table.GetCount(), 3);
     EXPECT_EQ(table.Get(605, 1), "甲001");
     EXPECT_EQ(table.GetLong(684, 2), 4);
@@ -91,6 +92,7 @@ TEST_F(TradeRequestTest, TimeOutDropsTheRequestAndSaysWhy) {
     EXPECT_FALSE(request->NextRow());
     EXPECT_EQ(request->GetLong(507), 0);
     EXPECT_EQ(request->GetErrorText(), "应答超时(1000)");
+    EXPECT_FALSE(request->IsAnswered());
     // Given up: no longer waiting for an answer on the connection.
     EXPECT_EQ(connection.GetWaitingCount(), 0u);
 }
@@ -103,6 +105,24 @@ TEST_F(TradeRequestTest, LinkLossDuringTheWaitEndsIt) {
     EXPECT_FALSE(request->NextRow());
     const std::string text = request->GetErrorText();
     EXPECT_TRUE(text == "连接已经中断!" || text == "连接中断") << text;
+    EXPECT_FALSE(request->IsAnswered());
+}
+
+// An empty list (the terminator alone) is an answer; a broken one is not, rows or no rows.
+TEST_F(TradeRequestTest, EmptyAnswerIsAnAnswerAndABrokenOneIsNot) {
+    server.Script(404, std::vector<testserver::Row>{});
+    auto empty = CTradeRequest::Create(&connection);
+    empty->SetFunction(404);
+    ASSERT_TRUE(empty->Send());
+    EXPECT_FALSE(empty->NextRow());
+    EXPECT_TRUE(empty->IsAnswered());
+
+    server.InjectFault(405, Fault{FaultKind::BadZlib});
+    auto broken = CTradeRequest::Create(&connection);
+    broken->SetFunction(405);
+    ASSERT_TRUE(broken->Send());
+    EXPECT_FALSE(broken->NextRow());
+    EXPECT_FALSE(broken->IsAnswered());
 }
 
 TEST_F(TradeRequestTest, AbortEndsTheWaitWithoutText) {
@@ -113,6 +133,7 @@ TEST_F(TradeRequestTest, AbortEndsTheWaitWithoutText) {
     EXPECT_TRUE(request->Send());
     EXPECT_EQ(request->GetErrorText(), "");
     EXPECT_FALSE(request->NextRow());
+    EXPECT_FALSE(request->IsAnswered());
     SetRequestAbort(0);
     EXPECT_EQ(connection.GetWaitingCount(), 0u);
 }
