@@ -8,6 +8,7 @@
 
 #include "comm/FixApiClient.h"
 #include "platform/core/Clock.h"
+#include "tests/tradedata/ServerFixture.h"
 #include "tests/tradedata/TradeDataFixture.h"
 #include "testserver/TestServer.h"
 
@@ -19,41 +20,22 @@ using testserver::Fault;
 using testserver::FaultKind;
 using testserver::Row;
 
-class AccountQueriesTest : public ::testing::Test {
+class AccountQueriesTest : public testing::ServerTest {
 protected:
     void SetUp() override {
         testing::ResetGlobalTables();
         ResetQueryRetries();
-        ASSERT_TRUE(server.Start()) << server.ErrorText();
-        Connect();
-        SetTradingConnection(client.get());
+        StartAndConnect();
         row = AddAccount(1, "8001", "01", "甲", "pw", nullptr);
         SetLoginAccount(row);
     }
     void TearDown() override {
-        SetTradingConnection(nullptr);
-        client.reset();
-        server.Stop();
+        Disconnect();
         ResetQueryRetries();
         testing::ResetGlobalTables();
     }
-    void Connect() {
-        client = std::make_unique<NoltComm::CFixApiClient>();
-        ASSERT_TRUE(client->Connect("127.0.0.1@" + std::to_string(server.Port()) + "/tcp"))
-            << client->GetErrorText();
-    }
-    // The fields of the last request of a function.
-    std::string Sent(int32_t function, int32_t tag) {
-        std::string value = "<absent>";
-        for (const auto& r : server.Requests())
-            if (r.function == function)
-                if (const std::string* v = r.Find(tag)) value = *v;
-        return value;
-    }
     platform::ManualClock clock;
     platform::ScopedClockSource source{clock};
-    testserver::TestServer server;
-    std::unique_ptr<NoltComm::CFixApiClient> client;
     int row = -1;
 };
 

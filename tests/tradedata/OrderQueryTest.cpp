@@ -13,6 +13,7 @@
 #include "comm/FixApiClient.h"
 #include "platform/core/Clock.h"
 #include "shell/services/StartupSettings.h"
+#include "tests/tradedata/ServerFixture.h"
 #include "tests/tradedata/TradeDataFixture.h"
 #include "testserver/TestServer.h"
 #include "tradedata/AccountQueries.h"
@@ -25,17 +26,13 @@ using testserver::Answer;
 using testserver::ReceivedRequest;
 using testserver::Row;
 
-class OrderQueryTest : public ::testing::Test {
+class OrderQueryTest : public testing::ServerTest {
 protected:
     void SetUp() override {
         testing::ResetGlobalTables();
         OrderFillTable.GetMemRecord()->Empty();
         CreateFrameTables();
-        ASSERT_TRUE(server.Start()) << server.ErrorText();
-        client = std::make_unique<NoltComm::CFixApiClient>();
-        ASSERT_TRUE(client->Connect("127.0.0.1@" + std::to_string(server.Port()) + "/tcp"))
-            << client->GetErrorText();
-        SetTradingConnection(client.get());
+        StartAndConnect();
         account = AddAccount(1, "8001", "01", "甲", "pw", nullptr);
         SetLoginAccount(account);
         SetAccountFlag(kFlagActive, account);
@@ -43,16 +40,9 @@ protected:
         CombinationContractTable.Create(kCombinationContractLayout);
     }
     void TearDown() override {
-        SetTradingConnection(nullptr);
-        client.reset();
-        server.Stop();
+        Disconnect();
         OrderFillTable.GetMemRecord()->Empty();
         testing::ResetGlobalTables();
-    }
-    int RequestsOf(int32_t function) {
-        int n = 0;
-        for (const auto& r : server.Requests()) n += r.function == function;
-        return n;
     }
     // A spread IF-SP of legs L1 and L2 with the hand sizes given.
     void AddSpread(const char* size1, const char* size2) {
@@ -63,8 +53,6 @@ protected:
 
     platform::ManualClock clock;
     platform::ScopedClockSource source{clock};
-    testserver::TestServer server;
-    std::unique_ptr<NoltComm::CFixApiClient> client;
     int account = -1;
 };
 

@@ -14,6 +14,7 @@
 #include "platform/core/Clock.h"
 #include "record/Configure.h"
 #include "shell/services/StartupSettings.h"
+#include "tests/tradedata/ServerFixture.h"
 #include "tests/tradedata/TradeDataFixture.h"
 #include "testserver/TestServer.h"
 #include "tradedata/AccountQueries.h"
@@ -43,7 +44,7 @@ struct Posted {
     intptr_t lParam;
 };
 
-class OrderSubmitTest : public ::testing::Test {
+class OrderSubmitTest : public testing::ServerTest {
 protected:
     void SetUp() override {
         testing::ResetGlobalTables();
@@ -59,11 +60,7 @@ protected:
             posted.push_back({w, m, wp, lp});
         });
         SetWorkplaceWindow(77);
-        ASSERT_TRUE(server.Start()) << server.ErrorText();
-        client = std::make_unique<NoltComm::CFixApiClient>();
-        ASSERT_TRUE(client->Connect("127.0.0.1@" + std::to_string(server.Port()) + "/tcp"))
-            << client->GetErrorText();
-        SetTradingConnection(client.get());
+        StartAndConnect();
         account = AddAccount(1, "8001", "01", "甲", "pw", nullptr);
         SetLoginAccount(account);
         SetAccountFlag(kFlagActive, account);
@@ -72,9 +69,7 @@ protected:
         AddRow(OptionContractTable, {{599, "DL"}, {9100, "m2501-C-3000"}, {719, "m2501"}});
     }
     void TearDown() override {
-        SetTradingConnection(nullptr);
-        client.reset();
-        server.Stop();
+        Disconnect();
         SetOrderTraceWriter(nullptr);
         SetPostFunction(nullptr);
         SetWorkplaceWindow(0);
@@ -96,13 +91,6 @@ protected:
                         tags.push_back(f.tag);
             }
         return tags;
-    }
-    std::string Sent(int32_t function, int32_t tag) {
-        std::string value = "<absent>";
-        for (const auto& r : server.Requests())
-            if (r.function == function)
-                if (const std::string* v = r.Find(tag)) value = *v;
-        return value;
     }
     std::vector<std::string> Lines() {
         std::lock_guard lock(g_linesMutex);
@@ -131,8 +119,6 @@ protected:
     testing::SettingsSandbox sandbox;
     platform::ManualClock clock;
     platform::ScopedClockSource source{clock};
-    testserver::TestServer server;
-    std::unique_ptr<NoltComm::CFixApiClient> client;
     std::mutex postedMutex;
     std::vector<Posted> posted;
     int account = -1;

@@ -11,6 +11,7 @@
 #include "comm/FixApiClient.h"
 #include "platform/core/Clock.h"
 #include "record/Configure.h"
+#include "tests/tradedata/ServerFixture.h"
 #include "tests/tradedata/TradeDataFixture.h"
 #include "testserver/TestServer.h"
 #include "tradedata/AccountQueries.h"
@@ -23,34 +24,21 @@ using testing::AddRow;
 using testserver::Answer;
 using testserver::ReceivedRequest;
 
-class RatesTest : public ::testing::Test {
+class RatesTest : public testing::ServerTest {
 protected:
     void SetUp() override {
         testing::ResetGlobalTables();
-        ASSERT_TRUE(server.Start()) << server.ErrorText();
-        client = std::make_unique<NoltComm::CFixApiClient>();
-        ASSERT_TRUE(client->Connect("127.0.0.1@" + std::to_string(server.Port()) + "/tcp"))
-            << client->GetErrorText();
-        SetTradingConnection(client.get());
+        StartAndConnect();
     }
     void TearDown() override {
-        SetTradingConnection(nullptr);
-        client.reset();
-        server.Stop();
+        Disconnect();
         ResetServerTimeOffset();
         testing::ResetGlobalTables();
-    }
-    int RequestsOf(int32_t function) {
-        int n = 0;
-        for (const auto& r : server.Requests()) n += r.function == function;
-        return n;
     }
 
     testing::SettingsSandbox sandbox;
     platform::ManualClock clock;
     platform::ScopedClockSource source{clock};
-    testserver::TestServer server;
-    std::unique_ptr<NoltComm::CFixApiClient> client;
 };
 
 TEST_F(RatesTest, RiskFreeRateAndVolatilityFromSettings) {

@@ -9,6 +9,7 @@
 
 #include "comm/FixApiClient.h"
 #include "platform/core/Clock.h"
+#include "tests/tradedata/ServerFixture.h"
 #include "tests/tradedata/TradeDataFixture.h"
 #include "testserver/TestServer.h"
 #include "tradedata/AccountQueries.h"
@@ -22,23 +23,17 @@ namespace {
 constexpr const char* kZhang = "10086001";  // link 12, statement to confirm
 constexpr const char* kLi = "10086002";     // no link
 
-class TradingDayTest : public ::testing::Test {
+class TradingDayTest : public testing::ServerTest {
 protected:
     void SetUp() override {
         testing::ResetGlobalTables();
         ResetQueryRetries();
         server.EnableTradingDay();
-        ASSERT_TRUE(server.Start()) << server.ErrorText();
-        client = std::make_unique<NoltComm::CFixApiClient>();
-        ASSERT_TRUE(client->Connect("127.0.0.1@" + std::to_string(server.Port()) + "/tcp"))
-            << client->GetErrorText();
-        SetTradingConnection(client.get());
+        StartAndConnect();
         SetAccountQueryTexts("V6.1", "machine", "terminal");
     }
     void TearDown() override {
-        SetTradingConnection(nullptr);
-        client.reset();
-        server.Stop();
+        Disconnect();
         ResetQueryRetries();
         testing::ResetGlobalTables();
     }
@@ -46,11 +41,6 @@ protected:
         const int row = AddAccount(1, khh, nullptr, nullptr, password, nullptr);
         if (GetMainAccountIndex() < 0) SetLoginAccount(row);
         return row;
-    }
-    int CountFunction(int32_t function) {
-        int n = 0;
-        for (const auto& r : server.Requests()) n += r.function == function ? 1 : 0;
-        return n;
     }
     // Re-creates the table and appends every answer row of the function, as the reference
     // loaders do.
@@ -70,8 +60,6 @@ protected:
 
     platform::ManualClock clock;
     platform::ScopedClockSource source{clock};
-    testserver::TestServer server;
-    std::unique_ptr<NoltComm::CFixApiClient> client;
 };
 
 TEST_F(TradingDayTest, TwoLoginsFillTheAccountTables) {
@@ -94,7 +82,7 @@ TEST_F(TradingDayTest, TwoLoginsFillTheAccountTables) {
     EXPECT_DOUBLE_EQ(FundsTable.GetDouble(619, rmb), 850000.0);
     EXPECT_DOUBLE_EQ(FundsTable.GetDouble(1779, rmb), 1012345.67);
     ASSERT_TRUE(server.WaitForRequests(4, std::chrono::seconds(5)));
-    EXPECT_EQ(CountFunction(testserver::kFunctionAccountNotice), 1);
+    EXPECT_EQ(RequestsOf(testserver::kFunctionAccountNotice), 1);
 
     const int li = Login(kLi, "654321");
     EXPECT_TRUE(QueryAccountInfo(client.get(), li));
@@ -116,7 +104,7 @@ TEST_F(TradingDayTest, WrongPasswordOrUnknownCustomerIsRefused) {
     const int row = Login(kZhang, "000000");
     EXPECT_TRUE(QueryAccountInfo(client.get(), row));
     EXPECT_FALSE(TestAccountFlag(kFlagActive, row));
-    EXPECT_EQ(CountFunction(testserver::kFunctionTradingCodes), 0);
+    EXPECT_EQ(RequestsOf(testserver::kFunctionTradingCodes), 0);
     EXPECT_FALSE(QueryAccountInfo(client.get(), row));  // a refusal is final
 
     // A refusal is an answer: nothing to retry, nothing written.
@@ -168,7 +156,7 @@ TEST_F(TradingDayTest, EmptyListsAndRefusalsAreFinalAnswers) {
     LoadDictCategory(client.get(), "NOPE");
     EXPECT_EQ(GetDictText("NOPE", 7), "7");
     LoadDictCategory(client.get(), "NOPE");
-    EXPECT_EQ(CountFunction(16200), 2);
+    EXPECT_EQ(RequestsOf(16200), 2);
 
     // A refused status query is a failure, not "normal".
     const int stranger = Login("99999999", "000000");
@@ -221,7 +209,7 @@ TEST_F(TradingDayTest, LogoutTakesTheCustomersCodesAndKeepsTheOthers) {
     ASSERT_EQ(TradingCodeTable.GetCount(), 6);
     SetCurrentAccount(li);
     EXPECT_TRUE(LogoutAccount(client.get(), zhang));
-    EXPECT_EQ(CountFunction(testserver::kFunctionLogout), 1);
+    EXPECT_EQ(RequestsOf(testserver::kFunctionLogout), 1);
     ASSERT_EQ(TradingCodeTable.GetCount(), 2);
     EXPECT_EQ(TradingCodeTable.Get(605, 0), kLi);
     EXPECT_EQ(FundsTable.GetCount(), 1);
