@@ -34,7 +34,30 @@ void WriteTrace(const std::string& line) {
     if (writer != nullptr)
         writer(line);
     else
-        WriteTrace(line);
+        shell::WriteLogLine(line);
+}
+
+// The first answer row of an order request (result, order number, the order's margin and fee)
+// and the text to show; the request is given back.
+struct OrderAnswer {
+    int32_t result = 0;
+    int32_t orderNumber = 0;
+    double margin = 0;
+    double fee = 0;
+    std::string message;
+};
+
+OrderAnswer SendOrder(std::unique_ptr<CTradeRequest> request) {
+    OrderAnswer answer;
+    request->Send();
+    if (request->NextRow()) {
+        answer.result = request->GetLong(507);
+        answer.orderNumber = request->GetLong(681);
+        answer.margin = request->GetDouble(1720);
+        answer.fee = request->GetDouble(1234);
+    }
+    answer.message = request->GetErrorText();
+    return answer;
 }
 
 constexpr int32_t kFunctionCombination = 16143;
@@ -162,18 +185,7 @@ int32_t SubmitOrder(TradeConnection* connection, const OrderRequest& o, int32_t*
     request->SetLong(897, o.value897);
     request->SetLong(1575, o.value1575);
     request->SetLong(933, 1);
-    request->Send();
-    int32_t result = 0, orderNumber = 0;
-    double margin = 0, fee = 0;
-    std::string message;
-    if (request->NextRow()) {
-        result = request->GetLong(507);
-        orderNumber = request->GetLong(681);
-        margin = request->GetDouble(1720);
-        fee = request->GetDouble(1234);
-    }
-    message = request->GetErrorText();
-    request.reset();
+    const auto [result, orderNumber, margin, fee, message] = SendOrder(std::move(request));
     const double t1 = GetHighResMicroseconds();
 
     const bool ok = result > 0 && orderNumber > 0;
@@ -291,14 +303,7 @@ int32_t SubmitCombinationInstruction(const std::string& khh, const std::string& 
     request->SetLong(1717, hedge);
     request->SetLong(684, quantity);
     request->SetLong(1681, orderType);
-    request->Send();
-    int32_t result = 0, orderNumber = 0;
-    if (request->NextRow()) {
-        result = request->GetLong(507);
-        orderNumber = request->GetLong(681);
-    }
-    const std::string message = request->GetErrorText();
-    request.reset();
+    const auto [result, orderNumber, margin, fee, message] = SendOrder(std::move(request));
     if (result > 0 && orderNumber > 0) {
         SubmittedOrder row;
         row.flags = 1;
@@ -359,14 +364,7 @@ int32_t SubmitOrderWithStops(const OrderRequest& o, double stopLossPrice, double
     }
     request->SetLong(1827, 1);
     request->SetLong(1828, 1);
-    request->Send();
-    int32_t result = 0, orderNumber = 0;
-    if (request->NextRow()) {
-        result = request->GetLong(507);
-        orderNumber = request->GetLong(681);
-    }
-    const std::string message = request->GetErrorText();
-    request.reset();
+    const auto [result, orderNumber, margin, fee, message] = SendOrder(std::move(request));
     if (result > 0) {
         SetAccountNotifyByKhh(o.khh, kNotifyFunds | kNotifyPositions);
         if (orderNumber > 0) {

@@ -13,6 +13,7 @@
 #include "comm/FixApiClient.h"
 #include "platform/core/Clock.h"
 #include "record/Configure.h"
+#include "shell/services/LogLine.h"
 #include "shell/services/StartupSettings.h"
 #include "tests/tradedata/ServerFixture.h"
 #include "tests/tradedata/TradeDataFixture.h"
@@ -202,6 +203,19 @@ TEST_F(OrderSubmitTest, FailuresAreTracedAndLeaveNoRow) {
               std::string::npos);
     EXPECT_EQ(lines[0].substr(lines[0].size() - std::string("msg:资金不足\t").size()),
               "msg:资金不足\t");
+}
+
+// Without a test's writer the lines go to the daily trace file.
+TEST_F(OrderSubmitTest, TracesGoToTheTraceFileByDefault) {
+    SetOrderTraceWriter(nullptr);
+    shell::FlushLogFile();
+    ASSERT_EQ(shell::GetLogFileLastWriteTick(), 0);
+    server.Script(16150, {{{507, "-12"}, {508, "资金不足"}}});
+    int32_t number = -1;
+    std::string message;
+    EXPECT_EQ(SubmitOrder(client.get(), Order("m2501", 0, 1), &number, &message), -12);
+    EXPECT_NE(shell::GetLogFileLastWriteTick(), 0);
+    EXPECT_TRUE(Lines().empty());
 }
 
 TEST_F(OrderSubmitTest, SuccessTraceCarriesTheRoundTrip) {
