@@ -281,6 +281,9 @@ CIOBuffer* CFixRequest::RowBuffer(int32_t row) {
 }
 
 bool CFixRequest::FindField(int32_t tag, int32_t row, std::string_view& value) {
+    // The receive thread may still be adding rows (and releasing its work
+    // buffers, which resets the cached piece index) while a caller reads.
+    CQvCriticalSection::Owner owner(answerLock_);
     const CIOBuffer* buffer = RowBuffer(row);
     if (buffer == nullptr) return false;
     const std::string_view body = RowBody(buffer);
