@@ -403,6 +403,7 @@ bool CFixRequest::AddCompressedSegment(const uint8_t* body, uint32_t length, boo
         if (collected_ == nullptr) collected_ = LargeBufferAllocator().Allocate();
         if (length > kLargestRequest - std::min(collected_->GetUsed(), kLargestRequest)) {
             // Beyond the largest collection: drop what was collected with it.
+            CQvCriticalSection::Owner owner(answerLock_);
             ReleaseRow(collected_);
             return false;
         }
