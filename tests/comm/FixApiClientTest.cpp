@@ -308,6 +308,11 @@ TEST_F(ClientTest, ServerCancellationAndLinkLossParkTheSubscriptions) {
     EXPECT_EQ(server.CancelSubscription("502"), 1u);
     ASSERT_TRUE(log.WaitFor(1));
     EXPECT_EQ(log.reasons, std::vector<int32_t>{kPushCancelled});
+    // The receive thread parks the subscription only after the callback has returned.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (client.GetPendingCount() == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();
+    }
     EXPECT_EQ(client.GetSubscriptionCount(), 1u);
     EXPECT_EQ(client.GetPendingCount(), 1u);
     client.Close();
