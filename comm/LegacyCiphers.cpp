@@ -20,17 +20,6 @@ struct LegacyState {
 
 std::atomic<bool> g_pretendMissing{false};
 
-std::string TakeLibraryError() {
-    std::string text;
-    char line[256];
-    while (unsigned long code = ERR_get_error()) {
-        ERR_error_string_n(code, line, sizeof(line));
-        if (!text.empty()) text += "; ";
-        text += line;
-    }
-    return text;
-}
-
 std::string MissingText(const char* what, const std::string& reason) {
     std::string text = std::string("加密库不提供") + what + "(legacy算法提供者未能加载)";
     if (!reason.empty()) text += ": " + reason;
@@ -43,7 +32,7 @@ const LegacyState& State() {
         // Loading any provider by hand stops the library from loading the default one by
         // itself, so the default provider is loaded beside it.
         OSSL_PROVIDER* legacy = OSSL_PROVIDER_load(nullptr, "legacy");
-        std::string reason = legacy == nullptr ? TakeLibraryError() : std::string();
+        std::string reason = legacy == nullptr ? TakeCryptoLibraryErrors() : std::string();
         OSSL_PROVIDER_load(nullptr, "default");
         ERR_clear_error();
         const char* names[2] = {"BF-CBC", "RC4"};
@@ -51,7 +40,7 @@ const LegacyState& State() {
         for (int i = 0; i < 2; ++i) {
             EVP_CIPHER* cipher = EVP_CIPHER_fetch(nullptr, names[i], nullptr);
             if (cipher == nullptr) {
-                const std::string why = TakeLibraryError();
+                const std::string why = TakeCryptoLibraryErrors();
                 s.errors[i] = MissingText(texts[i], reason.empty() ? why : reason);
             }
             s.ciphers[i] = cipher;
@@ -72,6 +61,17 @@ const EVP_CIPHER* FetchLegacyCipher(LegacyCipher which, std::string& text) {
     const LegacyState& state = State();
     if (state.ciphers[i] == nullptr) text = state.errors[i];
     return state.ciphers[i];
+}
+
+std::string TakeCryptoLibraryErrors() {
+    std::string text;
+    char line[256];
+    while (unsigned long code = ERR_get_error()) {
+        ERR_error_string_n(code, line, sizeof(line));
+        if (!text.empty()) text += "; ";
+        text += line;
+    }
+    return text;
 }
 
 void SetLegacyProviderMissingForTesting(bool missing) { g_pretendMissing.store(missing); }

@@ -14,6 +14,9 @@ enum class LegacyCipher { kBlowfishCbc, kRc4 };
 // the reason is then in `text`. Thread-safe; the provider is loaded on the first call.
 const EVP_CIPHER* FetchLegacyCipher(LegacyCipher which, std::string& text);
 
+// Empties the library's error queue and returns its texts joined by "; ".
+std::string TakeCryptoLibraryErrors();
+
 // Tests: pretend that the legacy provider failed to load (true) or restore the real state.
 void SetLegacyProviderMissingForTesting(bool missing);
 
