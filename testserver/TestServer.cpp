@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
+#include <string_view>
+#include <utility>
 
 #include "platform/core/Numbers.h"
 
@@ -52,7 +54,11 @@ TestServer::TestServer() : TestServer(Options{}) {}
 
 TestServer::TestServer(Options options) : options_(std::move(options)) {}
 
-TestServer::~TestServer() { Stop(); }
+TestServer::~TestServer() {
+    Stop();
+    // A book a test still holds must not push through a server that is gone.
+    if (std::shared_ptr<OrderBook> book = Book()) book->SetPusher({});
+}
 
 bool TestServer::Start() {
     std::lock_guard lock(mutex_);
@@ -168,6 +174,35 @@ void TestServer::DisableTradingDay() {
     tradingDay_.reset();
 }
 
+std::shared_ptr<OrderBook> TestServer::EnableOrderBook(TradingDay day,
+                                                       OrderBook::Options options) {
+    auto book = std::make_shared<OrderBook>(std::move(day), options);
+    book->SetPusher([this](int32_t topic, const std::string& khh, const Row& row) {
+        PushToCustomer(platform::FormatInt(topic), khh, row);
+    });
+    std::shared_ptr<OrderBook> old;
+    {
+        std::lock_guard lock(mutex_);
+        old = std::exchange(book_, book);
+    }
+    if (old) old->SetPusher({});
+    return book;
+}
+
+void TestServer::DisableOrderBook() {
+    std::shared_ptr<OrderBook> old;
+    {
+        std::lock_guard lock(mutex_);
+        old = std::exchange(book_, nullptr);
+    }
+    if (old) old->SetPusher({});
+}
+
+std::shared_ptr<OrderBook> TestServer::Book() const {
+    std::lock_guard lock(mutex_);
+    return book_;
+}
+
 void TestServer::SetAuthenticationRequired(bool required) {
     std::lock_guard lock(mutex_);
     authenticationRequired_ = required;
@@ -257,6 +292,41 @@ bool TestServer::PushTo(std::size_t connection, const std::string& topic, const 
             if (s.connection == connection && s.topic == topic) function = s.function;
     }
     return SendPush(connection, function, topic, row, compressed);
+}
+
+namespace {
+
+// Whether an account range "range(605:A;B)" names the customer; no range names everyone.
+bool RangeNames(const std::string& range, const std::string& khh) {
+    if (range.empty()) return true;
+    const std::size_t colon = range.find(':');
+    if (colon == std::string::npos) return false;
+    std::size_t end = range.rfind(')');
+    if (end == std::string::npos || end < colon) end = range.size();
+    std::string_view list(range.data() + colon + 1, end - colon - 1);
+    while (!list.empty()) {
+        const std::size_t cut = list.find(';');
+        if (list.substr(0, cut) == khh) return true;
+        if (cut == std::string_view::npos) break;
+        list.remove_prefix(cut + 1);
+    }
+    return false;
+}
+
+}  // namespace
+
+std::size_t TestServer::PushToCustomer(const std::string& topic, const std::string& khh,
+                                       const Row& row) {
+    std::vector<Subscription> targets;
+    {
+        std::lock_guard lock(mutex_);
+        for (const Subscription& s : subscriptions_)
+            if (s.topic == topic && RangeNames(s.range, khh)) targets.push_back(s);
+    }
+    std::size_t delivered = 0;
+    for (const Subscription& s : targets)
+        if (SendPush(s.connection, s.function, topic, row, false)) ++delivered;
+    return delivered;
 }
 
 std::size_t TestServer::CancelSubscription(const std::string& topic) {
@@ -380,9 +450,15 @@ bool TestServer::HandlePacket(Connection& connection, const PacketHeader& header
     if (header.kind == kKindOneWay) return true;
 
     const Answer answer = AnswerFor(connection, request);
-    if (fault) return ApplyFault(connection, request, *fault, answer);
-    SendAnswer(connection, request, answer);
-    return true;
+    bool open = true;
+    if (fault)
+        open = ApplyFault(connection, request, *fault, answer);
+    else
+        SendAnswer(connection, request, answer);
+    // What the book does after an answer (a confirmation, say) follows it, even a lost one.
+    if (std::shared_ptr<OrderBook> book = Book())
+        book->AnswerSent(connection.index, request.packetId);
+    return open;
 }
 
 Answer TestServer::AnswerFor(const Connection& connection, const ReceivedRequest& request) {
@@ -415,9 +491,14 @@ Answer TestServer::BuiltInAnswer(const ReceivedRequest& request) {
     }
     if (request.kind == kKindUnsubscribe) return ResultRow(0, "");
     std::shared_ptr<const TradingDay> day;
+    std::shared_ptr<OrderBook> book;
     {
         std::lock_guard lock(mutex_);
         day = tradingDay_;
+        book = book_;
+    }
+    if (book) {
+        if (std::optional<Answer> answer = book->AnswerFor(request)) return std::move(*answer);
     }
     if (day) {
         if (std::optional<Answer> answer = day->AnswerFor(request)) return std::move(*answer);
@@ -520,8 +601,8 @@ void TestServer::TrackSubscription(const Connection& connection, const ReceivedR
         if (request.kind == kKindSubscribe) {
             const std::string topic = first(kTagTopic);
             if (topic.empty()) return;  // the client takes a subscription without topic as refused
-            subscriptions_.push_back(
-                {connection.index, request.function, topic, first(kTagSubscriptionKey)});
+            subscriptions_.push_back({connection.index, request.function, topic,
+                                      first(kTagSubscriptionKey), request.Get(220)});
         } else {
             const std::string topic = request.Get(kTagTopic);
             const std::string* key = request.Find(kTagSubscriptionKey);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "testserver/Answer.h"
+#include "testserver/OrderBook.h"
 #include "testserver/Packet.h"
 #include "testserver/TradingDay.h"
 
@@ -95,6 +96,14 @@ public:
     void EnableTradingDay(TradingDay day = SampleTradingDay());
     void DisableTradingDay();
 
+    // Serves orders, cancels, the order, trade, position and funds queries and the order
+    // pushes from a book over the day's accounts and contracts (scripts and hooks still win;
+    // the book's funds answer wins over the trading day's). Off by default.
+    std::shared_ptr<OrderBook> EnableOrderBook(TradingDay day = SampleTradingDay(),
+                                               OrderBook::Options options = {});
+    void DisableOrderBook();
+    std::shared_ptr<OrderBook> Book() const;
+
     // While on, a connection that has not passed the communication authentication gets a
     // refusal for every request but the server list. Off by default.
     void SetAuthenticationRequired(bool required);
@@ -124,6 +133,9 @@ public:
     // Pushes to one connection whatever its subscriptions (an empty topic sends no item 384).
     bool PushTo(std::size_t connection, const std::string& topic, const Row& row,
                 bool compressed = false);
+    // Pushes to the subscriptions of the topic whose account range (item 220 of the
+    // subscription, "range(605:A;B)") names the customer, and to those without a range.
+    std::size_t PushToCustomer(const std::string& topic, const std::string& khh, const Row& row);
     // The server cancels the topic on every connection that holds it and tells the client.
     std::size_t CancelSubscription(const std::string& topic);
 
@@ -133,7 +145,8 @@ private:
         std::size_t connection = 0;
         int32_t function = 0;
         std::string topic;
-        std::string key;  // item 246
+        std::string key;    // item 246
+        std::string range;  // item 220 of the subscription request
     };
 
     void AcceptLoop();
@@ -172,6 +185,8 @@ private:
     std::vector<ReceivedRequest> requests_;
     std::vector<Subscription> subscriptions_;
     uint32_t subscriptionSerial_ = 0;
+    // Last: its worker, which pushes through this server, ends before the rest goes.
+    std::shared_ptr<OrderBook> book_;
 };
 
 }  // namespace testserver

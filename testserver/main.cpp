@@ -13,11 +13,12 @@ namespace {
 
 void PrintUsage(std::FILE* out) {
     std::fputs(
-        "usage: testserver [--port N] [--bind ADDRESS] [--trading-day] [--help]\n"
+        "usage: testserver [--port N] [--bind ADDRESS] [--bare] [--help]\n"
         "  --port N         TCP port to listen on (0, the default, picks a free one)\n"
         "  --bind ADDRESS   IPv4 address to listen on (default 127.0.0.1, loopback only)\n"
-        "  --trading-day    answer accounts, dictionaries and reference data from the\n"
-        "                   built-in trading day\n"
+        "  --bare           serve neither the built-in trading day (accounts, dictionaries,\n"
+        "                   reference data) nor its order book, which are served by default\n"
+        "  --trading-day    the default: the built-in trading day and its order book\n"
         "Prints the address it listens on and runs until SIGINT or SIGTERM.\n",
         out);
 }
@@ -34,15 +35,15 @@ bool ParsePort(std::string_view text, uint16_t& port) {
 
 int main(int argc, char** argv) {
     testserver::TestServer::Options options;
-    bool tradingDay = false;
+    bool tradingDay = true;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             PrintUsage(stdout);
             return 0;
         }
-        if (arg == "--trading-day") {
-            tradingDay = true;
+        if (arg == "--trading-day" || arg == "--bare") {
+            tradingDay = arg == "--trading-day";
             continue;
         }
         if ((arg == "--port" || arg == "--bind") && i + 1 < argc) {
@@ -68,7 +69,10 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     testserver::TestServer server(options);
-    if (tradingDay) server.EnableTradingDay();
+    if (tradingDay) {
+        server.EnableTradingDay();
+        testserver::AddSamplePositions(*server.EnableOrderBook());
+    }
     if (!server.Start()) {
         std::fprintf(stderr, "testserver: %s\n", server.ErrorText().c_str());
         return 1;
