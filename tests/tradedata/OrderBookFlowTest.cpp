@@ -176,6 +176,7 @@ TEST_F(OrderBookFlowTest, SubmitConfirmPartialFillAndCancel) {
     ASSERT_GE(row, 0);
     EXPECT_EQ(OrderTable.GetDouble(1720, row), 111000.0);  // 74000 × 3 × 5 × 10% frozen
     EXPECT_EQ(OrderTable.GetDouble(1234, row), 6.0);
+    EXPECT_EQ(OrderTable.Get(755, row), "O");  // the order's kind, a text
     const auto confirmed = log.WaitFor("16402", number);
     ASSERT_TRUE(confirmed);
     EXPECT_EQ(confirmed->at(755), "O");
