@@ -75,14 +75,18 @@ void Load(Module& module) {
 }
 
 // Modules in search order: the current one, then the others as registered.
-template <typename Match>
-const DialogTemplate* Search(Match match) {
+std::vector<Module*> SearchOrder() {
     Registry& registry = Modules();
     std::vector<Module*> order;
     if (Module* current = FindModule(registry.current)) order.push_back(current);
     for (Module& module : registry.modules)
         if (module.name != registry.current) order.push_back(&module);
-    for (Module* module : order) {
+    return order;
+}
+
+template <typename Match>
+const DialogTemplate* Search(Match match) {
+    for (Module* module : SearchOrder()) {
         Load(*module);
         for (const auto& each : module->templates)
             if (match(*each)) return each.get();
@@ -115,6 +119,12 @@ const DialogTemplate* FindDialogTemplate(int32_t id) {
 const DialogTemplate* FindDialogTemplate(const std::string& name) {
     if (name.empty()) return nullptr;
     return Search([&name](const DialogTemplate& t) { return t.name == name; });
+}
+
+std::vector<std::string> ResourceModuleRoots() {
+    std::vector<std::string> roots;
+    for (const Module* module : SearchOrder()) roots.push_back(module->root);
+    return roots;
 }
 
 std::vector<std::string> LoadDialogModule(const std::string& module) {

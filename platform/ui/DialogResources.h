@@ -25,6 +25,10 @@ std::string CurrentResourceModule();
 const DialogTemplate* FindDialogTemplate(int32_t id);
 const DialogTemplate* FindDialogTemplate(const std::string& name);
 
+// The roots of the modules in search order (the current module's first), for the other
+// resources that live beside the templates (tool bars).
+std::vector<std::string> ResourceModuleRoots();
+
 // Loads every template file of a module; returns "file: error" lines for the files that
 // failed and for ids or names used twice in the module.
 std::vector<std::string> LoadDialogModule(const std::string& module);
