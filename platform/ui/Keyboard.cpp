@@ -255,6 +255,13 @@ UINT MouseMessage(const QMouseEvent* event) {
 // procedure asks for default processing the widget gets the event afterwards.
 bool RouteMouse(QWidget* receiver, QEvent* event) {
     HWND hwnd = WindowTable::Instance().HandleOf(receiver);
+    // The viewport of a scroll-area window that asks for it (the report list) is that window's
+    // client area: its mouse messages go to the window, in the window's coordinates.
+    QPoint offset;
+    if (!hwnd && receiver->parentWidget() && receiver->property(kMouseToParentProperty).toBool()) {
+        hwnd = WindowTable::Instance().HandleOf(receiver->parentWidget());
+        offset = receiver->pos();
+    }
     if (!hwnd) return false;
     LPARAM lParam = 0;
     WPARAM wParam = 0;
@@ -271,7 +278,7 @@ bool RouteMouse(QWidget* receiver, QEvent* event) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         message = MouseMessage(mouse);
         if (message == 0) return false;
-        QPoint local = mouse->position().toPoint();
+        QPoint local = mouse->position().toPoint() + offset;
         wParam = MouseKeys(mouse->buttons(), mouse->modifiers());
         lParam = MAKELPARAM(static_cast<WORD>(local.x()), static_cast<WORD>(local.y()));
         RecordInput(mouse->modifiers(), message != WM_MOUSEMOVE);

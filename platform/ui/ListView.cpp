@@ -17,7 +17,9 @@
 #include "platform/ui/Messages.h"
 #include "platform/ui/SysColors.h"
 #include "platform/ui/WindowApi.h"
+#include "platform/ui/WindowLayer.h"
 #include "platform/ui/WindowTable.h"
+#include "platform/ui/Wnd.h"
 
 namespace platform::ui {
 namespace {
@@ -46,6 +48,8 @@ ListViewWidget::ListViewWidget(QWidget* parent)
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setAutoFillBackground(false);
     viewport()->setMouseTracking(false);
+    // Clicks on the rows are the list's own mouse messages, so that a subclass sees them.
+    viewport()->setProperty(kMouseToParentProperty, true);
     verticalScrollBar()->setSingleStep(1);
     horizontalScrollBar()->setSingleStep(16);
     connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
@@ -134,6 +138,26 @@ void ListViewWidget::Scroll(bool vertical, WORD code, int position) {
 HWND ListViewWidget::Self() const { return WindowTable::Instance().HandleOf(this); }
 
 int ListViewWidget::RowHeight() const {
+    if (style & LVS_OWNERDRAWFIXED) {
+        if (measuredHeight_ <= 0) {
+            // The parent's answer, or when the parent leaves it, the list's own object's (the
+            // class library reflects the message).
+            const HWND self = Self();
+            MEASUREITEMSTRUCT measure;
+            measure.CtlType = ODT_LISTVIEW;
+            measure.CtlID = static_cast<UINT>(::GetDlgCtrlID(self));
+            measure.itemHeight = static_cast<UINT>(fontMetrics().height() + 3);
+            const auto lParam = reinterpret_cast<LPARAM>(&measure);
+            HWND parent = ::GetParent(self);
+            if (!parent || !::SendMessage(parent, WM_MEASUREITEM, measure.CtlID, lParam)) {
+                LRESULT result = 0;
+                if (CWnd* own = CWnd::FromHandlePermanent(self))
+                    own->OnChildNotify(WM_MEASUREITEM, measure.CtlID, lParam, &result);
+            }
+            measuredHeight_ = std::max(1, static_cast<int>(measure.itemHeight));
+        }
+        return measuredHeight_;
+    }
     int height = fontMetrics().height() + 3;
     int cx = 0, cy = 0;
     if (small_ && small_->GetIconSize(&cx, &cy)) height = std::max(height, cy + 1);
@@ -150,7 +174,16 @@ int ListViewWidget::PerPage() const { return std::max(1, viewport()->height() / 
 void ListViewWidget::LayOut() {
     const bool showHeader = !(style & LVS_NOCOLUMNHEADER);
     header_->setVisible(showHeader);
-    const int h = showHeader ? header_->PreferredHeight() : 0;
+    int h = showHeader ? header_->PreferredHeight() : 0;
+    // The header's height comes from HDM_LAYOUT, which a subclassed header may answer itself.
+    if (const HWND headerHwnd = WindowTable::Instance().HandleOf(header_);
+        showHeader && headerHwnd) {
+        RECT area{0, 0, std::max(0, viewport()->width()), 0x7FFF};
+        WINDOWPOS pos{};
+        HDLAYOUT layout{&area, &pos};
+        if (::SendMessage(headerHwnd, HDM_LAYOUT, 0, reinterpret_cast<LPARAM>(&layout)))
+            h = std::max(0, pos.cy);
+    }
     setViewportMargins(0, h, 0, 0);
     header_->setGeometry(0, 0, std::max(0, viewport()->width()), h);
     header_->move(-horizontalScrollBar()->value(), 0);
@@ -414,6 +447,18 @@ void ListViewWidget::paintEvent(QPaintEvent* event) {
         hint.iTo = last;
         SendNotify(self, LVN_ODCACHEHINT, &hint.hdr);
         if (!IsWindow(self)) return;
+    }
+    if ((style & LVS_OWNERDRAWFIXED) && self) {
+        // A window that paints its whole client area itself (rows, lines, empty space) says so
+        // by answering WM_PRINTCLIENT; the device context is in client coordinates.
+        CDC dc;
+        dc.AttachWindow(self, viewport(),
+                        RECT{area.left(), area.top(), area.right() + 1, area.bottom() + 1});
+        dc.SetViewportOrg(0, -hh);
+        const LRESULT painted =
+            ::SendMessage(self, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(&dc), PRF_CLIENT);
+        dc.DetachWindow();
+        if (painted || !IsWindow(self)) return;
     }
     const bool focus = hasFocus();
     const bool showSelection = focus || (style & LVS_SHOWSELALWAYS);
@@ -739,6 +784,14 @@ LRESULT ListViewWidget::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         }
         case WM_GETDLGCODE:
             return DLGC_WANTARROWS | DLGC_WANTCHARS;
+        case WM_SETFONT:
+        case WM_WINDOWPOSCHANGED:
+            // Owner-drawn rows and the header are measured again (the class's default goes on).
+            measuredHeight_ = 0;
+            *handled = false;
+            LayOut();
+            viewport()->update();
+            return 0;
         case WM_VSCROLL:
         case WM_HSCROLL:
             Scroll(message == WM_VSCROLL, LOWORD(wParam), HIWORD(wParam));

@@ -1,6 +1,7 @@
 // "SysListView32" in report view with owner data: a scroll area that paints only the rows in
 // sight, asks its parent for their texts (or has the parent draw them), and keeps selection
-// and focus by display index.
+// and focus by display index. An owner-drawn list takes its row height from WM_MEASUREITEM and
+// first offers its whole client area to its own window procedure as WM_PRINTCLIENT.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -80,6 +81,9 @@ private:
     COLORREF bkColor_;
     COLORREF textColor_;
     COLORREF textBkColor_;
+    // The owner-drawn row height that WM_MEASUREITEM gave (0: ask again; WM_SETFONT and
+    // WM_WINDOWPOSCHANGED make the list ask again, as Win32 lists do).
+    mutable int measuredHeight_ = 0;
     int thumbWanted_ = -1;  // where the user drags the thumb (the message's 16 bits may cut it)
     int pressItem_ = -1;
     QPoint pressPos_;

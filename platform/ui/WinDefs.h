@@ -190,6 +190,7 @@ inline constexpr UINT WM_MOUSEHOVER = 0x02A1;
 inline constexpr UINT WM_MOUSELEAVE = 0x02A3;
 inline constexpr UINT WM_PRINT = 0x0317;
 inline constexpr UINT WM_PRINTCLIENT = 0x0318;
+inline constexpr LPARAM PRF_CLIENT = 0x0004;  // WM_PRINTCLIENT: draw the client area
 inline constexpr UINT WM_USER = 0x0400;
 inline constexpr UINT WM_APP = 0x8000;
 

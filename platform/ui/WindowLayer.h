@@ -65,6 +65,10 @@ void InstallInputFilter();
 
 void KillWindowTimers(HWND hwnd);
 
+// A widget property: mouse input of a child widget carrying it (true) goes to its parent's
+// window as that window's own mouse messages (a scroll area's viewport).
+inline constexpr const char* kMouseToParentProperty = "platformUiMouseToParent";
+
 // Turns a window's paint event into WM_PAINT (and, through BeginPaint, WM_ERASEBKGND); false
 // lets the widget paint itself (the window asked for default processing).
 bool RoutePaint(QWidget* widget, QEvent* event);

@@ -1,0 +1,318 @@
+// CGridCtrl: the record grid, a report list whose rows are never copied into the control: it
+// shows a bound record table through a sorted, filtered and grouped display-row map and draws
+// every row itself.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/ui/GdiObjects.h"
+#include "platform/ui/WinDefs.h"
+#include "platform/ui/Wnd.h"
+#include "record/FixRecord.h"
+
+class CDC;
+class QRect;
+class CImageList;
+class CMemRecord;
+class CGridHeader;
+
+// The grid's command message and the notification that follows it.
+inline constexpr UINT WM_GRID_COMMAND = 0x0700;
+inline constexpr UINT GRIDN_COMMAND = static_cast<UINT>(-241);
+
+// Style word bits.
+inline constexpr uint32_t GRID_HEADERDRAG = 0x1;
+inline constexpr uint32_t GRID_GRIDLINES = 0x2;
+inline constexpr uint32_t GRID_INDICATOR = 0x4;
+inline constexpr uint32_t GRID_SORTCOLOR = 0x8;
+inline constexpr uint32_t GRID_SCROLLNOTIFY = 0x10;
+inline constexpr uint32_t GRID_FITCLIENT = 0x20;
+inline constexpr uint32_t GRID_COMPACT = 0x40;
+inline constexpr uint32_t GRID_GROUPCOLLAPSED = 0x80;
+inline constexpr uint32_t GRID_NOFONTMENU = 0x100;
+inline constexpr uint32_t GRID_OUTLINESELECT = 0x200;
+inline constexpr uint32_t GRID_GROUPBAND = 0x400;
+inline constexpr uint32_t GRID_MIRROR = 0x800;
+inline constexpr uint32_t GRID_ENDATLAST = 0x1000;
+inline constexpr uint32_t GRID_HEADERLISTBK = 0x2000;
+inline constexpr uint32_t GRID_NOMENU = 0x8000;
+inline constexpr uint32_t GRID_HASCOLOR = 0x10000;
+inline constexpr uint32_t GRID_HASCHECKBOX = 0x20000;
+inline constexpr uint32_t GRID_HASIMAGE = 0x40000;
+inline constexpr uint32_t GRID_HASGROUP = 0x80000;
+inline constexpr uint32_t GRID_GROUPACTIVE = 0x100000;
+inline constexpr uint32_t GRID_TWOLEVEL = 0x200000;
+inline constexpr uint32_t GRID_FONTCHANGED = 1u << 24;
+inline constexpr uint32_t GRID_HASFOCUS = 1u << 25;
+
+// Display-row map entries: bit 28 names a row of the group table.
+inline constexpr int GRID_GROUPROW = 1 << 28;
+inline constexpr int GRID_ROWMASK = GRID_GROUPROW - 1;
+
+// Group-row item style bits (the count of filtered members is in bits 0-23).
+inline constexpr uint32_t GRID_GROUP_EXPANDED = 1u << 28;
+inline constexpr uint32_t GRID_GROUP_FIXED = 1u << 29;
+
+using GridTextFunctor = const char* (*)(CFixRecord* table, int row, int field, void* user);
+using GridColorFunctor = COLORREF (*)(CFixRecord* table, int row, int field, void* user);
+using GridToolTipFunctor = const char* (*)(CFixRecord* table, int row, int column, void* user);
+using GridFilterFunctor = int (*)(CFixRecord* table, int row, void* user);
+using GridTextMapFunctor = const char* (*)(const char* text);
+
+class CGridCtrl : public CWnd {
+public:
+    CGridCtrl();
+    ~CGridCtrl() override;
+
+    // A grid window (report view, owner-drawn rows, owner data, thin border).
+    BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
+    // A list placed by a dialog template becomes a grid.
+    BOOL SubclassDlgItem(UINT id, CWnd* parent);
+
+    // ---- binding and refresh ----
+    void SetRecord(CFixRecord* table, const char* layoutName = nullptr, unsigned sortId = 0,
+                   BOOL descending = FALSE);
+    void Refresh(int flag = 0);
+    void FreshItem(int row, int column = -1);
+    void SetLeafRecord(CFixRecord* header, CFixRecord* leaf);
+    void SetMapRecord(CMemRecord* groupTable);
+    void SetGroup(std::initializer_list<unsigned> ids);
+    void SetFilter(std::initializer_list<FixTextItem> items);
+    void SetFilterFunctor(GridFilterFunctor keep, void* user);
+
+    CFixRecord* GetFixRecord(int part = 0);
+    CMemRecord* GetMemRecord() { return mem_; }
+    CMemRecord* GetMapRecord() { return group_.get(); }
+    // The table a display row shows and the row within it (null when out of range).
+    CMemRecord* GetMapRecord(int displayRow, int* row);
+    int GetMapRecno(int displayRow) const;
+    int GetViewCount() const;
+    int GetActiveItem() const;
+    void SetActiveItem(int row);
+    int GetCheckCount();
+    void SetCheckAll(BOOL checked);
+    int GetFieldIndex(int column) const;
+    int GetFieldIndex(int column, int* part) const;
+    int GetColumnIndex(int field, int part = 0) const;
+    int GetColumnCount() const;
+    int GetItemHeight() const { return itemHeight_; }
+    int GetImageWidth() const { return imageWidth_; }
+    int GetLineHeight() const { return lineHeight_; }
+    int GetRecordMinWidth(int field, int column);
+    void SetItemHeight(int height, BOOL refresh = TRUE);
+    void SetItemSpace(int, int) {}
+    void AdjustField(int column);
+    void MoveColumn(int from, int to);
+    void SortColumn(int column, int mode = 0);
+    void SetBlankPrompt(const char* text, COLORREF color = CLR_INVALID);
+    void HideIndicator(BOOL hide);
+    void SetExStyle(uint32_t bits, uint32_t mask);
+    void SetCtrlExStyle(uint32_t bits, uint32_t mask = 0xFFFF) { SetExStyle(bits, mask); }
+    uint32_t GetExStyle() const { return style_; }
+    uint32_t SetMiscellaneous(uint32_t bits, uint32_t mask);
+    void EnableScrollbarParentNotify(BOOL on);
+    void SetHeaderColor(COLORREF text, COLORREF background);
+    void SetGridlinesColor(COLORREF color);
+    void SetHeaderGridlinesColor(COLORREF color);
+    void SetSelectedColor(COLORREF text, COLORREF background);
+    void SetSortedColor(COLORREF background);
+    void SetItemAnimate(int row, int column, COLORREF text, int durationMs);
+    void SetItemAnimate(int row, int column, COLORREF text, COLORREF background, int durationMs);
+    // Sort field index (-1 none) and direction (1 descending).
+    int GetSortField() const { return sortField_; }
+    int GetSortDirection() const { return sortDescending_ ? 1 : 0; }
+
+    // ---- callbacks ----
+    void SetRecordTextFunctor(GridTextFunctor text, void* user);
+    void SetFieldTextColor(GridColorFunctor color, void* user);
+    void SetFieldBkColor(GridColorFunctor color, void* user);
+    void SetToolTipCtrl(GridToolTipFunctor text, void* user);
+    // The tool-tip text of a cell (what the tip shows), empty for none.
+    std::string GetToolTipText(int row, int column);
+    // The cell under a client point: display row and column, -1 when none.
+    BOOL CellFromPoint(POINT point, int* row, int* column) const;
+    // Identifies a tool tip's cell; two cells never share one (any number of columns).
+    static UINT_PTR MakeToolId(int row, int column);
+    static void SplitToolId(UINT_PTR id, int* row, int* column);
+
+    // ---- class settings ----
+    static void SetGridStyle(uint32_t style);
+    static void SetRowSpace(int space);
+    static void SetFieldMargin(int margin);
+    static void SetGridTextMapFunctor(GridTextMapFunctor map);
+    static void SetHeaderTextMapFunctor(GridTextMapFunctor map);
+    static void SetExtendProfileName(const char* name);
+    static int GetFieldMargin();
+    static GridTextMapFunctor GetGridTextMapFunctor();
+
+    // ---- per-row and per-cell data (overridable) ----
+    virtual std::string GetRecordText(int column, int row);
+    virtual int GetRecordImage(int row);
+    virtual int GetRecordCheckImage(int row);
+    virtual void SetRecordText(int column, const char* text, int row);
+    virtual void SetRecordImage(int image, int row);
+    virtual void SetRecordCheckImage(int check, int row);
+    virtual LRESULT FlexHeaderCtrlWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+    // ---- drawing ----
+    void DrawEntireItem(CDC* dc, int row, int column, UINT state);
+    void RedrawItemDirect(int row, int column);
+    // Highlights whose time is not over.
+    int LiveAnimationCount() const;
+    // Paints the whole client area (background, prompt, grid lines, rows) in client
+    // coordinates.
+    void PaintClient(CDC* dc);
+    HWND GetHeaderHwnd() const;
+
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+protected:
+    // Seams for the column layout persistence: the order text of a part is applied here.
+    virtual void ApplyColumnLayout();
+    // Seam for the layout persistence: the user changed a width or the column order.
+    virtual void SaveColumnLayout();
+    // Answers a grid command; the default knows 20 (row height).
+    virtual LRESULT OnGridCommand(WPARAM command, LPARAM value);
+
+    struct Column {
+        int field = -1;
+        int part = 0;  // 0 main, 1 header, 2 leaf
+    };
+    // Column order of the main and leaf parts: field index in the low 16 bits, bit 16 hidden.
+    std::vector<uint32_t> mainOrder_, leafOrder_;
+    std::vector<Column> columns_;
+
+private:
+    struct Animation {
+        bool live = false;
+        int row = 0;
+        int column = -1;
+        int64_t start = 0;
+        COLORREF text = CLR_INVALID;
+        COLORREF background = CLR_INVALID;
+        int duration = 300;
+    };
+
+    void SetUp();
+    void TearDown();
+    void MakeFonts(const LOGFONT& font);
+    void MeasureLine();
+    void RemeasureRows();
+    void FindPseudoFields();
+    void BuildDefaultOrder();
+    // The sorted view: table rows in display order (no lock held across it).
+    void SortView();
+    void SortGroupTable();
+    void UpdateMapData();
+    void UpdateViewMap();
+    void MeasureWidths(bool all);
+    void LayOutColumns();
+    void AdjustItemToFit();
+    int MinWidthIn(CMemRecord* table, int field, bool firstColumn);
+    void SetHeaderItems();
+    void UpdateSortMarks();
+    void PlaceIndicator();
+    void NotifyItemChanged(int column);
+    void MoveCursorTo(int displayRow);
+    bool IsGroupRow(int displayRow) const;
+    // The table and row of a display row for a column's part; null when out of range.
+    CMemRecord* CellSource(int displayRow, int part, int* row) const;
+    std::string CellText(int displayRow, int field, int part);
+    void ToggleGroup(int displayRow);
+    void ToggleCheckAt(int displayRow);
+    bool OnMouseDown(UINT flags, POINT point);
+    void OnMouseUp(UINT flags, POINT point);
+    bool OnKey(UINT vk);
+    LRESULT OnHeaderNotify(NMHDR* nm, bool* handled);
+    void OnAnimationTimer();
+    void UpdateToolTip(POINT point);
+    // Row-height drag: whether the point is on a row's top or bottom edge.
+    bool OnRowEdge(POINT point) const;
+    void TrackRowHeight(POINT point);
+    int ItemState(int row, UINT mask) const;
+    COLORREF ListBkColor() const;
+    COLORREF ListTextColor() const;
+    int HeaderHeight() const;
+    QRect RowsArea() const;
+    int ClientWidth() const;
+    int ClientHeight() const;
+    void DrawHeader(CDC* dc, HWND header);
+    int HeaderCheckState();
+
+    // The drag limits of a row height: what SetItemHeight keeps.
+    int MinRowHeight() const { return lineHeight_ + 3; }
+    int MaxRowHeight() const { return lineHeight_ * 3; }
+
+    CFixRecord* table_ = nullptr;
+    CMemRecord* mem_ = nullptr;
+    std::string layoutName_;
+    uint32_t style_;
+    int sortField_ = -1;
+    bool sortDescending_ = false;
+
+    // Extension block.
+    bool setUp_ = false;
+    int itemHeight_ = 20;
+    int lineHeight_ = 15;
+    int customHeight_ = 0;
+    int headerHeight_ = 0;
+    int imageWidth_ = 0;
+    int imageHeight_ = 0;
+    CFont listFont_;
+    CFont boldFont_;
+    std::unique_ptr<CFont> headerFont_;
+    uint32_t misc_ = 0;
+    POINT pressPoint_{};
+    int pressRow_ = -1;
+    int pressColumn_ = -1;
+    COLORREF selBk_ = CLR_INVALID, selText_ = CLR_INVALID, sortedBk_ = CLR_INVALID;
+    COLORREF headerBk_ = CLR_INVALID, headerText_ = CLR_INVALID;
+    COLORREF gridColor_ = RGB(0xEB, 0xEB, 0xEB), headerGridColor_ = RGB(0xA0, 0xA0, 0xA0);
+    int hotItem_ = -1;
+    int pressedItem_ = -1;
+    std::unique_ptr<CGridHeader> header_;
+    std::unique_ptr<CWnd> indicator_;
+    std::string prompt_;
+    COLORREF promptColor_ = RGB(0xFF, 0x50, 0x50);
+    std::string disabled_;
+
+    // Filter: keep mark per table row as the rows were when it was set (empty: none).
+    bool hasFilter_ = false;
+    std::vector<uint8_t> filterKeep_;
+    std::unique_ptr<CMemRecord> group_;
+    std::vector<int> memberToGroup_;
+    bool hasMap_ = false;
+    std::vector<int> map_;
+    std::vector<int> order_;  // the sorted view; empty: table order
+    CFixRecord* headerPart_ = nullptr;
+    CFixRecord* leafPart_ = nullptr;
+
+    int colorField_ = -1, checkField_ = -1, imageField_ = -1, groupField_ = -1;
+    GridTextFunctor textFn_ = nullptr;
+    void* textUser_ = nullptr;
+    GridColorFunctor textColorFn_ = nullptr;
+    void* textColorUser_ = nullptr;
+    GridColorFunctor bkColorFn_ = nullptr;
+    void* bkColorUser_ = nullptr;
+    GridToolTipFunctor tipFn_ = nullptr;
+    void* tipUser_ = nullptr;
+    std::unique_ptr<CWnd> toolTip_;
+    int tipRow_ = -1, tipColumn_ = -1;
+    std::string tipText_;
+
+    std::vector<Animation> animations_;
+    bool animationTimer_ = false;
+
+    CImageList* smallImages_ = nullptr;
+    bool dragging_ = false;
+    bool sendingClick_ = false;
+    int dragStartY_ = 0;
+    int dragY_ = 0;
+
+    friend class CGridHeader;
+};
