@@ -136,6 +136,7 @@ int CGridCtrl::GetFieldMargin() { return gFieldMargin; }
 GridTextMapFunctor CGridCtrl::GetGridTextMapFunctor() { return gTextMap; }
 void CGridCtrl::SetGridTextMapFunctor(GridTextMapFunctor map) { gTextMap = map; }
 void CGridCtrl::SetHeaderTextMapFunctor(GridTextMapFunctor map) { gHeaderTextMap = map; }
+GridTextMapFunctor CGridCtrl::GetHeaderTextMapFunctor() { return gHeaderTextMap; }
 void CGridCtrl::SetExtendProfileName(const char* name) { ExtendProfileName() = name ? name : ""; }
 
 // ---------------------------------------------------------------- window

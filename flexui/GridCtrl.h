@@ -148,6 +148,7 @@ public:
     static void SetExtendProfileName(const char* name);
     static int GetFieldMargin();
     static GridTextMapFunctor GetGridTextMapFunctor();
+    static GridTextMapFunctor GetHeaderTextMapFunctor();
 
     // ---- per-row and per-cell data (overridable) ----
     virtual std::string GetRecordText(int column, int row);

@@ -2,6 +2,7 @@
 #include "shell/AliasRelabel.h"
 
 #include "flexui/FlexDialog.h"
+#include "flexui/GridCtrl.h"
 #include "platform/ui/Wnd.h"
 #include "shell/services/SettingsWriters.h"
 
@@ -18,11 +19,17 @@ BOOL RelabelChildWindow(CWnd* child, CWnd*) {
     return TRUE;
 }
 
-std::string RelabelHeaderText(std::string_view text) { return MapAliasText(text); }
+const char* RelabelHeaderText(const char* text) {
+    if (text == nullptr) return nullptr;
+    thread_local std::string shown;
+    shown = MapAliasText(text);
+    return shown.c_str();
+}
 
 bool InstallAliasRelabelling() {
     if (!LoadAliasTable()) return false;
     CFlexDialog::SetEnumChildFunctor(&RelabelChildWindow);
+    CGridCtrl::SetHeaderTextMapFunctor(&RelabelHeaderText);
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "flexui/FlexDialog.h"
+#include "flexui/GridCtrl.h"
 #include "platform/core/Encoding.h"
 #include "platform/core/Paths.h"
 #include "platform/core/ProfileFile.h"
@@ -32,6 +33,7 @@ protected:
     }
     void TearDown() override {
         CFlexDialog::SetEnumChildFunctor(nullptr);
+        CGridCtrl::SetHeaderTextMapFunctor(nullptr);
         frame_.DestroyWindow();
         pavlet::SetProfileName("");
         platform::SetProgramDirForTesting("");
@@ -56,6 +58,7 @@ protected:
 TEST_F(AliasRelabelTest, OnlyWholeTextsOfStaticsAndButtonsChange) {
     ASSERT_TRUE(InstallAliasRelabelling());
     EXPECT_EQ(CFlexDialog::GetEnumChildFunctor(), &RelabelChildWindow);
+    EXPECT_EQ(CGridCtrl::GetHeaderTextMapFunctor(), &RelabelHeaderText);
     const struct {
         const char* className;
         const char* text;
@@ -72,14 +75,16 @@ TEST_F(AliasRelabelTest, OnlyWholeTextsOfStaticsAndButtonsChange) {
         EXPECT_EQ(child->GetWindowText(), c.shown) << c.className << " " << c.text;
     }
     EXPECT_EQ(RelabelChildWindow(nullptr, &frame_), TRUE);
-    EXPECT_EQ(RelabelHeaderText("撤单"), "撤销");
-    EXPECT_EQ(RelabelHeaderText("合约"), "合约");
+    EXPECT_STREQ(RelabelHeaderText("撤单"), "撤销");
+    EXPECT_STREQ(RelabelHeaderText("合约"), "合约");
+    EXPECT_EQ(RelabelHeaderText(nullptr), nullptr);
 }
 
 TEST_F(AliasRelabelTest, NoAliasesInstallsNothing) {
     Write("[SYSTEM]\r\nA=1\r\n");
     EXPECT_FALSE(InstallAliasRelabelling());
     EXPECT_EQ(CFlexDialog::GetEnumChildFunctor(), nullptr);
+    EXPECT_EQ(CGridCtrl::GetHeaderTextMapFunctor(), nullptr);
     CWnd* label = Child("Static", "下单", 1);
     RelabelChildWindow(label, &frame_);
     EXPECT_EQ(label->GetWindowText(), "下单");
