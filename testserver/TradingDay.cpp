@@ -183,6 +183,50 @@ Row SpreadQuote(const Row& leg1, const Row& leg2) {
             {851, FormatInt(static_cast<int64_t>(std::min(Number(leg1, 851), Number(leg2, 843))))}};
 }
 
+// A product row with the trading units and order limits every product of the day shares.
+Row ProductRow(const char* exchange, const char* code, const char* name, double tick,
+               double multiplier) {
+    const int d = Decimals(tick);
+    return Row{{599, exchange},
+               {721, name},
+               {720, code},
+               {566, code},
+               {763, std::string(exchange) + code},
+               {1752, FormatFixed(multiplier, 2)},
+               {1753, FormatFixed(tick, d)},
+               {1715, "1"},
+               {1754, "1"},
+               {1713, "1"},
+               {686, "500"},
+               {1755, "100"},
+               {1711, "1"},
+               {511, "RMB"},
+               {2561, "RMB"},
+               {9020, "1"},
+               {1787, "1.0000"}};
+}
+
+// Items of the packed rows (1777), by position.
+constexpr int32_t kPackedContractTags[] = {599, 719, 722, 720, 590, 706, 703, 528, 524, 1806, 813};
+constexpr int32_t kPackedCombinationTags[] = {889, 599, 1060, 3549, 1008, 621, 582};
+constexpr int32_t kPackedOptionTags[] = {599, 9100, 719, 1854, 590, 1240, 1569, 1568,
+                                         594, 1752, 720, 637,  627, 686,  1755, 511};
+
+template <std::size_t N>
+std::vector<Row> Packed(const std::vector<Row>& rows, const int32_t (&tags)[N]) {
+    std::vector<Row> out;
+    out.reserve(rows.size());
+    for (const Row& row : rows) {
+        std::string text;
+        for (std::size_t i = 0; i < N; ++i) {
+            if (i > 0) text += ',';
+            text += FieldOf(row, tags[i]);
+        }
+        out.push_back({{1777, std::move(text)}});
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string FieldOf(const Row& row, int32_t tag) {
@@ -286,7 +330,7 @@ std::optional<Answer> TradingDay::AnswerFor(const ReceivedRequest& request) cons
         case kFunctionProducts:
             return Rows(products);
         case kFunctionContracts:
-            return Rows(futures);
+            return Rows(packedRows ? Packed(futures, kPackedContractTags) : futures);
         case kFunctionPriceSources:
             return Rows(priceSources);
         case kFunctionBanks:
@@ -309,7 +353,7 @@ std::optional<Answer> TradingDay::AnswerFor(const ReceivedRequest& request) cons
             // A cache of the trading day (or later) has every change already.
             const std::string since = request.Get(651);
             if (!since.empty() && since >= date) return Answer{};
-            return Rows(combinations);
+            return Rows(packedRows ? Packed(combinations, kPackedCombinationTags) : combinations);
         }
         case kFunctionOptions: {
             const int32_t mode = platform::AtolSat(request.Get(9020));
@@ -323,6 +367,7 @@ std::optional<Answer> TradingDay::AnswerFor(const ReceivedRequest& request) cons
             if (mode == 2) return Rows(WithField(options, 719, request.Get(719)));
             const std::string since = request.Get(651);
             if (mode == 3 && !since.empty() && since >= date) return Answer{};
+            if (mode == 1 && packedRows) return Rows(Packed(options, kPackedOptionTags));
             return Rows(options);
         }
         default:
@@ -355,35 +400,14 @@ TradingDay SampleTradingDay() {
                  "0"),
     };
 
-    auto product = [](const char* exchange, const char* code, const char* name, double tick,
-                      double multiplier) {
-        const int d = Decimals(tick);
-        return Row{{599, exchange},
-                   {721, name},
-                   {720, code},
-                   {566, code},
-                   {763, std::string(exchange) + code},
-                   {1752, FormatFixed(multiplier, 2)},
-                   {1753, FormatFixed(tick, d)},
-                   {1715, "1"},
-                   {1754, "1"},
-                   {1713, "1"},
-                   {686, "500"},
-                   {1755, "100"},
-                   {1711, "1"},
-                   {511, "RMB"},
-                   {2561, "RMB"},
-                   {9020, "1"},
-                   {1787, "1.0000"}};
-    };
     int serial = 0;
     for (const ProductData& p : kProducts) {
-        day.products.push_back(product(p.exchange, p.product, p.name, p.tick, p.multiplier));
+        day.products.push_back(ProductRow(p.exchange, p.product, p.name, p.tick, p.multiplier));
         for (int month = 0; month < p.months; ++month)
             day.futures.push_back(FuturesRow(p, month, serial++));
     }
     // Index options quote the index itself, which the product row names.
-    Row io = product("ZJ", "IO", "沪深300期权", 0.2, 100);
+    Row io = ProductRow("ZJ", "IO", "沪深300期权", 0.2, 100);
     io.push_back({7125, "000300"});
     io.push_back({1847, "SH"});
     day.products.push_back(std::move(io));
@@ -588,6 +612,84 @@ TradingDay SampleTradingDay() {
         {{605, "10086001"}, {613, "张三"}, {591, "1"}, {1839, "1"}, {1837, "12"}, {684, "5"}},
         {{605, "10086003"}, {613, "王五"}, {591, "2"}, {1839, "1"}, {1837, "12"}, {684, "10"}},
         {{605, "10086003"}, {613, "王五"}, {591, "3"}, {1839, "2"}, {1837, "12"}, {684, "6"}}};
+    return day;
+}
+
+TradingDay GeneratedTradingDay(int contracts, int options) {
+    TradingDay day = SampleTradingDay();
+    day.products.clear();
+    day.futures.clear();
+    day.combinations.clear();
+    day.options.clear();
+
+    // Products "gaa", "gab", ... over the four exchanges, three months each.
+    const int productCount = (std::max(contracts, 0) + 2) / 3;
+    std::vector<std::string> codes(static_cast<std::size_t>(productCount));
+    std::vector<std::string> names(static_cast<std::size_t>(productCount));
+    constexpr const char* kExchanges[] = {"SQ", "DL", "ZZ", "ZJ"};
+    constexpr double kTicks[] = {1, 0.5, 0.2, 5};
+    int serial = 0;
+    int number = 5001;
+    for (int i = 0; i < productCount; ++i) {
+        std::string& code = codes[static_cast<std::size_t>(i)];
+        code = "g";
+        code += static_cast<char>('a' + i / 26 % 26);
+        code += static_cast<char>('a' + i % 26);
+        if (i >= 26 * 26) code += static_cast<char>('a' + i / (26 * 26) % 26);
+        names[static_cast<std::size_t>(i)] = "品种" + code;
+        const ProductData p{kExchanges[i % 4],
+                            code.c_str(),
+                            names[static_cast<std::size_t>(i)].c_str(),
+                            kTicks[i % 4],
+                            10,
+                            1000.0 + 10 * i,
+                            0.07,
+                            3};
+        day.products.push_back(ProductRow(p.exchange, p.product, p.name, p.tick, p.multiplier));
+        int listed = 0;
+        for (int month = 0; month < p.months && serial < contracts; ++month, ++listed)
+            day.futures.push_back(FuturesRow(p, month, serial++));
+        if (listed >= 2) {
+            const std::string leg1 = ContractCode(p, 0);
+            const std::string leg2 = ContractCode(p, 1);
+            day.combinations.push_back({{889, FormatInt(number++)},
+                                        {599, p.exchange},
+                                        {1060, fmt::format("SP {}&{}", leg1, leg2)},
+                                        {3549, "2"},
+                                        {1008, "0"},
+                                        {621, "0"},
+                                        {582, "0"},
+                                        {1392, leg1},
+                                        {1393, leg2}});
+        }
+    }
+
+    // Fifty strikes a side on each underlying, from the first futures on.
+    constexpr int kStrikes = 50;
+    for (int n = 0; n < options && !day.futures.empty(); ++n) {
+        const Row& future =
+            day.futures[static_cast<std::size_t>(n / (2 * kStrikes)) % day.futures.size()];
+        const int kind = n % 2 + 1;
+        const double settle = Number(future, 813);
+        const double strike = std::round(settle * (0.75 + 0.01 * (n / 2 % kStrikes)));
+        const std::string underlying = FieldOf(future, 719);
+        day.options.push_back({{599, FieldOf(future, 599)},
+                               {9100, fmt::format("{}-{}-{}", underlying, kind == 1 ? 'C' : 'P',
+                                                  static_cast<int64_t>(strike))},
+                               {719, underlying},
+                               {1854, FormatInt(kind)},
+                               {590, "20270409"},
+                               {1240, "20270409"},
+                               {1569, FormatFixed(strike, 4)},
+                               {1568, "0"},
+                               {594, "0.5"},
+                               {1752, "10.00"},
+                               {720, FieldOf(future, 720)},
+                               {511, "RMB"},
+                               {686, "100"},
+                               {1755, "50"},
+                               {813, FormatFixed(std::max(1.0, settle - strike), 1)}});
+    }
     return day;
 }
 

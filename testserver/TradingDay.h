@@ -72,6 +72,10 @@ struct TradingDay {
     std::vector<Row> groups;         // each with its 1837
     std::vector<Row> groupMembers;   // each with its 1837
 
+    // When set, the contract list, the combination list and the full option list answer each
+    // row as one packed text (item 1777) of the items the client's loader assigns by position.
+    bool packedRows = false;
+
     const TradingAccount* FindAccount(const std::string& khh) const;
 
     // The answer to a request of a function the day serves; nullopt for other functions and
@@ -84,6 +88,11 @@ struct TradingDay {
 // logged-in accounts (the first with a link number shared with a linked client) and the
 // dictionaries the client loads.
 TradingDay SampleTradingDay();
+
+// The built-in day's exchanges, accounts and dictionaries with a generated list of `contracts`
+// futures (three months of each generated product), spreads on them, and `options` option
+// series on the first futures; for load tests.
+TradingDay GeneratedTradingDay(int contracts, int options);
 
 // The first field with the tag in a row; empty when absent.
 std::string FieldOf(const Row& row, int32_t tag);
