@@ -113,6 +113,11 @@ void SetAccountQueryTexts(std::string versionText, std::string machineDescriptio
     g_terminalInfo = std::move(terminalInfo);
 }
 
+std::string GetMachineDescription() {
+    std::lock_guard lock(g_textMutex);
+    return g_machineDescription;
+}
+
 bool IsQueryRetryDue(const std::string& khh, int32_t function) {
     const int64_t now = GetHighResTickCount();
     std::lock_guard lock(g_retryMutex);

@@ -2,6 +2,7 @@
 #include "tradedata/ProgramClock.h"
 
 #include <atomic>
+#include <cstdio>
 #include <ctime>
 #include <limits>
 
@@ -85,5 +86,23 @@ int64_t LocalSecondsToFileTime(std::chrono::local_seconds seconds) {
 SystemTime GetCurrentSystemTime() { return FileTimeToSystemTime(NowFileTime()); }
 
 std::chrono::local_seconds GetNowTime() { return FileTimeToLocalSeconds(NowFileTime()); }
+
+std::string FormatTimeOfDay(const SystemTime& t) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", t.hour % 100, t.minute % 100,
+                  t.second % 100);
+    return text;
+}
+
+std::string FormatDate(const SystemTime& t, char separator) {
+    char text[16];
+    if (separator == 0)
+        std::snprintf(text, sizeof text, "%04d%02d%02d", t.year % 10000, t.month % 100,
+                      t.day % 100);
+    else
+        std::snprintf(text, sizeof text, "%04d%c%02d%c%02d", t.year % 10000, separator,
+                      t.month % 100, separator, t.day % 100);
+    return text;
+}
 
 }  // namespace tradedata

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <string>
 
 namespace tradedata {
 
@@ -35,6 +36,10 @@ int64_t LocalFileTimeNow();
 SystemTime GetCurrentSystemTime();
 // The same moment to the second, as wall time.
 std::chrono::local_seconds GetNowTime();
+
+// "%H:%M:%S" of the time, and "%Y%m%d" (separator 0) or "%Y.%m.%d" (separator '.') of its date.
+std::string FormatTimeOfDay(const SystemTime& t);
+std::string FormatDate(const SystemTime& t, char separator);
 
 // 100-ns units since 1601 as broken-down time; wall time in seconds and back.
 SystemTime FileTimeToSystemTime(int64_t fileTime);
