@@ -11,14 +11,19 @@
 #include "comm/FixApiClient.h"
 #include "comm/FixPacket.h"
 #include "comm/FixRequest.h"
+#include "platform/core/Encoding.h"
+#include "platform/core/Numbers.h"
 #include "record/FixRecord.h"
 #include "record/MemRecord.h"
+#include "record/RandomMassFile.h"
 #include "shell/services/StartupSettings.h"
 #include "tradedata/Accounts.h"
 #include "tradedata/CodeDictionaries.h"
 #include "tradedata/GlobalTables.h"
+#include "tradedata/Notices.h"
 #include "tradedata/ProgramClock.h"
 #include "tradedata/TradeRequest.h"
+#include "tradedata/TradingHelpers.h"
 
 namespace tradedata {
 
@@ -432,7 +437,50 @@ bool QueryAccountInfo(TradeConnection* connection, int row) {
         if (QueryFunds(connection, khh)) SetFlagIfSame(row, khh, kFlagFunds);
         result = true;
     }
+    // Sets the notices bit itself, before it reads, so the notices are appended once a login.
+    if (!TestAccountFlag(kFlagNotices, row)) LoadTodayNotices(row);
     return result;
+}
+
+std::string LoadSettlementBill(TradeConnection* connection, const std::string& date) {
+    std::string khh, settlementDate;
+    bool confirmationPending = false;
+    AccountTable.acquireLockShared();
+    const int row = GetCurrentAccountIndex();
+    if (row >= 0 && row < AccountTable.GetCount()) {
+        khh = AccountTable.Get(605, row);
+        settlementDate = AccountTable.Get(1831, row);
+        confirmationPending = (AccountTable.GetLong(739, row) & kFlagBillPending) != 0;
+    }
+    AccountTable.releaseLockShared();
+    if (khh.empty()) return std::string();
+
+    std::string asked = date.empty() ? settlementDate : date;
+    asked.erase(std::remove(asked.begin(), asked.end(), '.'), asked.end());
+    const int32_t number = platform::AtolSat(asked);
+    // Only plausible dates name a record of the data file; anything else is asked anew.
+    const bool keyed = number >= 20000101 && number <= 29991231;
+
+    std::string text;
+    if (asked == settlementDate) text = GetWorkerStatementText();
+    CRandomMassFile file;
+    const std::string path = GetAccountRmfPath(khh);
+    file.SetFilename(path.c_str());
+    // A statement still awaiting confirmation may change on the server: not read from disk.
+    if (text.empty() && keyed &&
+        (asked < settlementDate || (asked == settlementDate && !confirmationPending))) {
+        text = platform::GbkToUtf8(file.ReadRandomMass(static_cast<uint32_t>(number)));
+    }
+    if (text.empty()) {
+        text = QuerySettlementText(connection, khh, std::string(), asked);
+        if (!text.empty() && keyed) {
+            const std::string stored = platform::Utf8ToGbk(text);
+            file.WriteRandomMass(static_cast<uint32_t>(number), stored.data(),
+                                 static_cast<int32_t>(stored.size()));
+        }
+    }
+    file.Close();
+    return text;
 }
 
 bool RefreshNotifiedFunds(TradeConnection* connection) {

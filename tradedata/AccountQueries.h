@@ -58,6 +58,11 @@ bool QueryTradingGroups(TradeConnection* connection, int32_t link);
 // The first query of an account after login and its once-only follow-ups; true when it did
 // work.
 bool QueryAccountInfo(TradeConnection* connection, int row);
+// The current account's settlement statement for a date ("2026.12.09" or "20261209"; empty =
+// its settlement date JSDRQ): the text the frame's worker fetched, else the copy kept in the
+// account's data file, else asked of the server (and kept when the date is a plausible one).
+// Empty when there is none.
+std::string LoadSettlementBill(TradeConnection* connection, const std::string& date);
 // QueryFunds for every active account whose NOTIFY has value 16; true when any was answered.
 bool RefreshNotifiedFunds(TradeConnection* connection);
 // Whether a query that failed for lack of an answer may be tried again now (by customer and

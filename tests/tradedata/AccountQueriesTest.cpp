@@ -8,9 +8,15 @@
 
 #include "comm/FixApiClient.h"
 #include "platform/core/Clock.h"
+#include "platform/core/Encoding.h"
+#include "record/RandomMassFile.h"
 #include "tests/tradedata/ServerFixture.h"
 #include "tests/tradedata/TradeDataFixture.h"
 #include "testserver/TestServer.h"
+#include "tradedata/Accounts.h"
+#include "tradedata/GlobalTables.h"
+#include "tradedata/Notices.h"
+#include "tradedata/ProgramClock.h"
 
 namespace tradedata {
 namespace {
@@ -34,6 +40,8 @@ protected:
         ResetQueryRetries();
         testing::ResetGlobalTables();
     }
+    // The account's data file (statements, notices) lives in the sandbox's user directory.
+    testing::SettingsSandbox sandbox;
     platform::ManualClock clock;
     platform::ScopedClockSource source{clock};
     int row = -1;
@@ -168,6 +176,60 @@ TEST_F(AccountQueriesTest, AccountInfoActivatesAndRunsTheFollowUps) {
     EXPECT_EQ(Sent(16406, 1777), "terminal");
     EXPECT_EQ(TradingCodeTable.GetCount(), 1);
     EXPECT_FALSE(QueryAccountInfo(client.get(), row));  // everything done once
+}
+
+TEST_F(AccountQueriesTest, AccountInfoAppendsTodaysNoticesOnce) {
+    const SystemTime now = GetCurrentSystemTime();
+    const int32_t today = now.year * 10000 + now.month * 100 + now.day;
+    {
+        CRandomMassFile file;
+        const std::string path = GetAccountRmfPath("8001");
+        file.SetFilename(path.c_str());
+        const std::string notice = platform::Utf8ToGbk("1219=09:00:00|1777=今日通知|");
+        ASSERT_NE(file.WriteRandomMass(static_cast<uint32_t>(today + kNoticeDayOffset),
+                                       notice.data(), static_cast<int32_t>(notice.size())),
+                  0);
+    }
+    SetAccountFlag(kFlagInfoAsked | kFlagActive | kFlagLoginNotice | kFlagTradingCodes |
+                       kFlagFunds,
+                   row);
+    QueryAccountInfo(client.get(), row);
+    EXPECT_TRUE(TestAccountFlag(kFlagNotices, row));
+    ASSERT_EQ(NoticeTable.GetCount(), 1);
+    EXPECT_EQ(NoticeTable.Get(1777, 0), "今日通知");
+    EXPECT_FALSE(QueryAccountInfo(client.get(), row));
+    EXPECT_EQ(NoticeTable.GetCount(), 1);
+}
+
+// The statement comes from the worker's copy, then the data file, then the server; a copy on
+// disk is not trusted while the day's statement still awaits confirmation.
+TEST_F(AccountQueriesTest, SettlementBillFromTheWorkerTheFileOrTheServer) {
+    AccountTable.Set(1831, "20261209", row);
+    SetWorkerStatementText("worker");
+    EXPECT_EQ(LoadSettlementBill(client.get(), ""), "worker");
+    EXPECT_EQ(LoadSettlementBill(client.get(), "2026.12.09"), "worker");
+    EXPECT_EQ(RequestsOf(16169), 0);
+    SetWorkerStatementText("");
+
+    server.Script(16169, {{{507, "1"}, {1777, "八日账单"}}});
+    EXPECT_EQ(LoadSettlementBill(client.get(), "2026.12.08"), "八日账单\r\n");
+    EXPECT_EQ(Sent(16169, 605), "8001");
+    EXPECT_EQ(Sent(16169, 1831), "20261208");
+    server.Script(16169, {{{507, "1"}, {1777, "changed"}}});
+    EXPECT_EQ(LoadSettlementBill(client.get(), "20261208"), "八日账单\r\n");  // kept on disk
+    EXPECT_EQ(RequestsOf(16169), 1);
+
+    EXPECT_EQ(LoadSettlementBill(client.get(), ""), "changed\r\n");  // the day's: asked, kept
+    SetAccountFlag(kFlagBillPending, row);
+    server.Script(16169, {{{507, "1"}, {1777, "confirmed"}}});
+    EXPECT_EQ(LoadSettlementBill(client.get(), ""), "confirmed\r\n");
+    EXPECT_EQ(RequestsOf(16169), 3);
+
+    // Neither a plausible date nor an answer: asked each time, nothing kept.
+    server.Script(16169, {{{507, "-1"}, {508, "没有账单"}}});
+    EXPECT_EQ(LoadSettlementBill(client.get(), "1999.01.01"), "");
+    EXPECT_EQ(LoadSettlementBill(client.get(), "1999.01.01"), "");
+    EXPECT_EQ(RequestsOf(16169), 5);
 }
 
 TEST_F(AccountQueriesTest, InactiveAnswerLeavesTheAccountInactive) {
