@@ -13,10 +13,13 @@
 #include <cstring>
 #include <thread>
 
+#include "comm/Authentication.h"
 #include "comm/ConnectionString.h"
+#include "comm/CryptoManager.h"
 #include "comm/FixPacket.h"
 #include "comm/QvPacket.h"
 #include "comm/RequestErrors.h"
+#include "comm/SecuritySession.h"
 #include "comm/SymmetricCipher.h"
 #include "comm/ToolkitRuntime.h"
 #include "platform/core/Clock.h"
@@ -138,6 +141,9 @@ void CFixApiClient::SetAuthTexts(std::string_view first, std::string_view second
     authFirst_.assign(first);
     authSecond_.assign(second);
 }
+
+void CFixApiClient::SetSessionCipher(std::string_view name) { SetConfigText(sessionCipher_, name); }
+std::string CFixApiClient::GetSessionCipher() const { return GetConfigText(sessionCipher_); }
 
 void CFixApiClient::SetStationInfo(std::string_view text) {
     if (text.empty()) return;
@@ -279,8 +285,7 @@ bool CFixApiClient::Connect(const std::string& address) {
             return false;
         }
     }
-    if (ssl_.load()) {
-        // The SSL layer is not part of this toolkit yet: an SSL link cannot be made.
+    if (!StartSsl()) {
         TraceStep("客户端与服务器连接时初始化SSL失败");
         CSocketLink::Close();
         return false;
@@ -316,7 +321,63 @@ bool CFixApiClient::Connect(const std::string& address) {
 }
 
 bool CFixApiClient::Authenticate() {
+    CQvCriticalSection::Owner owner(state_->authLock);
+    state_->ready.store(false);
+    BuiltInAuthentication run;
+    {
+        std::lock_guard lock(configMutex_);
+        run.headValue1 = head1_;
+        run.values.first = authFirst_;
+        run.values.second = authSecond_;
+        run.values.programName = programName_;
+        run.values.versionText = versionText_;
+        run.sessionCipher = sessionCipher_;
+    }
+    run.values.authAlgorithm = GetAuthAlgorithm();
+    run.ssl = ssl_.load();
+    CQvCryptoManager& manager = CQvCryptoManager::Instance();
+    if (state_->linkMode.load() == 2 && !run.ssl) {
+        if (!AuthenticateBySecuritySession(*this, run.values.first, run.values.second, bodyCipher_,
+                                           run.errorText, manager)) {
+            SetError(run.errorText, GetErrorCode());
+            return false;
+        }
+        state_->ready.store(true);
+        return true;
+    }
+    if (!AuthenticateBuiltIn(*this, run, bodyCipher_, manager)) {
+        SetError(run.errorText, GetErrorCode());
+        return false;
+    }
+    {
+        std::lock_guard lock(configMutex_);
+        state_->serverText = run.serverText;
+        if (run.hasLinkStation) linkStation_ = run.linkStation;
+        if (linkStation_.empty()) linkStation_ = station_;
+    }
     state_->ready.store(true);
+    return true;
+}
+
+void CFixApiClient::SetSslSettings(const SslSettings& settings) {
+    std::lock_guard lock(configMutex_);
+    sslSettings_ = settings;
+}
+
+SslSettings CFixApiClient::GetSslSettings() const {
+    std::lock_guard lock(configMutex_);
+    return sslSettings_;
+}
+
+bool CFixApiClient::StartSsl() {
+    if (!ssl_.load()) return true;
+    std::string reason;
+    if (!NoltComm::StartSsl(*this, GetSslSettings(), reason)) {
+        SetError(reason, GetErrorCode());
+        return false;
+    }
+    // A client certificate that could not be used is worth a trace line, not a failure.
+    if (!reason.empty()) TraceStep(reason.c_str());
     return true;
 }
 
@@ -374,7 +435,7 @@ bool CFixApiClient::QueryServerList(const std::string& address, std::vector<std:
         port = port_;
     }
     if (!CSocketLink::Connect(host, port, protocol_.load())) return false;
-    if (ssl_.load()) {
+    if (!StartSsl()) {
         CSocketLink::Close();
         return false;
     }

@@ -18,6 +18,8 @@
 #include "comm/QvCriticalSection.h"
 #include "comm/QvThread.h"
 #include "comm/SocketLink.h"
+#include "comm/SslLayer.h"
+#include "comm/SymmetricCipher.h"
 
 namespace NoltComm {
 
@@ -81,6 +83,10 @@ public:
     void SetVersionText(std::string_view text);
     std::string GetVersionText() const;
     void SetAuthTexts(std::string_view first, std::string_view second);
+    // The body cipher that the built-in authentication makes and hands to the server ("Std"
+    // unless set; any name the crypto manager knows).
+    void SetSessionCipher(std::string_view name);
+    std::string GetSessionCipher() const;
     // Station text and link station text; an empty text changes nothing.
     void SetStationInfo(std::string_view text);
     // The link station text when it is not empty, else the station text.
@@ -90,6 +96,9 @@ public:
     bool SetLinkMode(int32_t mode);
     int32_t GetLinkMode() const { return state_->linkMode.load(); }
     bool GetSslSwitch() const { return ssl_.load(); }
+    // CA file, client certificate, cipher string and the legacy-TLS switch of SSL links.
+    void SetSslSettings(const SslSettings& settings);
+    SslSettings GetSslSettings() const;
     void SetAutoReconnect(bool on) { autoReconnect_.store(on); }
     bool GetAutoReconnect() const { return autoReconnect_.load(); }
     void SetQuoteCallback(QuoteCallback callback) { state_->quoteCallback.store(callback); }
@@ -183,9 +192,13 @@ protected:
     // The close hook: waiting requests fail with -105, subscriptions move to the pending
     // list.
     void OnLinkClosed() override;
-    // The communication authentication of a new link; true makes the link ready. Without an
-    // authentication of its own the link is ready at once.
+    // The communication authentication of a new link (the security-session one in link mode 2
+    // without SSL, else the built-in one); true makes the link ready. False leaves the reason
+    // in the link's error text.
     virtual bool Authenticate();
+    // Wraps the freshly connected socket in SSL when the SSL switch is on (true when it is
+    // off). False leaves the reason in the link's error text; the caller closes the link.
+    bool StartSsl();
     // One reconnection attempt of the receive loop after a link loss (none here).
     virtual bool Reconnect() { return false; }
     // The server cancelled a subscription: it moves to the pending list and its callback
@@ -234,6 +247,8 @@ private:
     std::string versionText_ = "2.0";
     std::string authFirst_;
     std::string authSecond_;
+    std::string sessionCipher_ = "Std";
+    SslSettings sslSettings_;
     std::atomic<uint32_t> headNumber8_{1};
 
     CQvCriticalSection clientLock_;  // the waiting list
@@ -255,6 +270,9 @@ private:
     int32_t stageEnd_ = 0;
 
     std::unique_ptr<FixLinkState> state_;
+    // The body cipher of the last authentication (also after a failed one); the link only
+    // points at it. Replaced under the authentication lock.
+    std::unique_ptr<CQvSymmetricCipher> bodyCipher_;
     ReceiveThread receiveThread_;
 };
 

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -57,8 +58,13 @@ int ReadableNow(int fd) {
     return ready < 0 ? -1 : ready > 0 ? 1 : 0;
 }
 
-bool IsSslFatal(int error) {
-    return error == SSL_ERROR_SSL || error == SSL_ERROR_SYSCALL || error == SSL_ERROR_ZERO_RETURN;
+// How long a blocked SSL reader or writer polls before it asks the SSL connection again: the
+// other side's call may have moved bytes that this one waits for (a renegotiation).
+constexpr int kSslWaitSliceMs = 100;
+
+void WaitFor(int fd, short events, int ms) {
+    pollfd pfd{fd, events, 0};
+    poll(&pfd, 1, ms);
 }
 
 uint32_t HeaderLength(const uint8_t* header) {
@@ -147,9 +153,73 @@ bool CSocketLink::SetAuthAlgorithm(const std::string& name) {
     return true;
 }
 
-void CSocketLink::SetSsl(SSL_CTX* context, SSL* ssl) {
-    sslContext_ = context;
-    ssl_.store(ssl);
+bool CSocketLink::WithSocket(const std::function<bool(int fd)>& step) {
+    SocketUse use(*this);
+    if (use.fd() < 0) return false;
+    return step(use.fd());
+}
+
+void CSocketLink::AttachSsl(SSL_CTX* context, SSL* ssl, std::string description) {
+    FreeSsl();
+    {
+        std::lock_guard lock(sslMutex_);
+        sslContext_ = context;
+        sslFailed_ = false;
+        sslDescription_ = std::move(description);
+        ssl_.store(ssl);
+    }
+    SocketUse use(*this);
+    if (use.fd() >= 0) ApplyBlockingMode(use.fd());
+}
+
+std::string CSocketLink::GetSslDescription() const {
+    std::lock_guard lock(sslMutex_);
+    return sslDescription_;
+}
+
+void CSocketLink::ShutdownSsl() {
+    std::lock_guard lock(sslMutex_);
+    SSL* ssl = ssl_.load();
+    if (!ssl || sslFailed_) return;
+    // One try at the close_notify alert; the socket is non-blocking, and the close that
+    // follows does not wait for the peer's answer.
+    ERR_clear_error();
+    SSL_shutdown(ssl);
+    ERR_clear_error();
+}
+
+void CSocketLink::FreeSsl() {
+    std::lock_guard lock(sslMutex_);
+    if (SSL* ssl = ssl_.exchange(nullptr)) SSL_free(ssl);
+    if (sslContext_) SSL_CTX_free(sslContext_);
+    sslContext_ = nullptr;
+    sslFailed_ = false;
+    sslDescription_.clear();
+}
+
+int32_t CSocketLink::SslIo(SSL* ssl, bool write, void* data, int32_t length, short* events) {
+    std::lock_guard lock(sslMutex_);
+    // The error queue is per thread; a stale entry would misreport this call's result.
+    ERR_clear_error();
+    const int result = write ? SSL_write(ssl, data, length) : SSL_read(ssl, data, length);
+    if (result > 0) return result;
+    const int error = SSL_get_error(ssl, result);
+    switch (error) {
+        case SSL_ERROR_WANT_READ:
+            *events = POLLIN;
+            return 0;
+        case SSL_ERROR_WANT_WRITE:
+        case SSL_ERROR_WANT_X509_LOOKUP:
+            *events = POLLOUT;
+            return 0;
+        case SSL_ERROR_ZERO_RETURN:
+            return -2;
+        default:
+            lastSocketError_.store(errno);
+            sslFailed_ = true;
+            ERR_clear_error();
+            return -1;
+    }
 }
 
 void CSocketLink::SetKeyText(std::string key) {
@@ -263,6 +333,7 @@ bool CSocketLink::Close() {
         }
     }
     if (fd >= 0) {
+        ShutdownSsl();
         // Reset the connection on close (no graceful shutdown); the shutdown wakes any
         // reader or writer blocked on the socket so that the handle is closed only after
         // they have left it and cannot be reused under them.
@@ -272,6 +343,7 @@ bool CSocketLink::Close() {
         CQvCriticalSection::Owner writing(writeLock_);
         std::unique_lock lock(socketMutex_);
         socketIdle_.wait(lock, [this] { return socketUsers_ == 0; });
+        FreeSsl();
         close(fd);
         socket_ = -1;
         closing_ = false;
@@ -295,7 +367,10 @@ bool CSocketLink::IsBroken() {
 void CSocketLink::ApplyBlockingMode(int fd) {
     const int flags = fcntl(fd, F_GETFL);
     if (flags < 0) return;
-    fcntl(fd, F_SETFL, blocking_.load() ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK));
+    // Under SSL the socket stays non-blocking, so that no SSL call waits for the network
+    // while it holds the SSL lock; blocking reads and writes poll instead.
+    const bool blocking = blocking_.load() && !IsSslOn();
+    fcntl(fd, F_SETFL, blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK));
 }
 
 void CSocketLink::SetBlocking() {
@@ -318,22 +393,20 @@ int32_t CSocketLink::ReadAvailable(void* buffer, int32_t length) {
     if (length < 1) return 0;
     CQvCriticalSection::Owner reading(readLock_);
     SocketUse use(*this);
-    if (use.fd() < 0 && !GetSsl()) return -1;
+    if (use.fd() < 0) return -1;
     return ReadAvailableOn(use.fd(), static_cast<uint8_t*>(buffer), length);
 }
 
 int32_t CSocketLink::ReadAvailableOn(int fd, uint8_t* buffer, int32_t length) {
     int32_t total = 0;
     while (total < length) {
-        SSL* ssl = GetSsl();
         int32_t got = 0;
-        if (ssl) {
+        if (SSL* ssl = ssl_.load()) {
             // The SSL layer may hold decrypted bytes that poll cannot see.
-            got = SSL_read(ssl, buffer + total, length - total);
-            if (got <= 0) {
-                const int error = SSL_get_error(ssl, got);
-                return IsSslFatal(error) ? -1 : total;
-            }
+            short events = 0;
+            got = SslIo(ssl, false, buffer + total, length - total, &events);
+            if (got < 0) return -1;
+            if (got == 0) return total;
         } else {
             const int readable = ReadableNow(fd);
             if (readable < 0) return -1;
@@ -363,10 +436,12 @@ int32_t CSocketLink::ReadExactOn(int fd, void* buffer, int32_t length) {
     int32_t total = 0;
     while (total < length) {
         int32_t got = 0;
-        if (SSL* ssl = GetSsl()) {
-            got = SSL_read(ssl, out + total, length - total);
-            if (got <= 0) {
-                if (IsSslFatal(SSL_get_error(ssl, got))) return -1;
+        if (SSL* ssl = ssl_.load()) {
+            short events = 0;
+            got = SslIo(ssl, false, out + total, length - total, &events);
+            if (got < 0) return got;
+            if (got == 0) {
+                WaitFor(fd, events, kSslWaitSliceMs);
                 continue;
             }
         } else {
@@ -397,12 +472,12 @@ int32_t CSocketLink::ReadSome(void* buffer, int32_t length) {
     uint8_t* out = static_cast<uint8_t*>(buffer);
     for (;;) {
         int32_t got = 0;
-        if (SSL* ssl = GetSsl()) {
-            got = SSL_read(ssl, out, length);
-            if (got <= 0) {
-                const int error = SSL_get_error(ssl, got);
-                if (error == SSL_ERROR_ZERO_RETURN) return -2;
-                if (IsSslFatal(error)) return -1;
+        if (SSL* ssl = ssl_.load()) {
+            short events = 0;
+            got = SslIo(ssl, false, out, length, &events);
+            if (got < 0) return got;
+            if (got == 0) {
+                WaitFor(use.fd(), events, kSslWaitSliceMs);
                 continue;
             }
         } else {
@@ -443,28 +518,20 @@ int32_t CSocketLink::Write(CIOBuffer& buffer) {
     const int64_t length = buffer.GetUsed();
     if (length <= 0 || length > kMaxWrite) return -5;
     SocketUse use(*this);
-    if (use.fd() < 0 && !GetSsl()) return -1;
+    if (use.fd() < 0) return -1;
     return WriteOn(use.fd(), buffer.GetBuffer(), static_cast<int32_t>(length));
 }
 
 int32_t CSocketLink::WriteOn(int fd, const uint8_t* data, int32_t length) {
     int32_t written = 0;
     while (written < length) {
-        if (SSL* ssl = GetSsl()) {
-            const int sent = SSL_write(ssl, data + written, length - written);
-            const int error = SSL_get_error(ssl, sent);
-            if (error == SSL_ERROR_NONE) {
-                written += sent;
-            } else if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE ||
-                       error == SSL_ERROR_WANT_X509_LOOKUP) {
-                pollfd pfd{fd, static_cast<short>(error == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT),
-                           0};
-                poll(&pfd, 1, 2);
-            } else if (error == SSL_ERROR_SYSCALL && sent == 0) {
-                continue;
-            } else {
-                return -1;
-            }
+        if (SSL* ssl = ssl_.load()) {
+            short events = 0;
+            const int32_t sent =
+                SslIo(ssl, true, const_cast<uint8_t*>(data + written), length - written, &events);
+            if (sent < 0) return -1;
+            if (sent == 0) WaitFor(fd, events, kSslWaitSliceMs);
+            written += sent;
             continue;
         }
         const ssize_t sent = send(fd, data + written, length - written, MSG_NOSIGNAL);
@@ -494,6 +561,19 @@ int32_t CSocketLink::SendAvailable(const uint8_t* data, int32_t length) {
 
 int32_t CSocketLink::SendAvailableOn(int fd, const uint8_t* data, int32_t length) {
     int32_t sent = 0;
+    if (SSL* ssl = ssl_.load()) {
+        // Raw bytes would break the SSL stream: the rest goes through the SSL connection as
+        // far as it takes it now (partial writes are on, see the SSL layer).
+        while (sent < length) {
+            short events = 0;
+            const int32_t n =
+                SslIo(ssl, true, const_cast<uint8_t*>(data + sent), length - sent, &events);
+            if (n < 0) return -1;
+            if (n == 0) break;
+            sent += n;
+        }
+        return sent;
+    }
     while (sent < length) {
         pollfd pfd{fd, POLLOUT, 0};
         const int ready = poll(&pfd, 1, 0);
@@ -545,7 +625,7 @@ void CSocketLink::ReleaseReceiveBuffer() {
 
 int32_t CSocketLink::PumpReceive() {
     CQvCriticalSection::Owner reading(readLock_);
-    if (!GetSsl() && GetSocket() < 0) return -1;
+    if (GetSocket() < 0) return -1;
     if (!receiving_) {
         receiving_ = Allocate();
         receiveProgress_.store(0);

@@ -1,5 +1,6 @@
 // CSocketLink: the TCP transport of one FixApi connection (connect, proxy, blocking and
-// non-blocking reads and writes, packet queues, abortive close) and the body field scanner.
+// non-blocking reads and writes, plain or through SSL, packet queues, abortive close) and the
+// body field scanner.
 #pragma once
 
 #include <openssl/types.h>
@@ -8,6 +9,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -88,10 +90,18 @@ public:
     void SetTimeoutSeconds(int32_t seconds) { timeoutSeconds_.store(seconds); }
     int32_t GetTimeoutSeconds() const { return timeoutSeconds_.load(); }
 
-    // The SSL objects of an SSL connection (null: plain TCP); the SSL layer owns them.
-    void SetSsl(SSL_CTX* context, SSL* ssl);
-    SSL* GetSsl() const { return ssl_.load(); }
-    SSL_CTX* GetSslContext() const { return sslContext_; }
+    // Runs step with the socket held open: a Close from another thread wakes a step blocked
+    // on it (shutdown) and waits for it to return before the handle goes. False without
+    // running step when there is no socket.
+    bool WithSocket(const std::function<bool(int fd)>& step);
+    // Hands a handshaken SSL connection and its context to the link, which owns both from
+    // now on: reads and writes go through it (the socket stays non-blocking underneath and
+    // blocking mode waits by polling), and Close shuts it down and frees it. Call it from a
+    // WithSocket step.
+    void AttachSsl(SSL_CTX* context, SSL* ssl, std::string description);
+    bool IsSslOn() const { return ssl_.load() != nullptr; }
+    // "cipher(bits位)" of the SSL connection; empty without SSL.
+    std::string GetSslDescription() const;
 
     // -1 when there is none.
     int GetSocket() const;
@@ -148,6 +158,13 @@ private:
     int32_t WriteOn(int fd, const uint8_t* data, int32_t length);
     int32_t SendAvailableOn(int fd, const uint8_t* data, int32_t length);
     void ApplyBlockingMode(int fd);
+    // One SSL_read or SSL_write under the SSL lock: the bytes moved (> 0); 0 when the call
+    // must wait, with the poll events to wait for in *events; -1 on a fatal error; -2 when
+    // the peer ended the SSL session.
+    int32_t SslIo(SSL* ssl, bool write, void* data, int32_t length, short* events);
+    // Closes the SSL session (best effort) before the socket goes; frees it once unused.
+    void ShutdownSsl();
+    void FreeSsl();
     void ReleaseReceiveBuffer();
 
     mutable std::mutex socketMutex_;
@@ -172,8 +189,15 @@ private:
 
     std::atomic<bool> encrypt_{false};
     std::atomic<CQvSymmetricCipher*> cipher_{nullptr};
+    // The SSL connection is used by the receiving thread and by sending threads; the library
+    // does not allow two calls on one connection at a time, so every call takes sslMutex_
+    // and none waits for the network while holding it. ssl_ is freed only by Close, once no
+    // call holds the socket.
+    mutable std::mutex sslMutex_;
     SSL_CTX* sslContext_ = nullptr;
     std::atomic<SSL*> ssl_{nullptr};
+    bool sslFailed_ = false;  // a fatal error: no close_notify may be sent
+    std::string sslDescription_;
 
     std::mutex sendQueueMutex_;
     std::deque<CIOBuffer*> sendQueue_;

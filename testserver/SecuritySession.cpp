@@ -198,7 +198,17 @@ SecuritySessionServer::SecuritySessionServer(TestServer& server)
     : state_(std::make_shared<State>()) {
     std::shared_ptr<State> state = state_;
     server.SetHook(100, [state](const ReceivedRequest& r) { return state->KeyExchange(r); });
-    server.SetHook(101, [state](const ReceivedRequest& r) { return state->Confirm(r); });
+    server.SetHook(101, [state, &server](const ReceivedRequest& r) {
+        Answer answer = state->Confirm(r);
+        bool confirmed = false;
+        {
+            std::lock_guard lock(state->mutex);
+            auto it = state->sessions.find(r.connection);
+            confirmed = it != state->sessions.end() && it->second.confirmed;
+        }
+        if (confirmed) server.MarkAuthenticated(r.connection);
+        return answer;
+    });
 }
 
 std::string SecuritySessionServer::SessionKey(std::size_t connection) const {

@@ -29,8 +29,11 @@ struct TestServer::Connection {
     int fd;
     std::mutex writeMutex;       // one writer at a time, held across the send
     std::mutex fdMutex;          // guards fd; never held across a blocking call
-    bool authenticated = false;  // the handshake arrives later; nothing sets it yet
-    bool finished = false;       // under the server's mutex
+    bool authenticated = false;  // under the server's mutex
+    // Set by this connection's thread under writeMutex once the authentication succeeded;
+    // writers use it under writeMutex, this thread also without.
+    std::unique_ptr<SessionCipher> cipher;
+    bool finished = false;  // under the server's mutex
     std::jthread thread;
 };
 
@@ -40,6 +43,13 @@ Answer ResultRow(int32_t code, std::string text) {
     Answer answer;
     answer.rows.push_back({{507, platform::FormatInt(code)}, {508, std::move(text)}});
     return answer;
+}
+
+// The server list and the requests of both handshakes (the built-in one and the
+// security session), however they are answered.
+bool ServedUnauthenticated(int32_t function) {
+    return function == kFunctionServerList || function == kFunctionAuthenticationKey ||
+           function == kFunctionAuthenticate || function == 100 || function == 101;
 }
 
 std::string Concat(const std::vector<std::string>& packets) {
@@ -211,6 +221,13 @@ void TestServer::SetAuthenticationRequired(bool required) {
 bool TestServer::AuthenticationRequired() const {
     std::lock_guard lock(mutex_);
     return authenticationRequired_;
+}
+
+void TestServer::MarkAuthenticated(std::size_t index) {
+    const auto connection = FindConnection(index);
+    if (!connection) return;
+    std::lock_guard lock(mutex_);
+    connection->authenticated = true;
 }
 
 void TestServer::InjectFault(int32_t function, Fault fault) {
@@ -431,8 +448,19 @@ void TestServer::Serve(Connection& connection) {
 
 bool TestServer::HandlePacket(Connection& connection, const PacketHeader& header,
                               std::string_view body) {
+    std::string plain;
+    if ((header.bodyFlags & kBodyEncrypted) != 0) {
+        // Without the session cipher, or when it fails, nothing after this can be read.
+        if (!connection.cipher) return false;
+        plain.resize(kHeaderSize);
+        WriteHeader(header, plain.data());
+        plain.append(body);
+        if (!connection.cipher->Decrypt(plain) || plain.size() < kHeaderSize) return false;
+        body = std::string_view(plain).substr(kHeaderSize);
+    }
     ReceivedRequest request = DecodeRequest(header, body);
     request.connection = connection.index;
+    if (HandleAuthentication(connection, request)) return true;
     std::optional<Fault> fault;
     {
         std::lock_guard lock(mutex_);
@@ -461,12 +489,40 @@ bool TestServer::HandlePacket(Connection& connection, const PacketHeader& header
     return open;
 }
 
+bool TestServer::HandleAuthentication(Connection& connection, const ReceivedRequest& request) {
+    if (request.function != kFunctionAuthenticationKey && request.function != kFunctionAuthenticate)
+        return false;
+    {
+        std::lock_guard lock(mutex_);
+        if (scripts_.count(request.function) != 0) return false;
+        // A new handshake starts unauthenticated.
+        connection.authenticated = false;
+    }
+    if (request.kind == kKindOneWay) return true;
+    if (request.function == kFunctionAuthenticationKey) {
+        SendAnswer(connection, request, authenticator_.KeyAnswer(request));
+        return true;
+    }
+    Authenticator::Outcome outcome = authenticator_.Authenticate(request);
+    // The answer itself goes out in clear: the client switches its cipher on when it has it.
+    SendAnswer(connection, request, outcome.answer);
+    if (outcome.accepted) {
+        {
+            std::lock_guard writeLock(connection.writeMutex);
+            connection.cipher = std::move(outcome.cipher);
+        }
+        std::lock_guard lock(mutex_);
+        connection.authenticated = true;
+    }
+    return true;
+}
+
 Answer TestServer::AnswerFor(const Connection& connection, const ReceivedRequest& request) {
     Hook hook;
     {
         std::lock_guard lock(mutex_);
         if (authenticationRequired_ && !connection.authenticated &&
-            request.function != kFunctionServerList)
+            !ServedUnauthenticated(request.function))
             return ResultRow(-1, "通信未认证");
         if (auto it = scripts_.find(request.function); it != scripts_.end()) hook = it->second;
     }
@@ -623,6 +679,22 @@ bool TestServer::Write(Connection& connection, std::string_view bytes) {
         fd = connection.fd;
     }
     if (fd < 0) return false;
+    std::string encrypted;
+    if (connection.cipher) {
+        // Packet by packet, in the order they go out (rc4 runs one key stream); bytes that are
+        // no whole packet (an injected fault) go as they are.
+        while (bytes.size() >= kHeaderSize) {
+            const std::size_t length = ReadHeader(bytes.data()).length;
+            if (length < kHeaderSize || length > bytes.size()) break;
+            std::string packet(bytes.substr(0, length));
+            // A packet the cipher cannot take (no room for Blowfish's trailer) goes in clear.
+            std::string copy = packet;
+            encrypted += connection.cipher->Encrypt(copy) ? copy : packet;
+            bytes.remove_prefix(length);
+        }
+        encrypted.append(bytes);
+        bytes = encrypted;
+    }
     while (!bytes.empty()) {
         const ssize_t sent = send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
         if (sent < 0 && errno == EINTR) continue;

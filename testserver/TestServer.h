@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "testserver/Answer.h"
+#include "testserver/Authentication.h"
 #include "testserver/OrderBook.h"
 #include "testserver/Packet.h"
 #include "testserver/TradingDay.h"
@@ -105,9 +106,16 @@ public:
     std::shared_ptr<OrderBook> Book() const;
 
     // While on, a connection that has not passed the communication authentication gets a
-    // refusal for every request but the server list. Off by default.
+    // refusal for every request but the server list and the handshakes. Off by default.
     void SetAuthenticationRequired(bool required);
     bool AuthenticationRequired() const;
+    // The built-in communication authentication answers requests 22 and 23 unless a script
+    // or hook is set for them; on success the connection is authenticated and its session
+    // cipher, if the client made a key, encrypts everything sent after that answer and
+    // decrypts what arrives encrypted. Its requests are kept out of Requests().
+    Authenticator& Authentication() { return authenticator_; }
+    // For a handshake of its own (a hook): the connection counts as authenticated.
+    void MarkAuthenticated(std::size_t connection);
 
     // A fault for every answer of a function, or for the next answer of any function (that
     // one wins and is used once).
@@ -152,6 +160,8 @@ private:
     void AcceptLoop();
     void Serve(Connection& connection);
     bool HandlePacket(Connection& connection, const PacketHeader& header, std::string_view body);
+    // Requests 22 and 23 when the built-in authentication serves them; false otherwise.
+    bool HandleAuthentication(Connection& connection, const ReceivedRequest& request);
     Answer AnswerFor(const Connection& connection, const ReceivedRequest& request);
     Answer BuiltInAnswer(const ReceivedRequest& request);
     bool ApplyFault(Connection& connection, const ReceivedRequest& request, const Fault& fault,
@@ -182,6 +192,7 @@ private:
     std::vector<ServerEntry> serverList_;
     std::shared_ptr<const TradingDay> tradingDay_;
     bool authenticationRequired_ = false;
+    Authenticator authenticator_;
     std::vector<ReceivedRequest> requests_;
     std::vector<Subscription> subscriptions_;
     uint32_t subscriptionSerial_ = 0;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "comm/Authentication.h"
 #include "comm/FixApiClient.h"
 #include "comm/FixPacket.h"
 #include "comm/FixRequest.h"
@@ -45,9 +46,9 @@ std::string BodyText(const CFixRequest* request) {
     if (request == nullptr || request->GetBodyLength() <= static_cast<int32_t>(kHeaderSize)) {
         return std::string();
     }
-    return platform::GbkToUtf8(
+    return platform::GbkToUtf8(MaskSecretItems(
         std::string_view(reinterpret_cast<const char*>(request->GetPacket()) + kHeaderSize,
-                         static_cast<std::size_t>(request->GetBodyLength()) - kHeaderSize));
+                         static_cast<std::size_t>(request->GetBodyLength()) - kHeaderSize)));
 }
 
 std::string CutText(const std::string& text) {
@@ -109,8 +110,8 @@ void CTradeRequest::TracePacket(const char* direction, const uint8_t* packet, in
     if (packet == nullptr || length <= static_cast<int32_t>(kHeaderSize)) return;
     const int32_t body = length - static_cast<int32_t>(kHeaderSize);
     std::string line = std::string(direction) + "(" + platform::FormatInt(body) + "):";
-    line += platform::GbkToUtf8(std::string_view(
-        reinterpret_cast<const char*>(packet) + kHeaderSize, static_cast<std::size_t>(body)));
+    line += platform::GbkToUtf8(MaskSecretItems(std::string_view(
+        reinterpret_cast<const char*>(packet) + kHeaderSize, static_cast<std::size_t>(body))));
     shell::WriteLogLine(line);
 }
 

@@ -76,7 +76,7 @@ TEST_F(ClientTest, RequestCarriesTheHeadAndTheAnswerComesBack) {
     // object last sent (0 for a fresh one), head number 8 and an empty ninth value.
     EXPECT_EQ(sent.Get(8), "3|WTGY|8|127.0.0.1|1|1|0|1|");
     EXPECT_EQ(sent.Get(605), "x");
-    EXPECT_EQ(sent.packetId, 1u);
+    EXPECT_EQ(sent.packetId, 3u);  // after the two requests of the authentication
     EXPECT_EQ(client.GetStationInfo(), "127.0.0.1");
     EXPECT_FALSE(client.IsClosed());
     EXPECT_GT(client.GetLastReceiveTick(), 0);
