@@ -4,8 +4,8 @@
 #include <QDesktopServices>
 #include <QString>
 #include <QUrl>
-#include <cstring>
 
+#include "shell/SharedFonts.h"
 #include "shell/services/StartupSettings.h"
 
 namespace shell {
@@ -33,13 +33,10 @@ BOOL CAboutDlg::OnInitDialog() {
     link_.SubclassDlgItem(kLinkId, this);
     banner_.SubclassDlgItem(kBannerId, this);
 
+    if (titleFont_ == nullptr) titleFont_ = GetSharedFont(SharedFont::kTitle);
     if (titleFont_ == nullptr) {
-        // The title font's description: "黑体", height -18, weight 500, GB2312.
-        LOGFONT font{};
-        font.lfHeight = -18;
-        font.lfWeight = 500;
-        font.lfCharSet = 134;
-        std::strncpy(font.lfFaceName, "黑体", sizeof(font.lfFaceName) - 1);
+        // Opened before start-up made the shared fonts (a test): one of the same description.
+        const LOGFONT font = SharedFontDescription(SharedFont::kTitle);
         if (ownFont_.CreateFontIndirect(&font)) titleFont_ = &ownFont_;
     }
     if (titleFont_ != nullptr) banner_.SetFont(titleFont_);

@@ -28,8 +28,8 @@ public:
     // Tests put their own opener in place (null restores the desktop's). User-interface thread.
     static void SetUrlOpener(UrlOpener opener);
 
-    // `titleFont`: the program's shared title font for the banner text (not owned); null makes
-    // one of the same description for this dialog.
+    // `titleFont`: the font of the banner text (not owned); null takes the program's shared
+    // title font, or makes one of its description when start-up has not made it.
     explicit CAboutDlg(CWnd* parent = nullptr, CFont* titleFont = nullptr);
 
     BOOL OnInitDialog() override;
