@@ -92,61 +92,19 @@ bool HttpHandshake(ProxyChannel& channel, const ProxySettings& settings, const s
 
 bool Socks5Handshake(ProxyChannel& channel, const ProxySettings& settings, const std::string& host,
                      int32_t port, int32_t timeoutSeconds, std::string* errorText) {
-    const unsigned char greeting[4] = {5, 2, 0, 2};
-    if (!channel.SendAll(greeting, sizeof greeting)) return Fail(errorText, kGreetingFailed);
-    unsigned char method[2];
-    if (!ReceiveExactly(channel, method, 2, DeadlineIn(timeoutSeconds)) || method[0] != 5)
-        return Fail(errorText, kConnectFailed);
-    if (method[1] == 2) {
-        const std::size_t userLength = strnlen(settings.user, sizeof settings.user - 1);
-        const std::size_t passwordLength = strnlen(settings.password, sizeof settings.password - 1);
-        std::string auth;
-        auth += '\x01';
-        auth += static_cast<char>(userLength);
-        auth.append(settings.user, userLength);
-        auth += static_cast<char>(passwordLength);
-        auth.append(settings.password, passwordLength);
-        if (!channel.SendAll(auth.data(), auth.size())) return Fail(errorText, kLoginFailed);
-        unsigned char status[2];
-        if (!ReceiveExactly(channel, status, 2, DeadlineIn(timeoutSeconds)) || status[0] != 1 ||
-            status[1] != 0)
-            return Fail(errorText, kLoginFailed);
-    } else if (method[1] != 0) {
-        return Fail(errorText, kConnectFailed);
-    }
-
+    const std::size_t userLength = strnlen(settings.user, sizeof settings.user - 1);
+    const std::size_t passwordLength = strnlen(settings.password, sizeof settings.password - 1);
+    if (!Socks5Negotiate(channel, std::string_view(settings.user, userLength),
+                         std::string_view(settings.password, passwordLength), timeoutSeconds,
+                         errorText))
+        return false;
     // The client resolves the server's name itself and asks for the IPv4 address.
     const uint32_t address = ResolveAddress(host);
     if (address == INADDR_NONE) return Fail(errorText, kConnectFailed);
-    const std::string request =
-        std::string("\x05\x01\x00\x01", 4) + AddressBytes(address) + PortBytes(port);
-    if (!channel.SendAll(request.data(), request.size())) return Fail(errorText, kConnectFailed);
-
-    const int64_t deadline = DeadlineIn(timeoutSeconds);
-    unsigned char head[4];
-    if (!ReceiveExactly(channel, head, 4, deadline) || head[0] != 5 || head[1] != 0)
+    Socks5Address bound;
+    if (!Socks5Request(channel, kSocks5Connect, address, static_cast<uint16_t>(port),
+                       timeoutSeconds, &bound))
         return Fail(errorText, kConnectFailed);
-    // The bound address and port follow; their size depends on the address type.
-    std::size_t rest = 0;
-    switch (head[3]) {
-        case 1:
-            rest = 4 + 2;
-            break;
-        case 4:
-            rest = 16 + 2;
-            break;
-        case 3: {
-            unsigned char nameLength = 0;
-            if (!ReceiveExactly(channel, &nameLength, 1, deadline))
-                return Fail(errorText, kConnectFailed);
-            rest = nameLength + 2u;
-            break;
-        }
-        default:
-            return Fail(errorText, kConnectFailed);
-    }
-    unsigned char bound[258];
-    if (!ReceiveExactly(channel, bound, rest, deadline)) return Fail(errorText, kConnectFailed);
     return true;
 }
 
@@ -213,6 +171,71 @@ bool ReceiveExactly(ProxyChannel& channel, void* out, std::size_t n, int64_t dea
         if (got <= 0) return false;
         p += got;
         n -= static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+bool Socks5Negotiate(ProxyChannel& channel, std::string_view user, std::string_view password,
+                     int32_t timeoutSeconds, std::string* errorText) {
+    const unsigned char greeting[4] = {5, 2, 0, 2};
+    if (!channel.SendAll(greeting, sizeof greeting)) return Fail(errorText, kGreetingFailed);
+    unsigned char method[2];
+    if (!ReceiveExactly(channel, method, 2, DeadlineIn(timeoutSeconds)) || method[0] != 5)
+        return Fail(errorText, kConnectFailed);
+    if (method[1] == 2) {
+        // The sub-negotiation carries each text behind a one-byte length.
+        if (user.size() > 255 || password.size() > 255) return Fail(errorText, kLoginFailed);
+        std::string auth;
+        auth += '\x01';
+        auth += static_cast<char>(user.size());
+        auth += user;
+        auth += static_cast<char>(password.size());
+        auth += password;
+        if (!channel.SendAll(auth.data(), auth.size())) return Fail(errorText, kLoginFailed);
+        unsigned char status[2];
+        if (!ReceiveExactly(channel, status, 2, DeadlineIn(timeoutSeconds)) || status[0] != 1 ||
+            status[1] != 0)
+            return Fail(errorText, kLoginFailed);
+    } else if (method[1] != 0) {
+        return Fail(errorText, kConnectFailed);
+    }
+    return true;
+}
+
+bool Socks5Request(ProxyChannel& channel, uint8_t command, uint32_t address, uint16_t port,
+                   int32_t timeoutSeconds, Socks5Address* bound) {
+    const std::string request = std::string("\x05", 1) + static_cast<char>(command) +
+                                std::string("\x00\x01", 2) + AddressBytes(address) +
+                                PortBytes(port);
+    if (!channel.SendAll(request.data(), request.size())) return false;
+
+    const int64_t deadline = DeadlineIn(timeoutSeconds);
+    unsigned char head[4];
+    if (!ReceiveExactly(channel, head, 4, deadline) || head[0] != 5 || head[1] != 0) return false;
+    // The bound address and port follow; their size depends on the address type.
+    std::size_t addressSize = 0;
+    switch (head[3]) {
+        case kSocks5IPv4:
+            addressSize = 4;
+            break;
+        case kSocks5IPv6:
+            addressSize = 16;
+            break;
+        case kSocks5Name: {
+            unsigned char nameLength = 0;
+            if (!ReceiveExactly(channel, &nameLength, 1, deadline)) return false;
+            addressSize = nameLength;
+            break;
+        }
+        default:
+            return false;
+    }
+    unsigned char rest[255 + 2];
+    if (!ReceiveExactly(channel, rest, addressSize + 2, deadline)) return false;
+    if (bound) {
+        bound->type = head[3];
+        bound->bytes.assign(reinterpret_cast<const char*>(rest), addressSize);
+        bound->port = static_cast<uint16_t>(rest[addressSize] << 8 | rest[addressSize + 1]);
     }
     return true;
 }

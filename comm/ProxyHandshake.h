@@ -51,6 +51,31 @@ private:
 // Never reads past n, so the tunnel's own bytes stay in the stream.
 bool ReceiveExactly(ProxyChannel& channel, void* out, std::size_t n, int64_t deadlineMs);
 
+// SOCKS5 address types and the commands the client sends.
+inline constexpr uint8_t kSocks5IPv4 = 1;
+inline constexpr uint8_t kSocks5Name = 3;
+inline constexpr uint8_t kSocks5IPv6 = 4;
+inline constexpr uint8_t kSocks5Connect = 1;
+inline constexpr uint8_t kSocks5UdpAssociate = 3;
+
+// The address part of a SOCKS5 reply: its type, its bytes as sent (4 or 16 bytes, or the
+// name without its length byte) and the port.
+struct Socks5Address {
+    uint8_t type = 0;
+    std::string bytes;
+    uint16_t port = 0;
+};
+
+// The SOCKS5 greeting offering no authentication and user/password, and the sub-negotiation
+// when the proxy picks the latter. On failure errorText gets the step's message.
+bool Socks5Negotiate(ProxyChannel& channel, std::string_view user, std::string_view password,
+                     int32_t timeoutSeconds, std::string* errorText);
+
+// One SOCKS5 request for an IPv4 address (network order) and port, and its reply read to its
+// exact end: true when the proxy granted it, with the address it names in *bound.
+bool Socks5Request(ProxyChannel& channel, uint8_t command, uint32_t address, uint16_t port,
+                   int32_t timeoutSeconds, Socks5Address* bound);
+
 // Opens the tunnel to host:port through the proxy in settings (a type other than 4, 5 and
 // 80 succeeds at once). Each reply must arrive within timeoutSeconds of its request. On
 // failure errorText gets the step's message.
