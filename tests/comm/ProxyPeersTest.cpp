@@ -1,5 +1,6 @@
 // The link through real proxies on loopback (tinyproxy for HTTP CONNECT, dante for SOCKS4
-// and SOCKS5) to an echo server of the test; skipped with a message when a proxy is absent.
+// and SOCKS5) to an echo server of the test, and the UDP quote link through dante's UDP
+// relay to the test server; skipped with a message when a proxy is absent.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -12,7 +13,9 @@
 
 #include "comm/SocketLink.h"
 #include "tests/comm/LinkTestSupport.h"
+#include "tests/comm/UdpTestSupport.h"
 #include "tests/support/TempDir.h"
+#include "testserver/UdpQuoteServer.h"
 
 using namespace NoltComm;
 
@@ -142,6 +145,29 @@ TEST_F(Dante, Socks4) {
     link.SetProxy(kProxySocks4, "127.0.0.1", port, "", "");
     EXPECT_FALSE(link.Connect("no-such-host.invalid", echo.port(), 1));
     EXPECT_EQ(link.GetErrorCode(), kLinkProxyFailed);
+}
+
+TEST_F(Dante, UdpLinkThroughTheRelay) {
+    Start();
+    testserver::UdpQuoteServer server;
+    ASSERT_TRUE(server.Start()) << server.ErrorText();
+    linktest::RecordingLink link;
+    link.SetSocks5Proxy("127.0.0.1", port, "", "");
+    ASSERT_TRUE(link.Register("127.0.0.1", server.Port(), 5)) << link.GetLastErrorText();
+    EXPECT_TRUE(link.IsRegistered());
+    // The server sees the relay, not the link's own port.
+    const auto clients = server.Clients();
+    ASSERT_EQ(clients.size(), 1u);
+    EXPECT_NE(ntohs(clients[0].sin_port), link.GetLocalPort());
+
+    link.SendSubscription("SHFE|cu2501");
+    ASSERT_TRUE(server.WaitForMessages(NoltComm::kUdpSubscription, 1, std::chrono::seconds(5)));
+    EXPECT_EQ(server.Messages().back().payload, "SHFE|cu2501");
+    EXPECT_EQ(server.SendData("through-dante"), 1u);
+    ASSERT_TRUE(link.WaitForPayloads(1));
+    EXPECT_EQ(link.Payloads()[0], "through-dante");
+    link.Close();
+    EXPECT_TRUE(server.WaitForMessages(NoltComm::kUdpUnregister, 1, std::chrono::seconds(5)));
 }
 
 // dante checks SOCKS5 user names against the system's accounts: a throw-away account is
