@@ -148,15 +148,22 @@ TEST(Socks5UdpAssociate, RequestCarriesTheLocalAddressAndTheReplyIsReadExactly) 
     }
 }
 
-bool PortIsFree(int port) {
+// A UDP socket bound to the loopback port (0: any free one), or -1 when the port is taken.
+int BindLoopbackUdp(int port) {
     const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = htons(static_cast<uint16_t>(port));
-    const bool free = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
     close(fd);
-    return free;
+    return -1;
+}
+
+bool PortIsFree(int port) {
+    const int fd = BindLoopbackUdp(port);
+    if (fd >= 0) close(fd);
+    return fd >= 0;
 }
 
 class UdpLinkTest : public ::testing::Test {
@@ -239,21 +246,15 @@ TEST_F(UdpLinkTest, UnansweredRegistrationTimesOutAndLeavesNoSocket) {
 TEST_F(UdpLinkTest, TakenLocalPortsAreSkipped) {
     // Ports taken by anyone (these sockets or other programs) are passed over.
     std::vector<int> held;
-    for (int port : {CUdpLink::kFirstLocalPort, CUdpLink::kFirstLocalPort + 1}) {
-        const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<uint16_t>(port));
-        bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        held.push_back(fd);
-    }
+    for (int port : {CUdpLink::kFirstLocalPort, CUdpLink::kFirstLocalPort + 1})
+        held.push_back(BindLoopbackUdp(port));
     ASSERT_TRUE(RegisterLink()) << link.GetLastErrorText();
     const int port = link.GetLocalPort();
     EXPECT_GE(port, CUdpLink::kFirstLocalPort + 2);
     for (int p = CUdpLink::kFirstLocalPort + 2; p < port; ++p) EXPECT_FALSE(PortIsFree(p)) << p;
     link.Close();
-    for (int fd : held) close(fd);
+    for (int fd : held)
+        if (fd >= 0) close(fd);
 }
 
 TEST_F(UdpLinkTest, StraysAndBadDatagramsAreIgnoredWithoutClosingTheLink) {
@@ -299,7 +300,7 @@ TEST_F(UdpLinkTest, WatchdogKeepsAliveAndRegistersAgainAfterSilence) {
     EXPECT_LE(std::abs(static_cast<int64_t>(sentAt) - std::time(nullptr)), 5);
     EXPECT_EQ(keepAlive.payload.substr(4), Bytes({1, 0, 0, 0}));
     EXPECT_TRUE(WaitUntil([&] { return link.GetKeepAliveAnswers() >= 1; }));
-    EXPECT_GE(link.GetKeepAlivesSent(), 1u);
+    EXPECT_TRUE(WaitUntil([&] { return link.GetKeepAlivesSent() >= 1; }));
 
     // 61 s without a word from the server: the registration is dropped...
     server.SetSilent(true);
@@ -313,7 +314,8 @@ TEST_F(UdpLinkTest, WatchdogKeepsAliveAndRegistersAgainAfterSilence) {
         WaitUntil([&] { return link.IsRegistered(); }, 20000, [&] { clock.AdvanceMs(100); }));
     EXPECT_GE(server.CountMessages(kUdpRegister), 2u);
     EXPECT_GE(link.GetLocalPort(), CUdpLink::kFirstLocalPort);
-    ASSERT_EQ(server.SendData("back"), 1u);
+    // The server still lists the old port when the new registration came from another one.
+    ASSERT_GE(server.SendData("back"), 1u);
     ASSERT_TRUE(link.WaitForPayloads(1));
 }
 
@@ -336,11 +338,8 @@ TEST_F(UdpLinkTest, CloseEndsARegistrationWaitingForItsAnswer) {
 class ScriptedRelay {
 public:
     explicit ScriptedRelay(bool grant) : grant_(grant) {
-        relay_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        relay_ = BindLoopbackUdp(0);
         sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(relay_, reinterpret_cast<sockaddr*>(&address), sizeof address);
         socklen_t size = sizeof address;
         getsockname(relay_, reinterpret_cast<sockaddr*>(&address), &size);
         relayPort_ = ntohs(address.sin_port);
