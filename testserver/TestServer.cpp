@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -34,6 +35,8 @@ struct TestServer::Connection {
     // writers use it under writeMutex, this thread also without.
     std::unique_ptr<SessionCipher> cipher;
     bool finished = false;  // under the server's mutex
+    // Set by DropConnections: this connection's thread closes it abortively on its way out.
+    std::atomic<bool> resetOnEnd{false};
     std::jthread thread;
 };
 
@@ -369,6 +372,24 @@ std::size_t TestServer::CancelSubscription(const std::string& topic) {
     return told;
 }
 
+std::size_t TestServer::DropConnections(bool reset) {
+    std::vector<std::shared_ptr<Connection>> live;
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& connection : connections_)
+            if (!connection->finished) live.push_back(connection);
+    }
+    std::size_t dropped = 0;
+    for (const auto& connection : live) {
+        connection->resetOnEnd.store(reset);
+        // Only the connection's own thread closes the handle; a shut-down read side wakes its
+        // blocked recv, and it closes (abortively when asked) on its way out.
+        std::lock_guard fdLock(connection->fdMutex);
+        if (connection->fd >= 0 && shutdown(connection->fd, SHUT_RD) == 0) ++dropped;
+    }
+    return dropped;
+}
+
 bool TestServer::SendPush(std::size_t index, int32_t function, const std::string& topic,
                           const Row& row, bool compressed) {
     std::string body;
@@ -436,7 +457,7 @@ void TestServer::Serve(Connection& connection) {
             }
         }
     }
-    CloseSocket(connection, false);
+    CloseSocket(connection, connection.resetOnEnd.load());
     {
         std::lock_guard lock(mutex_);
         std::erase_if(subscriptions_,
@@ -618,6 +639,12 @@ bool TestServer::ApplyFault(Connection& connection, const ReceivedRequest& reque
             SendPush(connection.index, request.function, fault.topic, {}, false);
             SendAnswer(connection, request, answer);
             return true;
+        case FaultKind::DropMidAnswer: {
+            const std::string bytes = Concat(EncodeAnswer(id, kind, answer));
+            Write(connection, std::string_view(bytes).substr(0, bytes.size() / 2));
+            CloseSocket(connection, true);
+            return false;
+        }
         case FaultKind::StopReading: {
             SendAnswer(connection, request, answer);
             std::unique_lock lock(mutex_);

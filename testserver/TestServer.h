@@ -43,6 +43,7 @@ enum class FaultKind {
     StrayPacketId,     // before the answer, a row whose packet id no request has
     StrayTopic,        // before the answer, a push of Fault::topic (nobody subscribed it)
     StopReading,       // answers, then reads nothing more from the connection until Stop
+    DropMidAnswer,     // the first half of the answer's bytes, then an abortive close
 };
 
 struct Fault {
@@ -146,6 +147,9 @@ public:
     std::size_t PushToCustomer(const std::string& topic, const std::string& khh, const Row& row);
     // The server cancels the topic on every connection that holds it and tells the client.
     std::size_t CancelSubscription(const std::string& topic);
+    // Ends every live connection as if the network dropped it (an abortive close when reset
+    // is set, else an end of stream); the server keeps listening. Returns how many it ended.
+    std::size_t DropConnections(bool reset = true);
 
 private:
     struct Connection;
