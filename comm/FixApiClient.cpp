@@ -90,6 +90,7 @@ void CFixApiClient::StopReceiving() {
     receiveThread_.Stop(false);
     CSocketLink::Close();
     StopReceiveThread();
+    StopHelperThreads();
 }
 
 CFixApiClient::~CFixApiClient() {
@@ -260,8 +261,11 @@ void CFixApiClient::StopReceiveThread() {
 
 bool CFixApiClient::Connect(const std::string& address) {
     SetError(std::string(), 1);
+    // Keeps the receive loop, which sees the link go, from reconnecting it meanwhile.
+    closing_.store(true);
     CSocketLink::Close();
     StopReceiveThread();
+    StopHelperThreads();
     closing_.store(false);
     SelectAddress(address);
     if (!ParseAddress()) {
@@ -389,6 +393,12 @@ bool CFixApiClient::Close() {
     // The close hook fails every waiter; the shutdown inside wakes the receive thread.
     CSocketLink::Close();
     StopReceiveThread();
+    // After the receive thread: it is the one that starts them.
+    StopHelperThreads();
+    // A reconnection that raced with the close may have left a socket or marked the link
+    // open again.
+    CSocketLink::Close();
+    open_.store(0);
     std::this_thread::sleep_for(kClosePause);
     autoReconnect_.store(reconnect);
     return true;
@@ -422,8 +432,10 @@ bool CFixApiClient::QueryServerList(const std::string& address, std::vector<std:
                                     std::vector<int32_t>& numbers) {
     names.clear();
     numbers.clear();
+    closing_.store(true);
     CSocketLink::Close();
     StopReceiveThread();
+    StopHelperThreads();
     closing_.store(false);
     SelectAddress(address);
     if (!ParseAddress()) return false;
@@ -596,6 +608,11 @@ bool CFixApiClient::SendOneWay() {
 uint32_t CFixApiClient::Subscribe(PushCallback callback, uintptr_t userValue) {
     CFixRequest* request = GetCurrentRequest();
     if (request == nullptr) return 0;
+    return SubscribeRequest(request, callback, userValue);
+}
+
+uint32_t CFixApiClient::SubscribeRequest(CFixRequest* request, PushCallback callback,
+                                         uintptr_t userValue) {
     if (!StepRequest(request, kKindSubscribe)) {
         request->Release();
         return 0;
@@ -628,7 +645,7 @@ bool CFixApiClient::Unsubscribe(uint32_t handle) {
         const auto it =
             std::find_if(state_->subscriptions.begin(), state_->subscriptions.end(),
                          [&](CFixRequest* s) { return s->GetSubscriptionHandle() == handle; });
-        if (it == state_->subscriptions.end()) return false;
+        if (it == state_->subscriptions.end()) return DropParked(handle);
         function = (*it)->GetFunctionText();
         token = (*it)->GetSubscriptionToken();
         topic = platform::GbkToUtf8((*it)->GetTopic());
@@ -887,6 +904,7 @@ bool CFixApiClient::DispatchPacket(CIOBuffer* buffer) {
                 std::string_view topic;
                 if (!notice.FindItem(kTagTopic, topic)) topic = {};
                 OnServerUnsubscribe(topic);
+                StartAutoSubscribe();
             }
             return true;
         }
@@ -979,7 +997,8 @@ uint32_t CFixApiClient::ReceiveThread::Run() {
             if (client_.GetSocket() < 0) {
                 if (client_.autoReconnect_.load()) {
                     client_.open_.store(0);
-                    client_.Reconnect();
+                    // A new link is read at once: its re-authentication waits for answers.
+                    if (client_.Reconnect()) continue;
                 }
                 std::unique_lock lock(idleMutex);
                 idle.wait_for(lock, StopToken(), kLinkLostPoll, [] { return false; });

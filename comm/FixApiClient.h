@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -101,6 +102,10 @@ public:
     SslSettings GetSslSettings() const;
     void SetAutoReconnect(bool on) { autoReconnect_.store(on); }
     bool GetAutoReconnect() const { return autoReconnect_.load(); }
+    // The least time between two connection attempts after a link loss (10 s unless set; 0
+    // tries again on every pass of the receive loop).
+    void SetReconnectInterval(uint32_t seconds) { reconnectInterval_.store(seconds); }
+    uint32_t GetReconnectInterval() const { return reconnectInterval_.load(); }
     void SetQuoteCallback(QuoteCallback callback) { state_->quoteCallback.store(callback); }
     // Appends unless the list holds the text already (same length, equal ignoring case).
     void AddServerAddress(std::string_view text);
@@ -111,12 +116,13 @@ public:
     // reason in GetErrorText (code in GetErrorCode) when the address, socket, proxy or the
     // authentication fails.
     bool Connect(const std::string& address);
-    // Closes the link, fails every waiting request and stops the receive thread. Idempotent.
+    // Closes the link, fails every waiting request and stops the receive thread, the
+    // reconnection thread and the re-subscription timer. Idempotent.
     bool Close();
     bool IsClosed() const { return open_.load() < 1; }
-    // Closes the link and ends the receive thread at once (no pause). A class derived from
-    // this one calls it first in its destructor: the receive thread calls virtual operations,
-    // so it must have ended before the derived part goes.
+    // Closes the link and ends the receive thread and the helper threads at once (no pause).
+    // A class derived from this one calls it first in its destructor: those threads call
+    // virtual operations, so they must have ended before the derived part goes.
     void StopReceiving();
     // Set by Close until the next Connect: waits on this connection end at once.
     bool IsClosing() const { return closing_.load(); }
@@ -152,7 +158,12 @@ public:
     // Sends the current request as a subscription and waits for its first row: the handle
     // (never 0), or 0 when refused (no topic in the answer) or failed.
     uint32_t Subscribe(PushCallback callback, uintptr_t userValue);
+    // A subscription parked for renewal is dropped without asking the server (it holds none).
     bool Unsubscribe(uint32_t handle);
+    // Subscribes every parked subscription again under its old handle (newest first); its
+    // callback hears of each renewal (reason 2). False when one failed (it stays parked) or
+    // another run is busy.
+    bool ResubscribeAll();
     // The user value given to Subscribe; 0 for an unknown handle.
     uintptr_t GetSubscriptionUserValue(uint32_t handle);
     std::size_t GetSubscriptionCount();
@@ -199,8 +210,10 @@ protected:
     // Wraps the freshly connected socket in SSL when the SSL switch is on (true when it is
     // off). False leaves the reason in the link's error text; the caller closes the link.
     bool StartSsl();
-    // One reconnection attempt of the receive loop after a link loss (none here).
-    virtual bool Reconnect() { return false; }
+    // One reconnection attempt of the receive loop after a link loss: the next address of
+    // the list, at most once per interval. True when a new link is up and its
+    // re-authentication has been started on the reconnection thread.
+    virtual bool Reconnect();
     // The server cancelled a subscription: it moves to the pending list and its callback
     // hears of it (reason 1).
     virtual bool OnServerUnsubscribe(std::string_view topic);
@@ -233,6 +246,14 @@ private:
     CFixRequest* TakeCurrent();
     void ReplaceCurrent(CFixRequest* request);
     bool StepRequest(CFixRequest* request, uint8_t kind);
+    // Subscribe with a begun request; takes over the caller's reference.
+    uint32_t SubscribeRequest(CFixRequest* request, PushCallback callback, uintptr_t userValue);
+    bool DropParked(uint32_t handle);
+    bool IsParked(CFixRequest* subscription);
+    uint32_t RunReconnection(std::stop_token token);
+    uint32_t RunAutoSubscribe(std::stop_token token);
+    void StartAutoSubscribe();
+    void StopHelperThreads();
     void TraceStep(const char* format);
 
     mutable std::mutex configMutex_;  // the texts below
@@ -261,6 +282,14 @@ private:
     std::atomic<bool> ssl_{false};
     std::atomic<bool> autoReconnect_{true};
     std::atomic<int64_t> lastAttempt_{0};
+    std::atomic<uint32_t> reconnectInterval_{10};
+
+    // Starts and joins of the two helper threads; none of them ever takes it.
+    std::mutex helperMutex_;
+    // Re-authenticates and re-subscribes after a reconnection; at most one at a time.
+    CQvThreadHandle reconnectThread_;
+    // Renews the subscriptions the server cancelled, every kAutoSubscribePeriod.
+    CQvThreadHandle autoSubscribeThread_;
 
     // Receive thread only.
     CIOBuffer* dispatched_ = nullptr;

@@ -21,20 +21,25 @@ extern char** environ;
 
 namespace linktest {
 
+// A TCP socket bound to a free loopback port; the port it got.
+inline int BindLoopback(int fd) {
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t size = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+    return ntohs(address.sin_port);
+}
+
 class Listener {
 public:
     explicit Listener(int backlog = 8) {
         fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int on = 1;
-        setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        port_ = BindLoopback(fd_);
         listen(fd_, backlog);
-        socklen_t size = sizeof address;
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
-        port_ = ntohs(address.sin_port);
     }
     ~Listener() { close(fd_); }
     Listener(const Listener&) = delete;
@@ -52,6 +57,21 @@ public:
 private:
     int fd_ = -1;
     int port_ = 0;
+};
+
+// A loopback port held by a socket that does not listen: a connect to it is refused at once.
+class RefusingPort {
+public:
+    RefusingPort()
+        : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)), port_(BindLoopback(fd_)) {}
+    ~RefusingPort() { close(fd_); }
+    RefusingPort(const RefusingPort&) = delete;
+    RefusingPort& operator=(const RefusingPort&) = delete;
+    int port() const { return port_; }
+
+private:
+    int fd_;
+    int port_;
 };
 
 inline bool SendAll(int fd, const std::string& data) {
