@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/testserver/LoopbackListener.h"
 #include "comm/FixApiClient.h"
 #include "comm/TradeConnection.h"
 #include "testserver/TestServer.h"
@@ -90,14 +91,8 @@ void CountPush(CFixApiClient* client, uint32_t, int32_t) {
 }
 
 void BM_PushesToNoOpCallback(benchmark::State& state) {
-    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(listener, 1);
-    socklen_t size = sizeof address;
-    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+    uint16_t port = 0;
+    const int listener = benchsupport::ListenOnLoopback(1, port);
 
     constexpr int kBurst = 200000;
     std::string burst;
@@ -130,7 +125,7 @@ void BM_PushesToNoOpCallback(benchmark::State& state) {
         send(peer, answer.data(), answer.size(), MSG_NOSIGNAL);
     });
     CFixApiClient client;
-    if (!client.Connect("127.0.0.1@" + std::to_string(ntohs(address.sin_port)) + "/TCP")) {
+    if (!client.Connect("127.0.0.1@" + std::to_string(port) + "/TCP")) {
         state.SkipWithError("no connection");
         serverThread.join();
         return;
