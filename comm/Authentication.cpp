@@ -74,11 +74,10 @@ std::string NoAnswerText(CFixRequest& request) {
 
 }  // namespace
 
-std::string ChallengeDigest(std::string_view challenge) {
-    const std::string twice = std::string(challenge) + std::string(challenge);
+std::string DigestHex(std::string_view data) {
     uint8_t digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
-    if (EVP_Digest(twice.data(), twice.size(), digest, &length, EVP_md5(), nullptr) != 1) {
+    if (EVP_Digest(data.data(), data.size(), digest, &length, EVP_md5(), nullptr) != 1) {
         return std::string();
     }
     std::string text = ToHex(std::span<const uint8_t>(digest, length));
@@ -86,6 +85,10 @@ std::string ChallengeDigest(std::string_view challenge) {
         if (c >= 'a' && c <= 'f') c = static_cast<char>(c - 'a' + 'A');
     }
     return text;
+}
+
+std::string ChallengeDigest(std::string_view challenge) {
+    return DigestHex(std::string(challenge) + std::string(challenge));
 }
 
 std::string BuildAuthenticationText(const AuthenticationValues& values) {

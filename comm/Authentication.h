@@ -27,7 +27,10 @@ inline constexpr char kDefaultAuthText2[] = "vivizaru";
 inline constexpr std::size_t kMaxAuthenticationText = 1023;
 inline constexpr std::size_t kMaxAuthenticationCipherText = 2047;
 
-// Item 390: the 16-byte MD5 digest of the challenge written twice, as 32 upper-case hex digits.
+// The 16-byte MD5 digest of the data as 32 upper-case hexadecimal digits (empty when the
+// crypto library fails).
+std::string DigestHex(std::string_view data);
+// Item 390: DigestHex of the challenge written twice.
 std::string ChallengeDigest(std::string_view challenge);
 
 struct AuthenticationValues {

@@ -11,6 +11,7 @@
 #include "comm/FixApiClient.h"
 #include "comm/FixPacket.h"
 #include "comm/FixRequest.h"
+#include "comm/MachineInfo.h"
 #include "platform/core/Encoding.h"
 #include "platform/core/Numbers.h"
 #include "record/FixRecord.h"
@@ -119,8 +120,11 @@ void SetAccountQueryTexts(std::string versionText, std::string machineDescriptio
 }
 
 std::string GetMachineDescription() {
-    std::lock_guard lock(g_textMutex);
-    return g_machineDescription;
+    {
+        std::lock_guard lock(g_textMutex);
+        if (!g_machineDescription.empty()) return g_machineDescription;
+    }
+    return NoltComm::GetMachineInfo();
 }
 
 bool IsQueryRetryDue(const std::string& khh, int32_t function) {

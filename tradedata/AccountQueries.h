@@ -31,7 +31,8 @@ TradeConnection* GetTradingConnection();
 // information of the login notice.
 void SetAccountQueryTexts(std::string versionText, std::string machineDescription,
                           std::string terminalInfo);
-// The machine description given there (other requests that identify the machine send it too).
+// The machine description given there, else this machine's own (GetMachineInfo); other
+// requests that identify the machine send it too.
 std::string GetMachineDescription();
 
 // KHH 605, the row's trade password 598 and 781 = 2; only KHH without a row. Row or -1.
