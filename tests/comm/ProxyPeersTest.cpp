@@ -13,16 +13,13 @@
 
 #include "comm/SocketLink.h"
 #include "tests/comm/LinkTestSupport.h"
+#include "tests/comm/ProxyPeerSupport.h"
 #include "tests/comm/UdpTestSupport.h"
-#include "tests/support/TempDir.h"
 #include "testserver/UdpQuoteServer.h"
 
 using namespace NoltComm;
 
 namespace {
-
-constexpr char kTinyproxy[] = "/usr/bin/tinyproxy";
-constexpr char kDanted[] = "/usr/sbin/danted";
 
 // Echoes one connection's bytes back until the client goes.
 class EchoServer {
@@ -48,8 +45,6 @@ private:
     std::jthread thread_;
 };
 
-void WriteFile(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
-
 void ExpectEchoThrough(int32_t type, int proxyPort, const std::string& user,
                        const std::string& password, const EchoServer& echo) {
     CSocketLink link;
@@ -65,39 +60,9 @@ void ExpectEchoThrough(int32_t type, int proxyPort, const std::string& user,
     EXPECT_EQ(std::string(back, 18), "ping-through-proxy");
 }
 
-// A proxy program on a free loopback port with a generated configuration, and the echo
-// server behind it.
-class ProxyPeer : public ::testing::Test {
+class Tinyproxy : public linktest::TinyproxyPeer {
 protected:
-    // Writes the configuration (made from the port) and runs the program with args, where
-    // "{conf}" stands for the configuration file.
-    void Launch(const char* program, const std::string& confText, std::vector<std::string> args) {
-        const std::string conf = dir.file("proxy.conf");
-        WriteFile(conf, confText);
-        for (auto& arg : args)
-            if (arg == "{conf}") arg = conf;
-        args.insert(args.begin(), program);
-        peer = std::make_unique<linktest::PeerProcess>(std::move(args));
-        ASSERT_TRUE(peer->started());
-        ASSERT_TRUE(linktest::WaitForPort(port)) << program << " did not start";
-    }
-    testsupport::TempDir dir;
     EchoServer echo;
-    std::unique_ptr<linktest::PeerProcess> peer;
-    int port = linktest::FreePort();
-};
-
-class Tinyproxy : public ProxyPeer {
-protected:
-    void Start(const std::string& extra) {
-        if (access(kTinyproxy, X_OK) != 0) GTEST_SKIP() << "tinyproxy is not installed";
-        Launch(kTinyproxy,
-               "Port " + std::to_string(port) +
-                   "\nListen 127.0.0.1\nTimeout 30\nMaxClients 8\nAllow 127.0.0.1\n"
-                   "LogLevel Critical\n" +
-                   extra,
-               {"-d", "-c", "{conf}"});
-    }
 };
 
 TEST_F(Tinyproxy, HttpConnectWithoutAuthentication) {
@@ -117,18 +82,9 @@ TEST_F(Tinyproxy, HttpConnectWithBasicAuthentication) {
     EXPECT_EQ(refused.GetLinkErrorText(), "代理服务器登录失败!");
 }
 
-class Dante : public ProxyPeer {
+class Dante : public linktest::DantePeer {
 protected:
-    void Start(const std::string& method = "none") {
-        if (access(kDanted, X_OK) != 0) GTEST_SKIP() << "dante-server (danted) is not installed";
-        Launch(kDanted,
-               "logoutput: stderr\ninternal: 127.0.0.1 port = " + std::to_string(port) +
-                   "\nexternal: lo\nclientmethod: none\nsocksmethod: " + method +
-                   "\nuser.privileged: root\nuser.unprivileged: nobody\n"
-                   "client pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }\n"
-                   "socks pass { from: 127.0.0.0/8 to: 127.0.0.0/8 }\n",
-               {"-f", "{conf}", "-N", "1", "-p", dir.file("pid")});
-    }
+    EchoServer echo;
 };
 
 TEST_F(Dante, Socks5WithoutAuthentication) {
