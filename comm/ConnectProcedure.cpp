@@ -77,10 +77,12 @@ void Trace(const std::string& text) {
 // The cluster list the start server reports: its addresses (working form) replace the items
 // and the first least loaded one becomes the start. False when nothing usable came back.
 bool ApplyServerLoads(CTradeConnection& connection, std::vector<std::string>* items, int* start) {
+    const std::string& first = (*items)[static_cast<std::size_t>(*start)];
+    if (first.empty()) return false;  // the client would take an address of its own list
     std::vector<std::string> names;
     std::vector<int32_t> loads;
-    if (!connection.QueryServerList((*items)[static_cast<std::size_t>(*start)], names, loads) ||
-        names.empty() || names.size() != loads.size())
+    if (!connection.QueryServerList(first, names, loads) || names.empty() ||
+        names.size() != loads.size())
         return false;
     std::vector<std::string> answered;
     int best = 0;
