@@ -3,7 +3,11 @@
 #include "flexui/FlexBitmaps.h"
 
 #include <QColor>
+#include <algorithm>
 #include <string>
+
+#include "platform/ui/GdiObjects.h"
+#include "platform/ui/ImageList.h"
 
 namespace {
 
@@ -109,4 +113,15 @@ QImage LoadFlexBitmap(UINT id, const char* module) {
         default:
             return {};
     }
+}
+
+BOOL LoadFlexImageList(CImageList& list, UINT id, int cx, int cy, COLORREF maskColor) {
+    const QImage strip = LoadFlexBitmap(id);
+    if (strip.isNull()) return FALSE;
+    CBitmap bitmap;
+    if (!bitmap.CreateFromImage(strip)) return FALSE;
+    list.DeleteImageList();
+    if (!list.Create(cx, cy, ILC_COLOR24 | ILC_MASK, strip.width() / std::max(cx, 1), 0))
+        return FALSE;
+    return list.Add(&bitmap, maskColor) >= 0;
 }

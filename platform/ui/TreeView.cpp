@@ -415,6 +415,7 @@ public:
     }
 
     int RowHeight() const {
+        if (itemHeight_ > 0) return itemHeight_;
         int h = fontMetrics().height() + 3;
         int cx = 0, cy = 0;
         if (images_ && images_->GetIconSize(&cx, &cy)) h = std::max(h, cy);
@@ -422,6 +423,21 @@ public:
         return std::max(h, kCheckSize + 2);
     }
     int PageRows() const { return std::max(1, height() / RowHeight()); }
+    // TVM_SETITEMHEIGHT: the previous height; -1 (or less than 1) goes back to the measured one.
+    int SetItemHeight(int height) {
+        const int old = RowHeight();
+        itemHeight_ = height > 0 ? height : -1;
+        Changed();
+        return old;
+    }
+    // TVM_SETBKCOLOR: the previous colour, CLR_NONE (-1) for the system window colour.
+    COLORREF SetBkColor(COLORREF color) {
+        const COLORREF old = bkColor_;
+        bkColor_ = color;
+        update();
+        return old;
+    }
+    COLORREF BkColor() const { return bkColor_; }
 
     // The keys of the tree: arrows walk and open, space flips a check box.
     bool Key(int vk) {
@@ -558,12 +574,19 @@ protected:
 
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
-        painter.fillRect(rect(), ToQColor(GetSysColor(COLOR_WINDOW)));
+        painter.fillRect(rect(), ToQColor(Background()));
         const std::vector<HTREEITEM> rows = VisibleRows();
         const int rowHeight = RowHeight();
+        QPointer<TreeWidget> alive(this);
+        NMTVCUSTOMDRAW draw;
+        draw.nmcd.dwDrawStage = CDDS_PREPAINT;
+        draw.nmcd.rc = RECT{0, 0, width(), height()};
+        const bool perItem =
+            (SendNotify(Handle(), NM_CUSTOMDRAW, &draw.nmcd.hdr) & CDRF_NOTIFYITEMDRAW) != 0;
+        if (!alive) return;
         for (size_t row = static_cast<size_t>(std::max(top_, 0));
              row < rows.size() && (static_cast<int>(row) - top_) * rowHeight < height(); ++row)
-            PaintRow(painter, rows[row]);
+            PaintRow(painter, rows[row], perItem);
     }
 
 private:
@@ -682,7 +705,31 @@ private:
         return true;
     }
 
-    void PaintRow(QPainter& painter, HTREEITEM item) {
+    COLORREF Background() const {
+        return bkColor_ == CLR_NONE ? GetSysColor(COLOR_WINDOW) : bkColor_;
+    }
+
+    // The label colours of an item; the parent may change them when it asked to draw items.
+    void LabelColors(HTREEITEM item, const RowLayout& layout, bool selected, bool askParent,
+                     COLORREF* text, COLORREF* back) {
+        if (!askParent) return;
+        NMTVCUSTOMDRAW draw;
+        draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
+        const QRect& b = layout.bounds;
+        draw.nmcd.rc = RECT{b.left(), b.top(), b.right() + 1, b.bottom() + 1};
+        draw.nmcd.dwItemSpec = item;
+        draw.nmcd.uItemState =
+            (selected ? CDIS_SELECTED : 0u) | (item == caret_ && hasFocus() ? CDIS_FOCUS : 0u);
+        draw.nmcd.lItemlParam = nodes_.at(item).lParam;
+        draw.clrText = *text;
+        draw.clrTextBk = *back;
+        draw.iLevel = layout.level;
+        SendNotify(Handle(), NM_CUSTOMDRAW, &draw.nmcd.hdr);
+        *text = draw.clrText;
+        *back = draw.clrTextBk;
+    }
+
+    void PaintRow(QPainter& painter, HTREEITEM item, bool askParent) {
         RowLayout layout;
         if (!LayoutOf(item, &layout)) return;
         const TreeNode& node = nodes_.at(item);
@@ -754,12 +801,16 @@ private:
         QFont font = this->font();
         font.setBold(node.state & TVIS_BOLD);
         painter.setFont(font);
-        if (showSelection && !(style & TVS_FULLROWSELECT))
-            painter.fillRect(layout.label, selectionFill);
-        painter.setPen(ToQColor(GetSysColor(
+        COLORREF text = GetSysColor(
             showSelection && selectionFill.rgb() == ToQColor(GetSysColor(COLOR_HIGHLIGHT)).rgb()
                 ? COLOR_HIGHLIGHTTEXT
-                : COLOR_WINDOWTEXT)));
+                : COLOR_WINDOWTEXT);
+        const COLORREF plain = showSelection ? FromQColor(selectionFill) : Background();
+        COLORREF back = plain;
+        LabelColors(item, layout, showSelection, askParent, &text, &back);
+        if ((showSelection && !(style & TVS_FULLROWSELECT)) || back != plain)
+            painter.fillRect(layout.label, ToQColor(back));
+        painter.setPen(ToQColor(text));
         painter.drawText(layout.label.adjusted(3, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft,
                          QString::fromStdString(node.text));
         if (item == caret_ && hasFocus()) {
@@ -795,6 +846,8 @@ private:
     int top_ = 0;  // the first visible row
     CImageList* images_ = nullptr;
     CImageList* stateImages_ = nullptr;
+    int itemHeight_ = -1;          // TVM_SETITEMHEIGHT; -1: measured from the font and images
+    COLORREF bkColor_ = CLR_NONE;  // TVM_SETBKCOLOR; CLR_NONE: the system window colour
     Qt::MouseButton pressButton_ = Qt::NoButton;
     TVHITTESTINFO pressHit_;
 };
@@ -841,6 +894,13 @@ public:
                 return kIndent;
             case TVM_GETITEMHEIGHT:
                 return tree->RowHeight();
+            case TVM_SETITEMHEIGHT:
+                return tree->SetItemHeight(static_cast<int>(static_cast<intptr_t>(wParam)));
+            case TVM_SETBKCOLOR:
+                return static_cast<LRESULT>(
+                    static_cast<int32_t>(tree->SetBkColor(static_cast<COLORREF>(lParam))));
+            case TVM_GETBKCOLOR:
+                return static_cast<LRESULT>(static_cast<int32_t>(tree->BkColor()));
             case TVM_GETVISIBLECOUNT:
                 return tree->PageRows();
             case TVM_HITTEST:

@@ -1155,6 +1155,35 @@ struct NMTVKEYDOWN {
     WORD wVKey = 0;
     UINT flags = 0;
 };
+// Custom drawing of tree items (NM_CUSTOMDRAW): the parent is asked before the paint and, when
+// it answers CDRF_NOTIFYITEMDRAW, before each item; it may change the item's label colours.
+inline constexpr UINT NM_CUSTOMDRAW = static_cast<UINT>(-12);
+inline constexpr DWORD CDDS_PREPAINT = 0x00000001;
+inline constexpr DWORD CDDS_ITEM = 0x00010000;
+inline constexpr DWORD CDDS_ITEMPREPAINT = CDDS_ITEM | CDDS_PREPAINT;
+inline constexpr LRESULT CDRF_DODEFAULT = 0x00000000;
+inline constexpr LRESULT CDRF_NEWFONT = 0x00000002;
+inline constexpr LRESULT CDRF_NOTIFYITEMDRAW = 0x00000020;
+inline constexpr UINT CDIS_SELECTED = 0x0001;
+inline constexpr UINT CDIS_FOCUS = 0x0010;
+inline constexpr UINT TVM_SETITEMHEIGHT = 0x111B;
+inline constexpr UINT TVM_SETBKCOLOR = 0x111D;
+inline constexpr UINT TVM_GETBKCOLOR = 0x111F;
+struct NMCUSTOMDRAW {
+    NMHDR hdr;
+    DWORD dwDrawStage = 0;
+    void* hdc = nullptr;  // not given: the layer paints with its own painter
+    RECT rc;
+    ULONG_PTR dwItemSpec = 0;
+    UINT uItemState = 0;
+    LPARAM lItemlParam = 0;
+};
+struct NMTVCUSTOMDRAW {
+    NMCUSTOMDRAW nmcd;
+    COLORREF clrText = 0;
+    COLORREF clrTextBk = 0;
+    int iLevel = 0;
+};
 
 inline constexpr UINT ODT_TAB = 101;
 inline constexpr DWORD TCS_BOTTOM = 0x0002;

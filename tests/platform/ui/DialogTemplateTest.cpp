@@ -156,7 +156,9 @@ TEST(DialogTemplateTest, TheCurrentModuleIsSearchedFirst) {
         EXPECT_EQ(platform::ui::FindDialogTemplate(130)->caption, "mine");
         EXPECT_EQ(platform::ui::FindDialogTemplate("SECUREKEYBOARD")->caption, "密码输入软键盘")
             << "a template the current module lacks comes from the rest of the chain";
-        EXPECT_EQ(platform::ui::FindDialogTemplate(131), nullptr) << "a broken file is no template";
+        ASSERT_NE(platform::ui::FindDialogTemplate(131), nullptr);
+        EXPECT_EQ(platform::ui::FindDialogTemplate(131)->caption, "设置显示内容和顺序")
+            << "a broken file is no template: the chain's own 131 is found";
     }
     EXPECT_EQ(platform::ui::CurrentResourceModule(), "kelmon");
     std::vector<std::string> errors = platform::ui::LoadDialogModule("override");

@@ -1,0 +1,57 @@
+// CColumnOrderDlg: the dialog (template 131) in which the user picks the columns of a list
+// and their order; a tree item per field, its image telling whether the column is shown.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "flexui/LibraryDialog.h"
+#include "platform/ui/ImageList.h"
+
+inline constexpr UINT IDD_COLUMN_ORDER = 131;
+inline constexpr int IDC_COLUMN_TREE = 1000;
+inline constexpr int IDC_COLUMN_UP = 1001;
+inline constexpr int IDC_COLUMN_DOWN = 1002;
+inline constexpr int IDC_COLUMN_DEFAULT = 1003;
+
+class CColumnOrderDlg : public CLibraryDialog {
+public:
+    static constexpr int kImageSize = 17;
+    static constexpr COLORREF kTreeBkColor = 0xC2F0FF;
+    static constexpr COLORREF kSelectedBkColor = 0x9A3165;
+
+    explicit CColumnOrderDlg(CWnd* parent = nullptr);
+    ~CColumnOrderDlg() override;
+
+    // The order text: field identities joined by ","; an item may carry ":width", which is
+    // ignored. After OK it holds the result: the checked identities in tree order.
+    void SetColumnOrder(const std::string& order) { order_ = order; }
+    const std::string& GetColumnOrder() const { return order_; }
+    // The fields offered: "%d:%s" items (identity, caption) joined by ",".
+    void SetFieldList(const std::string& fields) { fields_ = fields; }
+    const std::string& GetFieldList() const { return fields_; }
+
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    // The move buttons follow the selection before every message the dialog translates.
+    BOOL PreTranslateMessage(MSG* msg) override;
+
+protected:
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+private:
+    class CColumnTree;
+    friend class CColumnTree;
+
+    void FillTree(const std::string& order);
+    void ToggleAt(POINT point);
+    void MoveSelected(bool up);
+    void UpdateMoveButtons();
+    HTREEITEM Next(WPARAM code, HTREEITEM item) const;
+
+    std::unique_ptr<CColumnTree> tree_;
+    std::string order_;
+    std::string fields_;
+    CImageList images_;
+};
