@@ -138,6 +138,7 @@ void CGridCtrl::SetGridTextMapFunctor(GridTextMapFunctor map) { gTextMap = map; 
 void CGridCtrl::SetHeaderTextMapFunctor(GridTextMapFunctor map) { gHeaderTextMap = map; }
 GridTextMapFunctor CGridCtrl::GetHeaderTextMapFunctor() { return gHeaderTextMap; }
 void CGridCtrl::SetExtendProfileName(const char* name) { ExtendProfileName() = name ? name : ""; }
+std::string CGridCtrl::GetExtendProfileName() { return ExtendProfileName(); }
 
 // ---------------------------------------------------------------- window
 
@@ -194,6 +195,7 @@ void CGridCtrl::SetUp() {
 void CGridCtrl::TearDown() {
     if (!setUp_) return;
     setUp_ = false;
+    DropEdit();
     if (animationTimer_) KillTimer(kAnimationTimer);
     animationTimer_ = false;
     animations_.clear();
@@ -688,32 +690,35 @@ int CGridCtrl::HeaderCheckState() {
 
 // ---------------------------------------------------------------- columns
 
+std::vector<int> CGridCtrl::OfferedFields(CMemRecord* table) {
+    std::vector<int> fields;
+    if (!table) return fields;
+    const int count = table->GetFCount();
+    const int color = table->FindIndex("color");
+    // Fields from "color" on are never columns (unless "color" is the first field).
+    const int end = color >= 1 ? color : count;
+    for (int f = 0; f < end && fields.size() < 256; ++f)
+        if (f == 0 || !IsPseudoName(FieldName(table, f))) fields.push_back(f);
+    return fields;
+}
+
+bool CGridCtrl::IsDisabledField(CMemRecord* table, int field) {
+    if (disabled_.empty() || !table) return false;
+    char id[16];
+    auto [p, ec] = std::to_chars(id, id + sizeof id, table->GetFieldIDentity(field));
+    const std::string item = "," + std::string(id, p) + ",";
+    return ("," + disabled_ + ",").find(item) != std::string::npos;
+}
+
 void CGridCtrl::BuildDefaultOrder() {
     auto build = [&](CMemRecord* table, std::vector<uint32_t>& order) {
         order.clear();
-        if (!table) return;
-        const int fields = table->GetFCount();
-        const int color = table->FindIndex("color");
-        // Fields from "color" on are never columns (unless "color" is the first field).
-        const int end = color >= 1 ? color : fields;
-        std::string disabled = "," + disabled_ + ",";
-        for (int f = 0; f < end; ++f) {
-            const std::string name = FieldName(table, f);
-            if (f >= 1 && IsPseudoName(name)) continue;
-            char id[16];
-            auto [p, ec] = std::to_chars(id, id + sizeof id, table->GetFieldIDentity(f));
-            if (!disabled_.empty() &&
-                disabled.find("," + std::string(id, p) + ",") != std::string::npos)
-                continue;
-            order.push_back(static_cast<uint32_t>(f));
-        }
+        for (int f : OfferedFields(table))
+            if (!IsDisabledField(table, f)) order.push_back(static_cast<uint32_t>(f));
     };
     build(mem_, mainOrder_);
     build(leafPart_ ? leafPart_->GetMemRecord() : nullptr, leafOrder_);
 }
-
-void CGridCtrl::ApplyColumnLayout() {}
-void CGridCtrl::SaveColumnLayout() {}
 
 int CGridCtrl::GetColumnCount() const { return static_cast<int>(columns_.size()); }
 
@@ -992,8 +997,9 @@ void CGridCtrl::MoveColumn(int from, int to) {
 void CGridCtrl::Refresh(int flag) {
     if (!m_hWnd) return;
     if (flag) {
-        // The persisted layout and display attributes are read by the layout code (seam);
-        // they clear filter, groups and map as the attributes are rebuilt.
+        // The display attributes first: they rebuild the disabled fields and clear filter,
+        // groups and map; then the stored column order over the default one.
+        SetPrivateAttribute();
         BuildDefaultOrder();
         MeasureWidths(true);
         LayOutColumns();
@@ -1037,7 +1043,8 @@ void CGridCtrl::Refresh(int flag) {
             const int field = columns_[c].field;
             const int min = GetRecordMinWidth(field, static_cast<int>(c));
             const int now = static_cast<int>(::SendMessage(m_hWnd, LVM_GETCOLUMNWIDTH, c, 0));
-            if (fontChanged || (!(mem_->GetFieldExtendStyle(field) & kUserSized) && now < min))
+            // A width the user chose stays, also across a font change.
+            if (!(mem_->GetFieldExtendStyle(field) & kUserSized) && (fontChanged || now < min))
                 ::SendMessage(m_hWnd, LVM_SETCOLUMNWIDTH, c, MAKELPARAM(static_cast<WORD>(min), 0));
         }
     }
@@ -1158,6 +1165,7 @@ void CGridCtrl::SetItemHeight(int height, BOOL refresh) {
     MeasureLine();  // clears a height outside what is kept
     style_ |= GRID_FONTCHANGED;
     RemeasureRows();
+    SavePrivateAttribute();
     if (refresh) Refresh(0);
 }
 
@@ -1277,7 +1285,11 @@ void CGridCtrl::SetToolTipCtrl(GridToolTipFunctor text, void* user) {
     if (!m_hWnd) return;
     if (text && !toolTip_) {
         auto tip = std::make_unique<CToolTipCtrl>();
-        if (tip->Create(this)) toolTip_ = std::move(tip);
+        if (tip->Create(this)) {
+            tip->SetMaxTipWidth(512);
+            tip->SetTitle(TTI_INFO, "提示");
+            toolTip_ = std::move(tip);
+        }
     }
     Invalidate(FALSE);
 }
@@ -1454,16 +1466,6 @@ bool CGridCtrl::OnKey(UINT vk) {
     return false;
 }
 
-LRESULT CGridCtrl::OnGridCommand(WPARAM command, LPARAM value) {
-    if (command == 20) {
-        SetItemHeight(static_cast<int>(value), TRUE);
-        NMHDR nm;
-        platform::ui::SendNotify(m_hWnd, GRIDN_COMMAND, &nm);
-        return 1;
-    }
-    return 0;
-}
-
 LRESULT CGridCtrl::OnHeaderNotify(NMHDR* nm, bool* handled) {
     *handled = true;
     auto* header = reinterpret_cast<NMHEADER*>(nm);
@@ -1523,6 +1525,11 @@ BOOL CGridCtrl::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         if (!nm || nm->hwndFrom != m_hWnd) return FALSE;
         // The list's own click (on the press) is dropped: the grid sends one on button up.
         if (nm->code == NM_CLICK && !sendingClick_) return TRUE;
+        // A click on a cell's label starts editing it (lists with the edit-labels style).
+        if (nm->code == NM_CLICK || nm->code == NM_DBLCLK) {
+            OnCellClick(reinterpret_cast<NMITEMACTIVATE*>(lParam));
+            return FALSE;
+        }
         if (nm->code == LVN_GETDISPINFO) {
             // Texts the list asks for itself (auto-sizing): the grid's cell texts.
             auto* info = reinterpret_cast<NMLVDISPINFO*>(lParam);
@@ -1587,6 +1594,42 @@ LRESULT CGridCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_GRID_COMMAND:
             return OnGridCommand(wParam, lParam);
+        case LVM_SETITEMTEXT: {
+            // A real text set on an item is stored in the cell's field; the list keeps asking
+            // for its texts.
+            const auto* item = reinterpret_cast<const LVITEM*>(lParam);
+            const int row = static_cast<int>(static_cast<intptr_t>(wParam));
+            if (!item || !item->pszText || item->pszText == LPSTR_TEXTCALLBACK) return TRUE;
+            SetRecordText(item->iSubItem, item->pszText, row);
+            FreshItem(row, item->iSubItem);
+            return TRUE;
+        }
+        case WM_CONTEXTMENU: {
+            POINT at{XOf(lParam), YOf(lParam)};
+            if (at.x == -1 && at.y == -1) {  // from the keyboard: the grid's top-left corner
+                at = POINT{0, HeaderHeight()};
+                ClientToScreen(&at);
+            }
+            ShowContextMenu(at);
+            return 0;
+        }
+        case WM_RBUTTONUP: {
+            // The list has no context menu of its own: the release asks for the grid's.
+            const HWND self = m_hWnd;
+            const LRESULT result = CWnd::WindowProc(message, wParam, lParam);
+            if (!::IsWindow(self)) return result;
+            POINT at{XOf(lParam), YOf(lParam)};
+            ClientToScreen(&at);
+            SendMessage(WM_CONTEXTMENU, static_cast<WPARAM>(self),
+                        MAKELPARAM(static_cast<WORD>(at.x), static_cast<WORD>(at.y)));
+            return result;
+        }
+        case WM_INITMENUPOPUP:
+            // Only the menu the grid tracks, never a sub-menu the parent added to it.
+            if (static_cast<HMENU>(wParam) == trackedMenu_ && trackedMenu_ && lParam < 0x10000 &&
+                HIWORD(static_cast<DWORD>(lParam)) == 0)
+                AppendMenuEntries(trackedMenu_);
+            return 0;
         case LVM_SETITEMSTATE: {
             // A state image set on an item is the row's check (state image minus one).
             const auto* item = reinterpret_cast<const LVITEM*>(lParam);

@@ -19,10 +19,24 @@ class QRect;
 class CImageList;
 class CMemRecord;
 class CGridHeader;
+namespace pavlet {
+struct ExportTable;
+}
 
 // The grid's command message and the notification that follows it.
 inline constexpr UINT WM_GRID_COMMAND = 0x0700;
 inline constexpr UINT GRIDN_COMMAND = static_cast<UINT>(-241);
+
+// GRIDN_COMMAND: the usual header, then the command code and its value.
+struct NMGRIDCOMMAND {
+    NMHDR hdr;
+    WPARAM command = 0;
+    LPARAM value = 0;
+};
+
+// Context-menu entries from this id on go to the parent as WM_COMMAND, below it to the grid
+// as WM_GRID_COMMAND.
+inline constexpr UINT GRID_PARENT_COMMAND_FIRST = 200;
 
 // Style word bits.
 inline constexpr uint32_t GRID_HEADERDRAG = 0x1;
@@ -122,6 +136,34 @@ public:
     void SetSortedColor(COLORREF background);
     void SetItemAnimate(int row, int column, COLORREF text, int durationMs);
     void SetItemAnimate(int row, int column, COLORREF text, COLORREF background, int durationMs);
+    // In-place editing of a cell: 1 started, 0 refused.
+    BOOL BeginEdit(int row, int column);
+    // The in-place edit while one is open (null otherwise).
+    CWnd* GetEditCtrl() const { return edit_; }
+    const std::string& GetLayoutName() const { return layoutName_; }
+    // The header font, null while the list font serves the header.
+    CFont* GetHeaderFont() const { return headerFont_.get(); }
+    int GetCustomRowHeight() const { return customHeight_; }
+
+    // ---- layout persistence ----
+    // Writes the column order text under "LISTORDER"; nothing without a layout name or table.
+    void WriteHeaderOrderWidths();
+    // The column order text as it would be written.
+    std::string GetHeaderOrderWidths();
+    // Applies a column order text (unknown identities discard it as a whole).
+    void SetColumnOrder(const char* text);
+    // Reads and applies the display attributes and fonts, then rebuilds the disabled field
+    // list and clears filter, group table and map.
+    void SetPrivateAttribute();
+    void SavePrivateAttribute();
+    // The attribute list as stored under "LISTCTRL".
+    std::string GetAttribute();
+    void SetAttribute(const char* text);
+    void InitialRecordExtendData();
+
+    // ---- export ----
+    void ExportToDBF();
+    void ExportToCSV();
     // Sort field index (-1 none) and direction (1 descending).
     int GetSortField() const { return sortField_; }
     int GetSortDirection() const { return sortDescending_ ? 1 : 0; }
@@ -149,6 +191,7 @@ public:
     static int GetFieldMargin();
     static GridTextMapFunctor GetGridTextMapFunctor();
     static GridTextMapFunctor GetHeaderTextMapFunctor();
+    static std::string GetExtendProfileName();
 
     // ---- per-row and per-cell data (overridable) ----
     virtual std::string GetRecordText(int column, int row);
@@ -177,8 +220,19 @@ protected:
     virtual void ApplyColumnLayout();
     // Seam for the layout persistence: the user changed a width or the column order.
     virtual void SaveColumnLayout();
-    // Answers a grid command; the default knows 20 (row height).
+    // Answers a grid command and tells the parent (GRIDN_COMMAND), except for the queries 15
+    // and 17, which return their value.
     virtual LRESULT OnGridCommand(WPARAM command, LPARAM value);
+    // Seams for the library's column-order and list-style dialogs, which come with the header
+    // control: run the dialog modally and give its result; FALSE when cancelled or when no
+    // dialog is available (the default).
+    // order: shown field identities joined by ","; fields: "%d:%s" items joined by ",";
+    // *result: the checked identities in order, joined by ",".
+    virtual BOOL RunColumnOrderDialog(const std::string& order, const std::string& fields,
+                                      std::string* result);
+    // colors: list background, list text, grid lines, header background, header text, header
+    // grid lines, selected background, selected text (-1 = default); changed in place on OK.
+    virtual BOOL RunListStyleDialog(COLORREF colors[8]);
 
     struct Column {
         int field = -1;
@@ -206,6 +260,9 @@ private:
     void RemeasureRows();
     void FindPseudoFields();
     void BuildDefaultOrder();
+    // Fields a table offers as columns (before "color", no pseudo-fields, at most 256).
+    std::vector<int> OfferedFields(CMemRecord* table);
+    bool IsDisabledField(CMemRecord* table, int field);
     // The sorted view: table rows in display order (no lock held across it).
     void SortView();
     void SortGroupTable();
@@ -244,6 +301,22 @@ private:
     int ClientHeight() const;
     void DrawHeader(CDC* dc, HWND header);
     int HeaderCheckState();
+    // Layout persistence and export helpers (GridLayout.cpp, GridCommands.cpp).
+    bool AttributesStored() const;
+    void ApplyStoredFonts();
+    void SetHeaderFontFrom(const LOGFONT& font);
+    void Export(bool dbf);
+    void CollectExport(pavlet::ExportTable* out);
+    void ShowContextMenu(POINT screen);
+    void AppendMenuEntries(HMENU menu);
+    int ColumnAtX(int x) const;
+    void RunColumnOrder();
+    void RunListStyle();
+    void RunFontDialog(bool header);
+    void RemoveHeaderFont();
+    void EndEdit(bool keep);
+    void DropEdit();
+    void OnCellClick(const NMITEMACTIVATE* click);
 
     // The drag limits of a row height: what SetItemHeight keeps.
     int MinRowHeight() const { return lineHeight_ + 3; }
@@ -310,10 +383,14 @@ private:
     bool animationTimer_ = false;
 
     CImageList* smallImages_ = nullptr;
+    CWnd* edit_ = nullptr;  // the in-place edit, which deletes itself
+    int editRow_ = -1, editColumn_ = -1;
+    HMENU trackedMenu_ = 0;
     bool dragging_ = false;
     bool sendingClick_ = false;
     int dragStartY_ = 0;
     int dragY_ = 0;
 
     friend class CGridHeader;
+    friend class CGridEdit;
 };

@@ -906,6 +906,7 @@ inline constexpr UINT LVM_GETSELECTEDCOUNT = 0x1032;
 inline constexpr UINT LVM_SETEXTENDEDLISTVIEWSTYLE = 0x1036;
 inline constexpr UINT LVM_GETEXTENDEDLISTVIEWSTYLE = 0x1037;
 inline constexpr UINT LVM_GETSUBITEMRECT = 0x1038;
+inline constexpr UINT LVM_SETITEMTEXT = 0x102E;
 inline constexpr UINT LVM_SUBITEMHITTEST = 0x1039;
 // Scroll-bar requests of WM_VSCROLL / WM_HSCROLL (low word of wParam).
 inline constexpr WORD SB_LINEUP = 0;
@@ -921,6 +922,8 @@ inline constexpr UINT LVN_COLUMNCLICK = static_cast<UINT>(-108);
 inline constexpr UINT LVN_BEGINDRAG = static_cast<UINT>(-109);
 inline constexpr UINT LVN_ODCACHEHINT = static_cast<UINT>(-113);
 inline constexpr UINT LVN_ITEMACTIVATE = static_cast<UINT>(-114);
+inline constexpr UINT LVN_BEGINLABELEDIT = static_cast<UINT>(-105);
+inline constexpr UINT LVN_ENDLABELEDIT = static_cast<UINT>(-106);
 inline constexpr UINT LVN_ODSTATECHANGED = static_cast<UINT>(-115);
 inline constexpr UINT LVN_GETDISPINFO = static_cast<UINT>(-150);
 inline constexpr UINT LVN_KEYDOWN = static_cast<UINT>(-155);
