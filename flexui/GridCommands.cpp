@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <charconv>
 
+#include "flexui/ColumnOrderDlg.h"
 #include "flexui/GridCtrl.h"
+#include "flexui/ListStyleDlg.h"
 #include "platform/ui/Dc.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/Messages.h"
@@ -17,7 +19,6 @@
 namespace {
 
 constexpr UINT kEditId = 0xFFF1;
-constexpr COLORREF kHeaderFollowsList = 0xFF000000;  // -16777216 in the list-style dialog
 
 std::string Number(int64_t value) {
     char text[24];
@@ -77,11 +78,25 @@ private:
 
 // ---------------------------------------------------------------- commands
 
-BOOL CGridCtrl::RunColumnOrderDialog(const std::string&, const std::string&, std::string*) {
-    return FALSE;
+BOOL CGridCtrl::RunColumnOrderDialog(const std::string& order, const std::string& fields,
+                                     std::string* result) {
+    CColumnOrderDlg dialog(this);
+    dialog.SetColumnOrder(order);
+    dialog.SetFieldList(fields);
+    if (dialog.DoModal() != IDOK) return FALSE;
+    *result = dialog.GetColumnOrder();
+    return TRUE;
 }
 
-BOOL CGridCtrl::RunListStyleDialog(COLORREF*) { return FALSE; }
+BOOL CGridCtrl::RunListStyleDialog(COLORREF colors[8]) {
+    CListStyleDlg dialog(this);
+    for (int c = 0; c < CListStyleDlg::kColorCount; ++c)
+        dialog.SetColor(static_cast<CListStyleDlg::Color>(c), colors[c]);
+    if (dialog.DoModal() != IDOK) return FALSE;
+    for (int c = 0; c < CListStyleDlg::kColorCount; ++c)
+        colors[c] = dialog.GetColor(static_cast<CListStyleDlg::Color>(c));
+    return TRUE;
+}
 
 LRESULT CGridCtrl::OnGridCommand(WPARAM command, LPARAM value) {
     const auto colour = static_cast<COLORREF>(value);
@@ -217,7 +232,7 @@ void CGridCtrl::RunColumnOrder() {
 void CGridCtrl::RunListStyle() {
     COLORREF colours[8] = {
         ListBkColor(), ListTextColor(),
-        gridColor_,    (style_ & GRID_HEADERLISTBK) ? kHeaderFollowsList : headerBk_,
+        gridColor_,    (style_ & GRID_HEADERLISTBK) ? CListStyleDlg::kHeaderFollowsList : headerBk_,
         headerText_,   headerGridColor_,
         selBk_,        selText_};
     const HWND self = m_hWnd;
@@ -229,7 +244,7 @@ void CGridCtrl::RunListStyle() {
     ::SendMessage(m_hWnd, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(colours[0]));
     ::SendMessage(m_hWnd, LVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(colours[1]));
     gridColor_ = colours[2];
-    if (colours[3] != kHeaderFollowsList) headerBk_ = colours[3];
+    if (colours[3] != CListStyleDlg::kHeaderFollowsList) headerBk_ = colours[3];
     headerText_ = colours[4];
     headerGridColor_ = colours[5];
     selBk_ = colours[6];

@@ -223,9 +223,8 @@ protected:
     // Answers a grid command and tells the parent (GRIDN_COMMAND), except for the queries 15
     // and 17, which return their value.
     virtual LRESULT OnGridCommand(WPARAM command, LPARAM value);
-    // Seams for the library's column-order and list-style dialogs, which come with the header
-    // control: run the dialog modally and give its result; FALSE when cancelled or when no
-    // dialog is available (the default).
+    // The library's column-order and list-style dialogs, run modally; FALSE when cancelled.
+    // Virtual so that an owner (or a test) can answer them another way.
     // order: shown field identities joined by ","; fields: "%d:%s" items joined by ",";
     // *result: the checked identities in order, joined by ",".
     virtual BOOL RunColumnOrderDialog(const std::string& order, const std::string& fields,

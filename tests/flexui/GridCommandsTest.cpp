@@ -6,7 +6,9 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include "flexui/ColumnOrderDlg.h"
 #include "flexui/GridCtrl.h"
+#include "flexui/ListStyleDlg.h"
 #include "platform/core/Paths.h"
 #include "platform/core/ProfileFile.h"
 #include "platform/ui/Messages.h"
@@ -17,6 +19,7 @@
 #include "record/MemRecord.h"
 #include "support/TempDir.h"
 #include "support/ui/MenuDriver.h"
+#include "support/ui/ModalDriver.h"
 #include "support/ui/UiTestApp.h"
 
 namespace {
@@ -79,10 +82,12 @@ public:
     std::string orderAsked, fieldsAsked;
     bool styleAnswer = false;
     COLORREF styleChosen[8] = {};
+    bool libraryDialogs = false;  // the library's own dialogs instead of the script
 
 protected:
     BOOL RunColumnOrderDialog(const std::string& order, const std::string& fields,
                               std::string* result) override {
+        if (libraryDialogs) return CGridCtrl::RunColumnOrderDialog(order, fields, result);
         orderAsked = order;
         fieldsAsked = fields;
         if (orderAnswer.empty()) return FALSE;
@@ -90,6 +95,7 @@ protected:
         return TRUE;
     }
     BOOL RunListStyleDialog(COLORREF colors[8]) override {
+        if (libraryDialogs) return CGridCtrl::RunListStyleDialog(colors);
         if (!styleAnswer) return FALSE;
         std::copy(styleChosen, styleChosen + 8, colors);
         return TRUE;
@@ -289,6 +295,39 @@ TEST_F(GridCommandsTest, ColumnOrderAndListStyleDialogsApplyAndStoreTheirResults
     grid.orderAsked = "-";
     grid.SendMessage(WM_GRID_COMMAND, 12, 0);
     EXPECT_EQ(grid.orderAsked, "-");
+}
+
+TEST_F(GridCommandsTest, TheLibraryDialogsServeTheCommands) {
+    kelmon::test::ui::ModalDriver driver;
+    grid.libraryDialogs = true;
+    auto click = [](HWND dialog, int id) {
+        ::SendMessage(::GetDlgItem(dialog, id), BM_CLICK);
+        kelmon::test::ui::DrainEvents();
+    };
+    // "白底黑字" and OK: the classic grid-line colours, stored with the attributes.
+    grid.SetGridlinesColor(0x0000FF);
+    driver.OnNextModal([&](QWidget* window) {
+        const HWND hwnd = platform::ui::WindowOf(window);
+        click(hwnd, IDC_LIST_STYLE_WHITE);
+        click(hwnd, IDOK);
+    });
+    grid.SendMessage(WM_GRID_COMMAND, 22, 0);
+    EXPECT_EQ(driver.Handled(), 1);
+    EXPECT_EQ(grid.SendMessage(WM_GRID_COMMAND, 17, 0), 0xEBEBEB);
+    const std::string stored = pavlet::ReadPrivateConfigure("LISTCTRL", kLayoutName, nullptr);
+    EXPECT_NE(stored.find("gridcolor=15461355|"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("headergridcolor=10526880|"), std::string::npos) << stored;
+
+    // The column dialog offers the fields; its default and OK keep the order as it stands.
+    const std::string order = grid.GetHeaderOrderWidths();
+    driver.OnNextModal([&](QWidget* window) {
+        const HWND hwnd = platform::ui::WindowOf(window);
+        click(hwnd, IDC_COLUMN_DEFAULT);
+        click(hwnd, IDOK);
+    });
+    grid.SendMessage(WM_GRID_COMMAND, 12, 0);
+    EXPECT_EQ(driver.Handled(), 2);
+    EXPECT_EQ(grid.GetHeaderOrderWidths(), order);
 }
 
 TEST_F(GridCommandsTest, InPlaceEditsAreApprovedRefusedAndStored) {
