@@ -3,11 +3,11 @@
 #include <QAbstractScrollArea>
 #include <QScrollBar>
 #include <algorithm>
-#include <charconv>
 
 #include "flexui/ColumnOrderDlg.h"
 #include "flexui/GridCtrl.h"
 #include "flexui/ListStyleDlg.h"
+#include "platform/core/Numbers.h"
 #include "platform/ui/Dc.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/Messages.h"
@@ -19,12 +19,6 @@
 namespace {
 
 constexpr UINT kEditId = 0xFFF1;
-
-std::string Number(int64_t value) {
-    char text[24];
-    auto [end, ec] = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, end);
-}
 
 }  // namespace
 
@@ -208,7 +202,7 @@ void CGridCtrl::RunColumnOrder() {
     for (uint32_t entry : twoLevel ? leafOrder_ : mainOrder_) {
         if (entry & 0x10000) continue;
         if (!previous.empty()) previous += ',';
-        previous += Number(table->GetFieldIDentity(static_cast<int>(entry & 0xFFFF)));
+        previous += platform::FormatInt(table->GetFieldIDentity(static_cast<int>(entry & 0xFFFF)));
     }
     std::string fields;
     for (int field : OfferedFields(table)) {
@@ -218,7 +212,7 @@ void CGridCtrl::RunColumnOrder() {
         if (GridTextMapFunctor map = GetHeaderTextMapFunctor())
             if (const char* mapped = map(caption.c_str())) caption = mapped;
         if (!fields.empty()) fields += ',';
-        fields += Number(table->GetFieldIDentity(field)) + ":" + caption;
+        fields += platform::FormatInt(table->GetFieldIDentity(field)) + ":" + caption;
     }
     std::string result;
     const HWND self = m_hWnd;

@@ -10,6 +10,7 @@
 #include "flexui/GridExport.h"
 #include "platform/core/Encoding.h"
 #include "platform/core/ProfileFile.h"
+#include "platform/core/Numbers.h"
 #include "platform/ui/Dc.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/ProfileCodecs.h"
@@ -30,12 +31,6 @@ constexpr std::size_t kMaxOrderText = 4095;
 constexpr std::size_t kMaxDisabledText = 1023;
 constexpr uint32_t kHiddenEntry = 0x10000;
 constexpr uint32_t kUserSized = 0x10;
-
-std::string Number(int64_t value) {
-    char text[24];
-    auto [end, ec] = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, end);
-}
 
 // One item of a column order text: identity, optional width and flags.
 struct OrderItem {
@@ -123,14 +118,14 @@ std::string CGridCtrl::GetHeaderOrderWidths() {
         CMemRecord* table = twoLevel ? headerPart_->GetMemRecord() : mem_;
         for (uint32_t entry : twoLevel ? leafOrder_ : mainOrder_)
             if (!(entry & kHiddenEntry))
-                add(Number(table->GetFieldIDentity(static_cast<int>(entry & 0xFFFF))) + ",");
+                add(platform::FormatInt(table->GetFieldIDentity(static_cast<int>(entry & 0xFFFF))) + ",");
         return text;
     }
     for (size_t c = 0; c < columns_.size(); ++c) {
         const int field = columns_[c].field;
         const int width =
             m_hWnd ? static_cast<int>(::SendMessage(m_hWnd, LVM_GETCOLUMNWIDTH, c, 0)) : 0;
-        std::string item = Number(mem_->GetFieldIDentity(field)) + ":" + Number(width);
+        std::string item = platform::FormatInt(mem_->GetFieldIDentity(field)) + ":" + platform::FormatInt(width);
         if (mem_->GetFieldExtendStyle(field) & kUserSized) item += ":1";
         add(item + ",");
     }
