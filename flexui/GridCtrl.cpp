@@ -268,7 +268,8 @@ int CGridCtrl::HeaderHeight() const {
 QRect CGridCtrl::RowsArea() const {
     auto* area = m_hWnd ? qobject_cast<QAbstractScrollArea*>(GetWidget()) : nullptr;
     if (!area) return QRect();
-    const QRect rows = area->viewport()->geometry();
+    // In client coordinates, which start inside the grid's border.
+    const QRect rows = area->viewport()->geometry().translated(-area->contentsRect().topLeft());
     return QRect(0, 0, rows.right() + 1, rows.bottom() + 1);
 }
 

@@ -124,9 +124,15 @@ bool CDC::IsValid() const {
 CWnd* CDC::GetWindow() const { return hwnd_ ? CWnd::FromHandle(hwnd_) : nullptr; }
 
 void CDC::AttachWindow(HWND hwnd, QWidget* widget, const RECT& updateRect) {
+    AttachWindowArea(hwnd, widget, widget ? widget->rect() : QRect(), updateRect);
+}
+
+void CDC::AttachWindowArea(HWND hwnd, QWidget* widget, const QRect& area, const RECT& updateRect) {
     kind_ = Kind::kWindow;
     hwnd_ = hwnd;
     widget_ = widget;
+    areaOrigin_ = area.topLeft();
+    areaSize_ = area.size();
     updateRect_ = updateRect;
 }
 
@@ -252,8 +258,25 @@ COLORREF CDC::MapColor(COLORREF color) const {
     return sum >= 3 * 128 ? RGB(255, 255, 255) : RGB(0, 0, 0);
 }
 
+QRect CDC::Bounds() const {
+    if (kind_ == Kind::kMemory) return bitmap_->Image().rect();
+    return QRect(QPoint(0, 0), areaSize_);
+}
+
 void CDC::ApplyClip(QPainter& painter) const {
-    if (state_.clipped) painter.setClipRegion(state_.clip);
+    if (kind_ != Kind::kWindow) {
+        if (state_.clipped) painter.setClipRegion(state_.clip);
+        return;
+    }
+    // A window context never draws outside its area (a client area leaves the frame alone).
+    const QRegion visible = state_.clipped ? state_.clip.intersected(Bounds()) : QRegion(Bounds());
+    painter.setClipRegion(visible.translated(areaOrigin_));
+    painter.translate(areaOrigin_);
+}
+
+void CDC::UseDeviceCoordinates(QPainter& painter) const {
+    painter.setTransform(QTransform::fromTranslate(kind_ == Kind::kWindow ? areaOrigin_.x() : 0,
+                                                   kind_ == Kind::kWindow ? areaOrigin_.y() : 0));
 }
 
 void CDC::PainterDone::operator()(QPainter* painter) const {
@@ -354,7 +377,7 @@ int RegionKind(const QRegion& region) {
 
 int CDC::SelectClipRgn(CRgn* region, int mode) {
     if (!IsValid()) return RGN_ERROR;
-    QRect bounds = kind_ == Kind::kMemory ? bitmap_->Image().rect() : widget_->rect();
+    QRect bounds = Bounds();
     if (!region) {
         if (mode != RGN_COPY) return RGN_ERROR;
         state_.clipped = false;
@@ -389,7 +412,7 @@ int CDC::SelectClipRgn(CRgn* region, int mode) {
 
 int CDC::IntersectClipRect(int left, int top, int right, int bottom) {
     if (!IsValid()) return RGN_ERROR;
-    QRect bounds = kind_ == Kind::kMemory ? bitmap_->Image().rect() : widget_->rect();
+    QRect bounds = Bounds();
     QRegion current = state_.clipped ? state_.clip : QRegion(bounds);
     QRect rect = DeviceRect(RECT{left, top, right, bottom});
     state_.clip = rect.isValid() ? current.intersected(rect) : QRegion();
@@ -403,7 +426,7 @@ int CDC::IntersectClipRect(const RECT* rect) {
 
 int CDC::ExcludeClipRect(int left, int top, int right, int bottom) {
     if (!IsValid()) return RGN_ERROR;
-    QRect bounds = kind_ == Kind::kMemory ? bitmap_->Image().rect() : widget_->rect();
+    QRect bounds = Bounds();
     QRegion current = state_.clipped ? state_.clip : QRegion(bounds);
     QRect rect = DeviceRect(RECT{left, top, right, bottom});
     if (rect.isValid()) current = current.subtracted(rect);
@@ -422,9 +445,8 @@ int CDC::GetClipBox(RECT* rect) const {
     if (kind_ == Kind::kMemory) {
         visible = QRegion(bitmap_->Image().rect());
     } else {
-        visible = QRegion(widget_->rect())
-                      .intersected(RectOf(updateRect_.left, updateRect_.top, updateRect_.right,
-                                          updateRect_.bottom));
+        visible = QRegion(Bounds()).intersected(
+            RectOf(updateRect_.left, updateRect_.top, updateRect_.right, updateRect_.bottom));
     }
     if (state_.clipped) visible = visible.intersected(state_.clip);
     QRect box = visible.boundingRect();
@@ -455,7 +477,7 @@ void CDC::FillDeviceRect(const QRect& rect, CBrush* brush) {
     CBrush* old = brush_;
     brush_ = brush;
     if (auto painter = BeginPainter(false, true)) {
-        painter->resetTransform();
+        UseDeviceCoordinates(*painter);
         painter->fillRect(rect, painter->brush());
     }
     brush_ = old;
@@ -471,7 +493,7 @@ void CDC::FillSolidRect(const RECT* rect, COLORREF color) {
     QRect area = DeviceRect(*rect);
     if (area.isEmpty()) return;
     if (auto painter = BeginPainter(false, false)) {
-        painter->resetTransform();
+        UseDeviceCoordinates(*painter);
         painter->fillRect(area, ToQColor(MapColor(color)));
     }
 }
@@ -495,7 +517,7 @@ void CDC::InvertRect(const RECT* rect) {
     QRect area = DeviceRect(*rect);
     if (area.isEmpty()) return;
     if (auto painter = BeginPainter(false, false)) {
-        painter->resetTransform();
+        UseDeviceCoordinates(*painter);
         painter->setCompositionMode(QPainter::RasterOp_NotDestination);
         painter->fillRect(area, Qt::black);
     }
@@ -564,7 +586,7 @@ void CDC::DrawFocusRect(const RECT* rect) {
             dots << QPoint(area.right(), y);
     }
     if (auto painter = BeginPainter(false, false)) {
-        painter->resetTransform();
+        UseDeviceCoordinates(*painter);
         painter->setCompositionMode(QPainter::RasterOp_NotDestination);
         painter->setPen(QPen(Qt::black, 0));
         painter->drawPoints(dots);
@@ -704,7 +726,7 @@ BOOL CDC::SetPixelV(int x, int y, COLORREF color) {
     }
     auto painter = BeginPainter(false, false);
     if (!painter) return FALSE;
-    painter->resetTransform();
+    UseDeviceCoordinates(*painter);
     painter->setPen(QPen(ToQColor(color), 0));
     painter->drawPoint(p);
     return TRUE;
@@ -728,7 +750,7 @@ BOOL CDC::FillRgn(CRgn* region, CBrush* brush) {
     auto painter = BeginPainter(false, true);
     brush_ = old;
     if (!painter) return FALSE;
-    painter->resetTransform();
+    UseDeviceCoordinates(*painter);
     // The region is in logical coordinates of the painter's origin.
     QPainterPath path;
     path.addRegion(region->Region().translated(state_.viewportOrg.x - state_.windowOrg.x,
@@ -772,7 +794,7 @@ BOOL CDC::Blit(const QRect& target, CDC* source, const QRect& srcRect, DWORD rop
     const QImage pixels = SourcePixels(source, srcRect);
     auto painter = BeginPainter(false, false);
     if (!painter) return FALSE;
-    painter->resetTransform();
+    UseDeviceCoordinates(*painter);
     painter->setCompositionMode(mode);
     painter->setRenderHint(QPainter::SmoothPixmapTransform, state_.stretchMode == HALFTONE);
     // Parts of the source outside its bitmap come out black (QImage::copy pads with 0).
@@ -812,7 +834,7 @@ BOOL CDC::PatBlt(int x, int y, int width, int height, DWORD rop) {
     if (area.isEmpty()) return TRUE;
     auto painter = BeginPainter(false, rop == PATCOPY || rop == PATINVERT);
     if (!painter) return FALSE;
-    painter->resetTransform();
+    UseDeviceCoordinates(*painter);
     switch (rop) {
         case PATCOPY:
             painter->fillRect(area, painter->brush());

@@ -283,6 +283,9 @@ public:
     // Window layer only: makes this a context on a window inside its paint event
     // (`updateRect` in client coordinates), and ends that.
     void AttachWindow(HWND hwnd, QWidget* widget, const RECT& updateRect);
+    // The same on a part of the widget: `area` (widget coordinates) becomes the context's
+    // whole surface, its top-left corner the context's origin (a client area inside a frame).
+    void AttachWindowArea(HWND hwnd, QWidget* widget, const QRect& area, const RECT& updateRect);
     void DetachWindow();
 
 private:
@@ -312,7 +315,12 @@ private:
     QRect DeviceRect(const RECT& logical) const;
     QPoint DevicePoint(int x, int y) const;
     COLORREF MapColor(COLORREF color) const;
+    // Clips to the current clip region and the surface, and moves to the window area.
     void ApplyClip(QPainter& painter) const;
+    // Drawing in device coordinates: no logical mapping, only the window area's offset.
+    void UseDeviceCoordinates(QPainter& painter) const;
+    // The surface in device coordinates.
+    QRect Bounds() const;
     void FillDeviceRect(const QRect& rect, CBrush* brush);
     // The source's pixels as this context's raster operation expects them.
     QImage SourcePixels(CDC* source, const QRect& srcRect) const;
@@ -322,6 +330,8 @@ private:
     Kind kind_ = Kind::kNone;
     HWND hwnd_ = 0;
     QWidget* widget_ = nullptr;
+    QPoint areaOrigin_;  // where device (0, 0) lies on the widget
+    QSize areaSize_;
     RECT updateRect_;
     CBitmap defaultBitmap_;
     CPen* pen_ = nullptr;
@@ -344,6 +354,18 @@ public:
 private:
     HWND hwnd_;
 };
+
+// The context of the whole window, frame included (window coordinates), for painting the frame
+// in WM_NCPAINT (or drawing over the window while it handles WM_PAINT). Outside the window's
+// paint event the context is not valid and draws nothing.
+class CWindowDC : public CDC {
+public:
+    explicit CWindowDC(CWnd* wnd);
+    ~CWindowDC() override;
+};
+// The same by handle; null outside the window's paint event. ReleaseDC ends it.
+HDC GetWindowDC(HWND hwnd);
+int ReleaseDC(HWND hwnd, HDC dc);
 
 // Outside a WM_PAINT of the window, BeginPaint returns null (drawing happens in paint events
 // only); the context lives until EndPaint.

@@ -18,6 +18,7 @@
 #include "platform/ui/Cursor.h"
 #include "platform/ui/HotKey.h"
 #include "platform/ui/Messages.h"
+#include "platform/ui/NonClient.h"
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/WindowLayer.h"
 #include "platform/ui/WindowTable.h"
@@ -278,10 +279,29 @@ bool RouteMouse(QWidget* receiver, QEvent* event) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         message = MouseMessage(mouse);
         if (message == 0) return false;
-        QPoint local = mouse->position().toPoint() + offset;
+        const QPoint onWidget = mouse->position().toPoint() + offset;
+        const WindowRecord* record = WindowTable::Instance().Find(hwnd);
+        const QRect client = record ? ClientArea(*record) : QRect();
         wParam = MouseKeys(mouse->buttons(), mouse->modifiers());
-        lParam = MAKELPARAM(static_cast<WORD>(local.x()), static_cast<WORD>(local.y()));
         RecordInput(mouse->modifiers(), message != WM_MOUSEMOVE);
+        const QPoint global = mouse->globalPosition().toPoint();
+        const LPARAM screen =
+            MAKELPARAM(static_cast<WORD>(global.x()), static_cast<WORD>(global.y()));
+        WORD hit = HTCLIENT;
+        // Over the frame the window tells what the point is; anything but its client area
+        // hears the non-client form of the message (WM_NCLBUTTONDOWN and the like). Points
+        // beyond the window (Qt's grab while a button is held) stay client messages.
+        if (record && !client.contains(onWidget) && record->widget->rect().contains(onWidget) &&
+            hwnd != ::GetCapture())
+            hit = static_cast<WORD>(CallWindowProc(hwnd, WM_NCHITTEST, 0, screen));
+        if (!IsWindow(hwnd)) return true;
+        if (hit != HTCLIENT) {
+            MSG nc = MakeMessage(hwnd, message - WM_MOUSEMOVE + WM_NCMOUSEMOVE, hit, screen);
+            DeliverQueued(nc, event, receiver);
+            return true;
+        }
+        const QPoint local = onWidget - client.topLeft();
+        lParam = MAKELPARAM(static_cast<WORD>(local.x()), static_cast<WORD>(local.y()));
     }
     MSG msg = MakeMessage(hwnd, message, wParam, lParam);
     return !DeliverQueued(msg, event, receiver);
@@ -303,7 +323,10 @@ void RouteGeometry(QWidget* receiver, QEvent* event) {
     HWND hwnd = WindowTable::Instance().HandleOf(receiver);
     if (!hwnd) return;
     if (event->type() == QEvent::Resize) {
-        QSize size = static_cast<QResizeEvent*>(event)->size();
+        RecalcFrame(hwnd);
+        const WindowRecord* record = WindowTable::Instance().Find(hwnd);
+        if (!record) return;
+        const QSize size = ClientArea(*record).size();
         WPARAM kind = receiver->isMaximized()   ? SIZE_MAXIMIZED
                       : receiver->isMinimized() ? SIZE_MINIMIZED
                                                 : SIZE_RESTORED;
@@ -311,7 +334,8 @@ void RouteGeometry(QWidget* receiver, QEvent* event) {
             hwnd, WM_SIZE, kind,
             MAKELPARAM(static_cast<WORD>(size.width()), static_cast<WORD>(size.height())));
     } else {
-        QPoint at = receiver->pos();
+        // Where the client area now lies in the parent's client area.
+        const QPoint at = receiver->pos() + ClientOrigin(hwnd) - ParentClientOrigin(receiver);
         CallWindowProc(hwnd, WM_MOVE, 0,
                        MAKELPARAM(static_cast<WORD>(at.x()), static_cast<WORD>(at.y())));
     }

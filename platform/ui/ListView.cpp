@@ -185,11 +185,19 @@ void ListViewWidget::LayOut() {
             h = std::max(0, pos.cy);
     }
     setViewportMargins(0, h, 0, 0);
-    header_->setGeometry(0, 0, std::max(0, viewport()->width()), h);
-    header_->move(-horizontalScrollBar()->value(), 0);
+    // The header sits at the top of the client area, inside the list's frame.
+    const QPoint client = contentsRect().topLeft();
+    const int scrolled = horizontalScrollBar()->value();
+    header_->setGeometry(client.x(), client.y(), std::max(0, viewport()->width()), h);
+    header_->move(client.x() - scrolled, client.y());
     int total = 0;
     for (int i = 0; i < header_->Count(); ++i) total += header_->At(i).width;
-    header_->resize(std::max(total, viewport()->width()) + horizontalScrollBar()->value(), h);
+    header_->resize(std::max(total, viewport()->width()) + scrolled, h);
+    // Scrolled left, the header would cover the frame's left side.
+    if (client.x() > 0)
+        header_->setMask(QRect(scrolled, 0, std::max(0, viewport()->width()), h));
+    else
+        header_->clearMask();
     UpdateScroll();
 }
 
@@ -205,6 +213,13 @@ void ListViewWidget::UpdateScroll() {
 void ListViewWidget::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
     LayOut();
+}
+
+bool ListViewWidget::event(QEvent* event) {
+    const bool result = QAbstractScrollArea::event(event);
+    // A new frame (contents margins) moves the viewport, the bars and the header.
+    if (event->type() == QEvent::ContentsRectChange) LayOut();
+    return result;
 }
 
 void ListViewWidget::scrollContentsBy(int dx, int) {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/core/Clock.h"
+#include "platform/ui/NonClient.h"
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/WindowClass.h"
 #include "platform/ui/WindowLayer.h"
@@ -234,6 +235,8 @@ LRESULT DefaultWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 
     bool handled = false;
     LRESULT result = record->windowClass->ClassProc(*record, message, wParam, lParam, &handled);
+    if (handled) return result;
+    result = DefaultNonClient(*record, message, wParam, lParam, &handled);
     if (handled) return result;
 
     switch (message) {

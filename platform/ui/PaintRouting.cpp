@@ -1,4 +1,5 @@
-// Paint events as WM_PAINT / WM_ERASEBKGND, BeginPaint and CPaintDC, and the repaint requests.
+// Paint events as WM_PAINT / WM_ERASEBKGND and WM_NCPAINT, BeginPaint and CPaintDC, window
+// contexts, and the repaint requests.
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QPaintEvent>
@@ -8,6 +9,7 @@
 
 #include "platform/ui/Dc.h"
 #include "platform/ui/Messages.h"
+#include "platform/ui/NonClient.h"
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/WindowLayer.h"
 #include "platform/ui/WindowTable.h"
@@ -21,7 +23,8 @@ namespace {
 struct PaintSession {
     HWND hwnd = 0;
     QWidget* widget = nullptr;
-    RECT update;
+    QRect client;  // the client area on the widget
+    RECT update;   // client coordinates
     bool erase = true;
     bool begun = false;
     bool erased = false;
@@ -57,7 +60,7 @@ bool TakeErase(HWND hwnd) {
 bool StartPaint(HWND hwnd, CDC* dc, PAINTSTRUCT* paint) {
     PaintSession* session = gSession;
     if (!session || session->hwnd != hwnd || !paint || !IsUiThread()) return false;
-    dc->AttachWindow(hwnd, session->widget, session->update);
+    dc->AttachWindowArea(hwnd, session->widget, session->client, session->update);
     session->begun = true;
     paint->hdc = dc;
     paint->rcPaint = session->update;
@@ -89,7 +92,7 @@ bool DrawOwnerButton(HWND hwnd, QWidget* widget) {
         (button->hasFocus() ? ODS_FOCUS : 0) | (button->isEnabled() ? 0 : ODS_DISABLED);
     item.hwndItem = hwnd;
     item.hDC = &dc;
-    item.rcItem = RECT{0, 0, widget->width(), widget->height()};
+    item.rcItem = RECT{0, 0, gSession->client.width(), gSession->client.height()};
     if (HWND parent = ::GetParent(hwnd))
         ::SendMessage(parent, WM_DRAWITEM, static_cast<WPARAM>(record->id),
                       reinterpret_cast<LPARAM>(&item));
@@ -101,17 +104,23 @@ bool DrawOwnerButton(HWND hwnd, QWidget* widget) {
 
 bool RoutePaint(QWidget* widget, QEvent* event) {
     HWND hwnd = WindowTable::Instance().HandleOf(widget);
-    if (!hwnd) return false;
+    const WindowRecord* record = hwnd ? WindowTable::Instance().Find(hwnd) : nullptr;
+    if (!record) return false;
     const QRect area = static_cast<QPaintEvent*>(event)->rect();
+    const QRect client = ClientArea(*record);
+    const bool framed = client != widget->rect();
+    const QRect inside = area.intersected(client).translated(-client.topLeft());
     PaintSession session;
     session.hwnd = hwnd;
     session.widget = widget;
-    session.update = RECT{area.left(), area.top(), area.right() + 1, area.bottom() + 1};
+    session.client = client;
+    session.update = RECT{inside.left(), inside.top(), inside.right() + 1, inside.bottom() + 1};
     session.erase = TakeErase(hwnd);
     session.outer = gSession;
     gSession = &session;
     bool passOn = false;
-    CallWindowProc(hwnd, WM_PAINT, 0, 0, event, widget, &passOn);
+    // A paint of the frame alone is no WM_PAINT.
+    if (!framed || !inside.isEmpty()) CallWindowProc(hwnd, WM_PAINT, 0, 0, event, widget, &passOn);
     if (passOn && !session.begun && IsWindow(hwnd) && DrawOwnerButton(hwnd, widget)) {
         passOn = false;
     } else if (passOn && !session.begun && IsWindow(hwnd)) {
@@ -119,8 +128,25 @@ bool RoutePaint(QWidget* widget, QEvent* event) {
         PAINTSTRUCT paint;
         if (::BeginPaint(hwnd, &paint)) ::EndPaint(hwnd, &paint);
     }
+    if (framed && IsWindow(hwnd)) {
+        // The frame goes on top of whatever the widget painted of itself.
+        if (passOn) SendPastFilter(widget, event);
+        passOn = false;
+        if (IsWindow(hwnd) && !QRegion(area).subtracted(client).isEmpty())
+            CallWindowProc(hwnd, WM_NCPAINT, 1, 0);
+    }
     gSession = session.outer;
     return !passOn;
+}
+
+// A context on the whole window of the paint event being handled (or none).
+bool AttachWholeWindow(HWND hwnd, CDC* dc) {
+    PaintSession* session = gSession;
+    while (session && session->hwnd != hwnd) session = session->outer;
+    if (!session || !IsUiThread()) return false;
+    const QRect whole = session->widget->rect();
+    dc->AttachWindowArea(hwnd, session->widget, whole, RECT{0, 0, whole.width(), whole.height()});
+    return true;
 }
 
 }  // namespace platform::ui
@@ -155,33 +181,67 @@ CPaintDC::CPaintDC(CWnd* wnd) : hwnd_(wnd ? wnd->m_hWnd : 0) {
 
 CPaintDC::~CPaintDC() { DetachWindow(); }
 
-BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
+CWindowDC::CWindowDC(CWnd* wnd) {
+    if (wnd) platform::ui::AttachWholeWindow(wnd->m_hWnd, this);
+}
+
+CWindowDC::~CWindowDC() { DetachWindow(); }
+
+HDC GetWindowDC(HWND hwnd) {
+    auto dc = std::make_unique<CDC>();
+    if (!platform::ui::AttachWholeWindow(hwnd, dc.get())) return nullptr;
+    platform::ui::PaintSession* session = platform::ui::gSession;
+    while (session->hwnd != hwnd) session = session->outer;
+    session->contexts.push_back(std::move(dc));
+    return session->contexts.back().get();
+}
+
+int ReleaseDC(HWND hwnd, HDC dc) {
+    PAINTSTRUCT paint;
+    paint.hdc = dc;
+    return EndPaint(hwnd, &paint);
+}
+
+namespace platform::ui {
+namespace {
+
+// Requests a repaint of `area` (widget coordinates) for the next paint of the window.
+BOOL Invalidate(HWND hwnd, const QRegion& area, BOOL erase) {
     if (!IsUiThread()) return FALSE;
     QWidget* widget = WidgetOf(hwnd);
     if (!widget) return FALSE;
+    auto& pending = Pending()[hwnd];
+    (erase ? pending.anyErase : pending.anyNoErase) = true;
+    const QRegion inside = area.intersected(widget->rect());
+    if (inside.isEmpty()) return TRUE;
+    pending.region += inside;
+    widget->update(inside);
+    return TRUE;
+}
+
+// The client area of a live window in widget coordinates (empty for a dead handle).
+QRect ClientAreaOf(HWND hwnd) {
+    const WindowRecord* record = IsUiThread() ? WindowTable::Instance().Find(hwnd) : nullptr;
+    return record ? ClientArea(*record) : QRect();
+}
+
+}  // namespace
+}  // namespace platform::ui
+
+BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
+    const QRect client = platform::ui::ClientAreaOf(hwnd);
     QRect area =
         rect ? QRect(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top)
-             : widget->rect();
-    area = area.intersected(widget->rect());
-    auto& pending = platform::ui::Pending()[hwnd];
-    (erase ? pending.anyErase : pending.anyNoErase) = true;
-    if (area.isEmpty()) return TRUE;
-    pending.region += area;
-    widget->update(area);
-    return TRUE;
+                   .translated(client.topLeft())
+             : client;
+    return platform::ui::Invalidate(hwnd, area.intersected(client), erase);
 }
 
 BOOL InvalidateRgn(HWND hwnd, CRgn* region, BOOL erase) {
     if (!region || !region->IsCreated()) return InvalidateRect(hwnd, nullptr, erase);
-    if (!IsUiThread()) return FALSE;
-    QWidget* widget = WidgetOf(hwnd);
-    if (!widget) return FALSE;
-    auto& pending = platform::ui::Pending()[hwnd];
-    (erase ? pending.anyErase : pending.anyNoErase) = true;
-    const QRegion area = region->Region().intersected(widget->rect());
-    pending.region += area;
-    if (!area.isEmpty()) widget->update(area);
-    return TRUE;
+    const QRect client = platform::ui::ClientAreaOf(hwnd);
+    return platform::ui::Invalidate(
+        hwnd, region->Region().translated(client.topLeft()).intersected(client), erase);
 }
 
 BOOL UpdateWindow(HWND hwnd) {
@@ -204,6 +264,11 @@ BOOL RedrawWindow(HWND hwnd, const RECT* rect, CRgn* region, UINT flags) {
     if (flags & RDW_INVALIDATE)
         ok = region ? InvalidateRgn(hwnd, region, (flags & RDW_ERASE) != 0)
                     : InvalidateRect(hwnd, rect, (flags & RDW_ERASE) != 0);
+    if (ok && (flags & (RDW_INVALIDATE | RDW_FRAME)) == (RDW_INVALIDATE | RDW_FRAME))
+        if (QWidget* widget = WidgetOf(hwnd))
+            ok = platform::ui::Invalidate(
+                hwnd, QRegion(widget->rect()).subtracted(platform::ui::ClientAreaOf(hwnd)),
+                (flags & RDW_ERASE) != 0);
     if (ok && (flags & (RDW_UPDATENOW | RDW_ERASENOW))) ok = UpdateWindow(hwnd);
     return ok;
 }

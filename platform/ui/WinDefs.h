@@ -701,6 +701,7 @@ inline constexpr UINT IDC_HELP = 32651;
 inline constexpr WORD HTERROR = static_cast<WORD>(-2);
 inline constexpr WORD HTNOWHERE = 0;
 inline constexpr WORD HTCLIENT = 1;
+inline constexpr WORD HTBORDER = 18;
 
 inline constexpr UINT TTM_ACTIVATE = WM_USER + 1;
 inline constexpr UINT TTM_SETDELAYTIME = WM_USER + 3;

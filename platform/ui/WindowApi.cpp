@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/ui/Messages.h"
+#include "platform/ui/NonClient.h"
 #include "platform/ui/WindowClass.h"
 #include "platform/ui/WindowLayer.h"
 #include "platform/ui/WindowTable.h"
@@ -97,6 +98,7 @@ HWND RegisterWidget(QWidget* widget, const WindowClass* windowClass, const std::
     QObject::connect(widget, &QObject::destroyed, [](QObject* object) {
         if (HWND gone = WindowTable::Instance().HandleOf(object)) Forget(gone, false);
     });
+    RecalcFrame(hwnd);
     return hwnd;
 }
 
@@ -211,11 +213,15 @@ HWND SetParent(HWND hwnd, HWND parent) {
     if (!record || !parentRecord || hwnd == parent) return 0;
     const HWND previous = GetParent(hwnd);
     QWidget* widget = record->widget;
-    const QPoint at = widget->isWindow() ? QPoint(0, 0) : widget->pos();
+    // The place in client coordinates stays.
+    const QPoint at = widget->isWindow() ? QPoint(0, 0)
+                                         : widget->pos() - platform::ui::ParentClientOrigin(widget);
     const bool visible = !widget->isHidden();
     widget->setParent(parentRecord->widget, widget->windowFlags() & ~Qt::WindowType_Mask);
-    widget->move(at);
+    widget->move(at + platform::ui::ClientOrigin(parent));
     record->style = (record->style & ~WS_POPUP) | WS_CHILD;
+    // A widget's contents margins do not survive every change of parent.
+    platform::ui::RecalcFrame(hwnd);
     if (visible) widget->show();
     return previous;
 }
@@ -278,15 +284,21 @@ BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM lParam) {
 BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint) {
     WindowRecord* record = Find(hwnd);
     if (!record) return FALSE;
-    record->widget->setGeometry(x, y, std::max(width, 0), std::max(height, 0));
-    if (repaint) record->widget->update();
+    QWidget* widget = record->widget;
+    const QSize before = widget->size();
+    const QPoint at = QPoint(x, y) + platform::ui::ParentClientOrigin(widget);
+    widget->setGeometry(at.x(), at.y(), std::max(width, 0), std::max(height, 0));
+    // A new size asks the window for its frame again, as a sized window hears WM_NCCALCSIZE.
+    if (widget->size() != before) platform::ui::RecalcFrame(hwnd);
+    if (repaint && IsWindow(hwnd)) widget->update();
     return TRUE;
 }
 
 BOOL GetClientRect(HWND hwnd, RECT* rect) {
     WindowRecord* record = Find(hwnd);
     if (!record || !rect) return FALSE;
-    *rect = RECT{0, 0, record->widget->width(), record->widget->height()};
+    const QRect client = platform::ui::ClientArea(*record);
+    *rect = RECT{0, 0, client.width(), client.height()};
     return TRUE;
 }
 
@@ -303,7 +315,8 @@ BOOL GetWindowRect(HWND hwnd, RECT* rect) {
 BOOL ScreenToClient(HWND hwnd, POINT* point) {
     WindowRecord* record = Find(hwnd);
     if (!record || !point) return FALSE;
-    QPoint p = record->widget->mapFromGlobal(QPoint(point->x, point->y));
+    QPoint p = record->widget->mapFromGlobal(QPoint(point->x, point->y)) -
+               platform::ui::ClientArea(*record).topLeft();
     *point = POINT{p.x(), p.y()};
     return TRUE;
 }
@@ -311,7 +324,8 @@ BOOL ScreenToClient(HWND hwnd, POINT* point) {
 BOOL ClientToScreen(HWND hwnd, POINT* point) {
     WindowRecord* record = Find(hwnd);
     if (!record || !point) return FALSE;
-    QPoint p = record->widget->mapToGlobal(QPoint(point->x, point->y));
+    QPoint p = record->widget->mapToGlobal(QPoint(point->x, point->y) +
+                                           platform::ui::ClientArea(*record).topLeft());
     *point = POINT{p.x(), p.y()};
     return TRUE;
 }

@@ -6,6 +6,7 @@
 
 #include "platform/ui/WinDefs.h"
 
+class CRgn;
 class QWidget;
 
 // Any thread.
@@ -46,6 +47,17 @@ BOOL MapWindowPoints(HWND from, HWND to, POINT* points, UINT count);
 BOOL MapWindowPoints(HWND from, HWND to, RECT* rect);
 // Where a window lies in another's client area: GetWindowRect mapped from the screen to `to`.
 RECT GetWindowRectIn(HWND hwnd, HWND to);
+// Moves (x, y in the parent's client coordinates), sizes, shows or hides the window as the
+// SWP_* flags say; SWP_FRAMECHANGED asks the window for its frame again (WM_NCCALCSIZE). The
+// z-order is left alone.
+BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int width, int height, UINT flags);
+// The window region, in window coordinates (frame included): the window shows and takes the
+// mouse only inside it. The window takes the region over, as Win32 does: the caller's region
+// is spent (deleted) by a successful call. Null removes the region. Non-zero on success.
+int SetWindowRgn(HWND hwnd, CRgn* region, BOOL redraw);
+// Copies the window region into `region` (which must be created); the region's kind, or
+// RGN_ERROR (0) when the window has none.
+int GetWindowRgn(HWND hwnd, CRgn* region);
 
 BOOL SetWindowText(HWND hwnd, const std::string& text);
 std::string GetWindowText(HWND hwnd);

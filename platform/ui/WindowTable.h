@@ -32,6 +32,11 @@ struct WindowRecord {
     bool routed = false;        // messages go through permanent->WindowProc (Create, Subclass)
     std::unique_ptr<CWnd> temporary;  // made by CWnd::FromHandle for an unattached window
     HACCEL accelerators = 0;          // checked when the key walk reaches this window
+    // Widths of the non-client frame (left, top, right, bottom) from the last WM_NCCALCSIZE:
+    // the widget is the whole window, its client area lies this far inside.
+    RECT frame{};
+    bool hasRegion = false;    // a window region shapes the widget (its mask)
+    bool emptyRegion = false;  // ... and it holds no pixel at all
 };
 
 class WindowTable {

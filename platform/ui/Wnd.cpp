@@ -5,6 +5,7 @@
 
 #include "platform/ui/Dc.h"
 #include "platform/ui/Messages.h"
+#include "platform/ui/NonClient.h"
 #include "platform/ui/UiServices.h"
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/WindowClass.h"
@@ -78,12 +79,16 @@ BOOL CWnd::CreateEx(DWORD exStyle, const char* className, const char* windowName
     record->routed = true;
     m_hWnd = hwnd;
 
-    widget->setGeometry(rect.left, rect.top, std::max(0, rect.right - rect.left),
+    const QPoint at = QPoint(rect.left, rect.top) + platform::ui::ParentClientOrigin(widget);
+    widget->setGeometry(at.x(), at.y(), std::max(0, rect.right - rect.left),
                         std::max(0, rect.bottom - rect.top));
     if (windowName) windowClass->SetText(widget, windowName);
     widget->setMouseTracking(true);
     ::SetWindowLong(hwnd, GWL_STYLE, static_cast<LONG>(style & ~WS_VISIBLE));
     windowClass->Connect(hwnd, widget);
+    // The window's own procedure answers WM_NCCALCSIZE before WM_CREATE, as in Win32.
+    platform::ui::RecalcFrame(hwnd);
+    if (!IsWindow(hwnd)) return FALSE;
     if (SendMessage(WM_CREATE) == -1) {
         DestroyWindow();
         return FALSE;
@@ -133,22 +138,29 @@ std::string CWnd::GetClassName() const { return ::GetClassName(m_hWnd); }
 DWORD CWnd::GetStyle() const { return static_cast<DWORD>(::GetWindowLong(m_hWnd, GWL_STYLE)); }
 DWORD CWnd::GetExStyle() const { return static_cast<DWORD>(::GetWindowLong(m_hWnd, GWL_EXSTYLE)); }
 
-BOOL CWnd::ModifyStyle(DWORD remove, DWORD add) {
-    if (!IsWindow(m_hWnd)) return FALSE;
-    DWORD style = GetStyle();
-    DWORD changed = (style & ~remove) | add;
+namespace {
+
+// Changes one style word; a change of the bits that make a frame takes effect at once.
+BOOL ChangeStyle(HWND hwnd, int index, DWORD remove, DWORD add, DWORD frameBits) {
+    if (!IsWindow(hwnd)) return FALSE;
+    const DWORD style = static_cast<DWORD>(::GetWindowLong(hwnd, index));
+    const DWORD changed = (style & ~remove) | add;
     if (changed == style) return FALSE;
-    ::SetWindowLong(m_hWnd, GWL_STYLE, static_cast<LONG>(changed));
+    ::SetWindowLong(hwnd, index, static_cast<LONG>(changed));
+    if ((style ^ changed) & frameBits)
+        ::SetWindowPos(hwnd, 0, 0, 0, 0, 0,
+                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     return TRUE;
 }
 
+}  // namespace
+
+BOOL CWnd::ModifyStyle(DWORD remove, DWORD add) {
+    return ChangeStyle(m_hWnd, GWL_STYLE, remove, add, WS_BORDER | WS_DLGFRAME | WS_THICKFRAME);
+}
+
 BOOL CWnd::ModifyStyleEx(DWORD remove, DWORD add) {
-    if (!IsWindow(m_hWnd)) return FALSE;
-    DWORD style = GetExStyle();
-    DWORD changed = (style & ~remove) | add;
-    if (changed == style) return FALSE;
-    ::SetWindowLong(m_hWnd, GWL_EXSTYLE, static_cast<LONG>(changed));
-    return TRUE;
+    return ChangeStyle(m_hWnd, GWL_EXSTYLE, remove, add, WS_EX_CLIENTEDGE | WS_EX_STATICEDGE);
 }
 
 int CWnd::GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
@@ -178,6 +190,12 @@ void CWnd::MoveWindow(const RECT& rect, BOOL repaint) {
     ::MoveWindow(m_hWnd, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
                  repaint);
 }
+BOOL CWnd::SetWindowPos(const CWnd* insertAfter, int x, int y, int width, int height, UINT flags) {
+    return ::SetWindowPos(m_hWnd, insertAfter ? insertAfter->m_hWnd : 0, x, y, width, height,
+                          flags);
+}
+int CWnd::SetWindowRgn(HRGN region, BOOL redraw) { return ::SetWindowRgn(m_hWnd, region, redraw); }
+int CWnd::GetWindowRgn(HRGN region) const { return ::GetWindowRgn(m_hWnd, region); }
 void CWnd::GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
 void CWnd::GetWindowRect(RECT* rect) const { ::GetWindowRect(m_hWnd, rect); }
 void CWnd::ScreenToClient(POINT* point) const { ::ScreenToClient(m_hWnd, point); }

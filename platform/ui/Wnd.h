@@ -9,7 +9,9 @@
 #include "platform/ui/WinDefs.h"
 
 class CDC;
+class CRgn;
 class QWidget;
+using HRGN = CRgn*;
 
 class CWnd {
 public:
@@ -58,6 +60,13 @@ public:
 
     void MoveWindow(int x, int y, int width, int height, BOOL repaint = TRUE);
     void MoveWindow(const RECT& rect, BOOL repaint = TRUE);
+    // x and y in the parent's client coordinates; see ::SetWindowPos (no z-order change).
+    BOOL SetWindowPos(const CWnd* insertAfter, int x, int y, int width, int height, UINT flags);
+    // The window region (window coordinates); the window takes the region over, as in Win32.
+    int SetWindowRgn(HRGN region, BOOL redraw);
+    int GetWindowRgn(HRGN region) const;
+    // The client area lies inside the non-client frame (WS_BORDER, client edge, ...):
+    // GetClientRect is its size, GetWindowRect the whole window on the screen.
     void GetClientRect(RECT* rect) const;
     void GetWindowRect(RECT* rect) const;
     void ScreenToClient(POINT* point) const;

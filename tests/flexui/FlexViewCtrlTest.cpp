@@ -178,8 +178,9 @@ TEST_F(FlexViewCtrlTest, WindowsWithoutARowAreHiddenAndTheEmptyViewShowsThePromp
     {
         PixelProbe probe(view_.GetWidget());
         EXPECT_EQ(promptPixels(probe, middle, 0x5050FF), 0) << "no prompt with items";
-        EXPECT_EQ(probe.At(0, 0), CFlexViewCtrl::kBorderColor);
-        EXPECT_EQ(probe.At(299, 199), CFlexViewCtrl::kBorderColor);
+        // The client edge is the window's 2-pixel frame; the view's border lines its inside.
+        EXPECT_EQ(probe.At(2, 2), CFlexViewCtrl::kBorderColor);
+        EXPECT_EQ(probe.At(297, 197), CFlexViewCtrl::kBorderColor);
     }
 
     table_.GetMemRecord()->Delete(0);

@@ -536,8 +536,10 @@ protected:
         }();
         (void)hh;
         PixelProbe probe(Widget());
-        return probe.At(cell.right - 3, cell.top + 2);
+        return At(probe, cell.right - 3, cell.top + 2);
     }
+    // A pixel at a client point: client coordinates start inside the grid's thin border.
+    static COLORREF At(const PixelProbe& probe, int x, int y) { return probe.At(x + 1, y + 1); }
 };
 
 TEST_F(GridPixelTest, SelectionStyles) {
@@ -546,11 +548,11 @@ TEST_F(GridPixelTest, SelectionStyles) {
     const RECT row = RowRect(1);
     {
         PixelProbe probe(Widget());
-        const COLORREF outline = probe.At(row.left + 30, row.top);
+        const COLORREF outline = At(probe, row.left + 30, row.top);
         EXPECT_TRUE(outline == 0xFCD7B9 || outline == 0xDADADA) << std::hex << outline;
         // Light at the top, darker towards the bottom.
-        const COLORREF high = probe.At(row.left + 30, row.top + 1);
-        const COLORREF low = probe.At(row.left + 30, row.bottom - 2);
+        const COLORREF high = At(probe, row.left + 30, row.top + 1);
+        const COLORREF low = At(probe, row.left + 30, row.bottom - 2);
         EXPECT_GE(GetGValue(high), 0xF0);
         EXPECT_LT(GetGValue(low), GetGValue(high));
     }
@@ -558,14 +560,14 @@ TEST_F(GridPixelTest, SelectionStyles) {
     grid.SetExStyle(GRID_OUTLINESELECT, GRID_OUTLINESELECT);
     {
         PixelProbe probe(Widget());
-        EXPECT_EQ(probe.At(row.left + 30, row.top), RGB(0, 0, 0));
-        EXPECT_EQ(probe.At(row.left + 30, row.top + 3), RGB(255, 255, 255));
+        EXPECT_EQ(At(probe, row.left + 30, row.top), RGB(0, 0, 0));
+        EXPECT_EQ(At(probe, row.left + 30, row.top + 3), RGB(255, 255, 255));
     }
     // Outline sides can be left out.
     grid.SetMiscellaneous(0x20, 0xF0);
     {
         PixelProbe probe(Widget());
-        EXPECT_EQ(probe.At(row.left + 30, row.top), RGB(255, 255, 255));
+        EXPECT_EQ(At(probe, row.left + 30, row.top), RGB(255, 255, 255));
     }
     // Solid: the chosen colours.
     grid.SetMiscellaneous(0, 0xF0);
@@ -614,7 +616,7 @@ TEST_F(GridPixelTest, BlankPromptOnlyWithoutRowsAndGridLines) {
     PixelProbe probe(Widget());
     EXPECT_EQ(Reddish(probe, client), 0);
     const RECT cell = CellRect(0, 1);
-    EXPECT_EQ(probe.At(cell.right - 1, cell.top + 20 + 4 * grid.GetItemHeight()), RGB(0, 200, 0));
+    EXPECT_EQ(At(probe, cell.right - 1, cell.top + 20 + 4 * grid.GetItemHeight()), RGB(0, 200, 0));
 }
 
 TEST_F(GridPixelTest, HeaderSkinsOrFlatColour) {
