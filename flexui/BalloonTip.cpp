@@ -479,9 +479,13 @@ void CBalloonTip::PositionWindow() {
         region_.DeleteObject();
         region_.CreateRectRgn(0, 0, 0, 0);
         region_.CopyRgn(&region);
-        if (QWidget* widget = GetWidget()) widget->setMask(region_.Region());
-        Invalidate(TRUE);
-        UpdateWindow();
+        // The window takes its region over; the balloon keeps its copy for the outline.
+        CRgn windowRegion;
+        windowRegion.CreateRectRgn(0, 0, 0, 0);
+        windowRegion.CopyRgn(&region_);
+        SetWindowRgn(windowRegion, FALSE);
+        RedrawWindow(m_hWnd, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
     }
 }
 

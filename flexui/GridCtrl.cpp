@@ -1560,6 +1560,15 @@ LRESULT CGridCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             PaintClient(reinterpret_cast<CDC*>(wParam));
             return TRUE;
         case WM_NCPAINT:
+            if (GetStyle() & WS_BORDER) {
+                // The thin border that replaced the client edge, in the grid's own colour.
+                CWindowDC dc(this);
+                RECT r;
+                GetWindowRect(&r);
+                ::OffsetRect(&r, -r.left, -r.top);
+                dc.Draw3dRect(&r, COLORREF{0x908782}, COLORREF{0x908782});
+                return 0;
+            }
             break;
         case WM_SETFONT:
             if (auto* font = reinterpret_cast<CFont*>(wParam); font && font->IsCreated()) {
