@@ -18,6 +18,7 @@
 
 #include "bench/testserver/LoopbackListener.h"
 #include "comm/FixApiClient.h"
+#include "tests/comm/NoHandshakeClient.h"
 #include "comm/TradeConnection.h"
 #include "testserver/TestServer.h"
 #include "tradedata/TradeRequest.h"
@@ -90,19 +91,6 @@ void CountPush(CFixApiClient* client, uint32_t, int32_t) {
     g_pushes.fetch_add(1, std::memory_order_relaxed);
 }
 
-// The raw peer below speaks only subscriptions and pushes: the link calls itself ready
-// without the authentication handshake.
-class NoHandshakeClient : public CFixApiClient {
-public:
-    ~NoHandshakeClient() override { StopReceiving(); }
-
-protected:
-    bool Authenticate() override {
-        LinkState().ready.store(true);
-        return true;
-    }
-};
-
 void BM_PushesToNoOpCallback(benchmark::State& state) {
     uint16_t port = 0;
     const int listener = benchsupport::ListenOnLoopback(1, port);
@@ -137,7 +125,7 @@ void BM_PushesToNoOpCallback(benchmark::State& state) {
             id, 2, 0x05);
         send(peer, answer.data(), answer.size(), MSG_NOSIGNAL);
     });
-    NoHandshakeClient client;
+    commtest::NoHandshakeClient client;
     if (!client.Connect("127.0.0.1@" + std::to_string(port) + "/TCP")) {
         state.SkipWithError("no connection");
         serverThread.join();

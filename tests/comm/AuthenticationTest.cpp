@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "comm/FixApiClient.h"
+#include "tests/comm/NoHandshakeClient.h"
 #include "comm/SecuritySession.h"
 #include "platform/core/Paths.h"
 #include "testserver/Authentication.h"
@@ -234,20 +235,8 @@ TEST_F(AuthenticationTest, ChallengeDigestAndStationTexts) {
     }
 }
 
-// A link that calls itself ready without the handshake.
-class NoHandshakeClient : public CFixApiClient {
-public:
-    ~NoHandshakeClient() override { StopReceiving(); }
-
-protected:
-    bool Authenticate() override {
-        LinkState().ready.store(true);
-        return true;
-    }
-};
-
 TEST_F(AuthenticationTest, ServerRefusesBusinessBeforeTheHandshake) {
-    NoHandshakeClient bare;
+    commtest::NoHandshakeClient bare;
     ASSERT_TRUE(bare.Connect(Address(server.Port())));
     CFixRequest* request = bare.CreateRequest();
     request->BeginRequest(300);
