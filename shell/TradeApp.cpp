@@ -66,6 +66,7 @@ bool IsKeyDown(UINT message) { return message == WM_KEYDOWN || message == WM_SYS
 }  // namespace
 
 int64_t GetLastActivityTick() { return g_lastActivityTick.load(); }
+void StampLastActivityTick(int64_t tick) { g_lastActivityTick.store(tick); }
 HWND GetLastActiveWindow() { return g_lastActiveWindow.load(); }
 int32_t GetDefaultQuerySpanDays() { return g_querySpanDays.load(); }
 void SetWorkspaceWindow(HWND hwnd) { g_workspaceWindow.store(hwnd); }

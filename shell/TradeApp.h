@@ -26,6 +26,7 @@ inline constexpr uint32_t kAppStateFundsPasswordFirst = 0x800;
 // Program-wide values of the user-interface thread, readable from any thread.
 // Tick (platform::TickMs) of the user's last mouse or key press.
 int64_t GetLastActivityTick();
+void StampLastActivityTick(int64_t tick);
 // The active window the last message found.
 HWND GetLastActiveWindow();
 // Days the history and record queries span by default.

@@ -1,0 +1,188 @@
+// CMainFrame: the program's main window. It lays out the frame's global tables, hosts the
+// workspace in its child host window, keeps its placement, runs its worker and quote threads
+// and, when destroyed, stops them before the connections and sockets they use go away.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/ui/FrameWnd.h"
+#include "shell/ChildHostWnd.h"
+#include "shell/WorkerThread.h"
+
+namespace NoltComm {
+class CFixApiClient;
+}
+
+namespace shell {
+
+class CTradeApp;
+
+// Frame state word bits.
+inline constexpr uint32_t kFrameUdpReceiverOpen = 0x2;
+inline constexpr uint32_t kFrameMulticastOpen = 0x100;
+// Both threads end their loops once this is set.
+inline constexpr uint32_t kFrameClosing = 1u << 29;
+
+// `AppStateFlags` bits the frame reads or sets.
+inline constexpr uint32_t kAppStateUpgradeReplacedFiles = 0x20;
+inline constexpr uint32_t kAppStateScreenLocked = 0x80;
+
+// The frame's commands.
+inline constexpr UINT ID_APP_ABOUT = 57664;
+inline constexpr UINT ID_RECENT_BILL = 32772;
+inline constexpr UINT ID_ONLINE_UPGRADE = 32773;
+inline constexpr UINT ID_CHANGE_PASSWORD = 32789;
+inline constexpr UINT ID_UPGRADE_NOTICE = 32793;
+inline constexpr UINT ID_SCREEN_LOCK = 32794;
+// The command a click on the upgrade notice sends back to the frame.
+inline constexpr UINT ID_UPGRADE_NOTICE_CLICKED = 32771;
+inline constexpr const char* kUpgradeNoticeText = "服务端有升级程序,\n请点击这里升级...";
+
+// The function number of the quote subscription until the subscriptions replace it.
+inline constexpr int32_t kDefaultQuoteSubscriptionFunction = 16408;
+inline constexpr int kSubscriptionHandleCount = 6;
+
+class CMainFrame;
+// The frame while it lives (null before its creation and again from the start of its
+// destruction); push handlers do nothing while it is null. Any thread.
+CMainFrame* GetMainFrame();
+HWND GetMainFrameWindow();
+
+// A stored placement's show state as it is restored: maximised stays, anything else is normal.
+UINT RestoredShowCommand(UINT storedShowCommand);
+// "SYSTEM"/"MAINWND": from "localize.ini", else from the private store. False (and *placement
+// untouched) when neither holds a whole 44-byte record.
+bool ReadFramePlacement(WINDOWPLACEMENT* placement);
+// Into "localize.ini".
+bool WriteFramePlacement(const WINDOWPLACEMENT& placement);
+
+class CMainFrame : public CFrameWnd {
+public:
+    CMainFrame();
+    // Stops whatever threads are still running (a frame destroyed without its window).
+    ~CMainFrame() override;
+
+    // Creates the frame as a top-level window (not shown: the caller shows it with the
+    // restored show state, PlacementShowCommand).
+    BOOL LoadFrame(const std::string& title, DWORD style = WS_OVERLAPPEDWINDOW);
+    // The frame's styles: no client edge.
+    static void PreCreateWindow(DWORD* style, DWORD* exStyle);
+
+    // A frame made on the heap for the whole run deletes itself once its window is gone.
+    void SetAutoDelete(bool on) { autoDelete_ = on; }
+    void PostNcDestroy() override;
+
+    CChildHostWnd& ChildHost() { return childHost_; }
+    // The show state OnCreate restored (SW_SHOWNORMAL when nothing was stored).
+    int PlacementShowCommand() const { return placementShowCommand_; }
+    WINDOWPLACEMENT GetPlacement() const;
+    void ApplyPlacement(const WINDOWPLACEMENT& placement);
+
+    // The frame state word, shared with the worker and quote threads: one side sets a bit,
+    // the side that serves it clears it. Set/Clear return the word as it stood before.
+    uint32_t FrameState() const { return frameState_.load(std::memory_order_acquire); }
+    uint32_t SetFrameState(uint32_t bits) { return frameState_.fetch_or(bits); }
+    uint32_t ClearFrameState(uint32_t bits) { return frameState_.fetch_and(~bits); }
+    bool IsClosing() const { return (FrameState() & kFrameClosing) != 0; }
+
+    // The extra server connections; the frame owns them and closes them when destroyed.
+    void AdoptPushConnection(std::unique_ptr<NoltComm::CFixApiClient> connection);
+    void AdoptQuoteServerConnection(std::unique_ptr<NoltComm::CFixApiClient> connection);
+    NoltComm::CFixApiClient* PushConnection() const { return pushConnection_.get(); }
+    NoltComm::CFixApiClient* QuoteServerConnection() const { return quoteConnection_.get(); }
+
+    int32_t QuoteSubscriptionFunction() const { return quoteSubscriptionFunction_.load(); }
+    void SetQuoteSubscriptionFunction(int32_t function) { quoteSubscriptionFunction_ = function; }
+    // Handles 0..5: quotes (on the quote-server connection), 16403, 16402, 16405, 16406,
+    // 17001100.
+    int32_t SubscriptionHandle(int index) const;
+    void SetSubscriptionHandle(int index, int32_t handle);
+
+    // Texts the worker writes and the user-interface thread reads.
+    std::string NoticeText() const;
+    void SetNoticeText(std::string text);
+    std::string UpgradeSessions(int32_t* lastIndex = nullptr) const;
+    void SetUpgradeSessions(std::string sessions, int32_t lastIndex);
+
+    // Key-down messages go to the workspace while it exists, hot keys are not suspended and
+    // the frame is the last active window; the workspace's answer is the frame's.
+    BOOL PreTranslateMessage(MSG* msg) override;
+
+protected:
+    int OnCreate() override;
+    void OnClose() override;
+    void OnDestroy() override;
+    void OnSetFocus(CWnd* oldWnd) override;
+    // The workspace's routing first; the frame's own commands only when it did not take it.
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    // The frame's own command map; FALSE for a command it does not know.
+    virtual BOOL OnFrameCommand(UINT id);
+    // Offers a command to the workspace window's own routing; TRUE when it took it.
+    virtual BOOL RouteCommandToWorkspace(WPARAM wParam, LPARAM lParam);
+
+    // ---- Seams filled by the parts that own them; each does nothing here. ----
+    // Moves About and the view choices into the system menu and removes the menu bar.
+    virtual void BuildSystemMenu() {}
+    // Loads the workspace: the view plug-in named `viewdll`, or the standard panel when it
+    // is empty, into ChildHost().
+    virtual void LoadWorkspace(const std::string& viewdll) { (void)viewdll; }
+    // Releases the view plug-in and its library.
+    virtual void ReleaseWorkspace() {}
+    // The frame's worker (started at normal priority); null: none.
+    virtual std::unique_ptr<CWorkerThread> CreateWorkerThread() { return nullptr; }
+    // The quote thread runs QuoteReceiveStep until the frame closes; it is started only when
+    // there is a receiver. A step returns within a few milliseconds.
+    virtual bool HasQuoteReceiver() const { return false; }
+    virtual void QuoteReceiveStep() {}
+    // Cancels the quote subscription on the quote-server connection (handle 0).
+    virtual void CancelQuoteSubscription(int32_t handle) { (void)handle; }
+    // Closes the UDP receiver (frame state 0x2), the multicast socket (0x100) and the
+    // level-2 sockets, then frees the level-2 snapshots under their lock.
+    virtual void CloseQuoteSockets() {}
+    virtual void FreeLevel2Snapshots() {}
+    // Dialogs and actions of other parts, run with the frame's resource module current.
+    virtual void RunAboutDialog();
+    virtual void RunRecentBillDialog() {}
+    virtual void StartOnlineUpgrade() {}
+    virtual void RunPasswordDialog(const std::string& khh) { (void)khh; }
+    // IDOK when unlocked, IDCANCEL to end the program.
+    virtual INT_PTR RunUnlockDialog() { return IDOK; }
+    // Ends the program's message loop with that exit code (a posted quit).
+    virtual void QuitProgram(int exitCode);
+    // Starts the program's own executable again (after an online upgrade replaced files).
+    virtual void RestartProgram();
+
+private:
+    void ScreenLock();
+    void StartThreads();
+    void StopThreads();
+
+    CChildHostWnd childHost_;
+    std::unique_ptr<NoltComm::CFixApiClient> pushConnection_;
+    std::unique_ptr<NoltComm::CFixApiClient> quoteConnection_;
+    std::atomic<int32_t> quoteSubscriptionFunction_{kDefaultQuoteSubscriptionFunction};
+    std::array<std::atomic<int32_t>, kSubscriptionHandleCount> subscriptionHandles_{};
+    std::atomic<uint32_t> frameState_{0};
+    std::string resourceModule_;
+    mutable std::mutex textLock_;  // the texts below
+    std::string upgradeSessions_;
+    int32_t lastUpgradeSession_ = 0;
+    std::string noticeText_;
+    int placementShowCommand_ = SW_SHOWNORMAL;
+    bool autoDelete_ = false;
+    std::unique_ptr<CWorkerThread> worker_;
+    std::unique_ptr<CWorkerThread> quoteThread_;
+};
+
+// The hook CTradeApp creates its main frame through (Environment::createMainFrame): a
+// CMainFrame titled with the banner, loaded with the overlapped style, shown with its restored
+// show state and updated; it deletes itself when its window is gone. Null when it could not
+// be created.
+CWnd* CreateMainFrame(CTradeApp& app);
+
+}  // namespace shell
