@@ -4,8 +4,10 @@
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QTimer>
 #include <QWidget>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <thread>
 
@@ -37,16 +39,29 @@ constexpr int64_t kRequestPollMs = 100;
 std::atomic<CMainFrame*> g_mainFrame{nullptr};
 std::atomic<HWND> g_mainFrameWindow{0};
 
-// The frame's quote thread: the receive step again and again until the frame closes. The
-// step itself waits on its sockets' event for a few milliseconds, so the loop never spins.
+// The frame's quote thread: once the program's input is idle, the receive step again and
+// again until the frame closes. The step itself waits on its sockets' event for a few
+// milliseconds, so the loop never spins.
 class CQuoteThread : public CWorkerThread {
 public:
     CQuoteThread(std::function<bool()> closing, std::function<void()> step)
         : closing_(std::move(closing)), step_(std::move(step)) {}
     ~CQuoteThread() override { Stop(); }
 
+    void MarkInputIdle() {
+        {
+            std::lock_guard lock(idleLock_);
+            inputIdle_ = true;
+        }
+        idleCv_.notify_all();
+    }
+
 protected:
     uint32_t Run() override {
+        {
+            std::unique_lock lock(idleLock_);
+            if (!idleCv_.wait(lock, StopToken(), [this] { return inputIdle_; })) return 0;
+        }
         while (!IsStopping() && !closing_()) step_();
         return 0;
     }
@@ -54,6 +69,9 @@ protected:
 private:
     std::function<bool()> closing_;
     std::function<void()> step_;
+    std::mutex idleLock_;
+    std::condition_variable_any idleCv_;
+    bool inputIdle_ = false;
 };
 
 // Reaches a window's own command routing, which CWnd keeps protected.
@@ -210,9 +228,17 @@ void CMainFrame::StartThreads() {
     worker_ = CreateWorkerThread();
     if (worker_) worker_->Start();
     if (HasQuoteReceiver()) {
-        quoteThread_ = std::make_unique<CQuoteThread>([this] { return IsClosing(); },
-                                                      [this] { QuoteReceiveStep(); });
-        quoteThread_->Start();
+        auto quoteThread = std::make_unique<CQuoteThread>([this] { return IsClosing(); },
+                                                          [this] { QuoteReceiveStep(); });
+        CQuoteThread* started = quoteThread.get();
+        quoteThread_ = std::move(quoteThread);
+        if (started->Start()) {
+            // A zero timer fires once the event loop has handled what was queued: the
+            // input-idle point. Tied to the frame's widget, it is dropped with the window.
+            QTimer::singleShot(0, GetWidget(), [this, started] {
+                if (quoteThread_.get() == started) started->MarkInputIdle();
+            });
+        }
     }
 }
 

@@ -240,8 +240,10 @@ TEST_F(MainFrameTest, DestructionStopsTheThreadsBeforeClosingAndClearsThePointer
     frame->quoteReceiver = true;
     Create(frame.get());
     frame->SetSubscriptionHandle(2, 77);
+    // The quote thread waits for the program's input to go idle first.
+    EXPECT_EQ(frame->quoteSteps.load(), 0);
     while (frame->workerRunning.load() == 0 || frame->quoteSteps.load() == 0)
-        std::this_thread::yield();
+        kelmon::test::ui::DrainEvents();
 
     frame->DestroyWindow();
     EXPECT_EQ(GetMainFrame(), nullptr);
