@@ -20,6 +20,7 @@
 #include "record/Configure.h"
 #include "shell/AboutDlg.h"
 #include "shell/TradeApp.h"
+#include "shell/services/LogLine.h"
 #include "shell/services/SettingsWriters.h"
 #include "shell/services/StartupSettings.h"
 #include "tradedata/Accounts.h"
@@ -267,8 +268,17 @@ void CMainFrame::OnDestroy() {
     SetFrameState(kFrameClosing);
 
     NoltComm::SetRequestAbort(1);
-    while (NoltComm::GetLiveRequestCount() > 0)
+    // The abort flag ends every waiting request at once; a request object that somebody holds
+    // and never gives back must not keep the program from closing.
+    const auto requestDeadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(RequestWaitLimitMs());
+    while (NoltComm::GetLiveRequestCount() > 0) {
+        if (std::chrono::steady_clock::now() >= requestDeadline) {
+            WriteLogLine("关闭主窗口时仍有未释放的请求");
+            break;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(kRequestPollMs));
+    }
 
     // The threads read the connections and sockets closed below.
     StopThreads();

@@ -156,6 +156,8 @@ protected:
     virtual void QuitProgram(int exitCode);
     // Starts the program's own executable again (after an online upgrade replaced files).
     virtual void RestartProgram();
+    // How long closing waits for request objects to be given back after the abort flag.
+    virtual int64_t RequestWaitLimitMs() const { return 15000; }
 
 private:
     void ScreenLock();

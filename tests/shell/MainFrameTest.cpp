@@ -63,8 +63,10 @@ public:
     int workersAtClose = -1;
     int restarts = 0;
     int releases = 0;
+    int64_t requestWaitLimitMs = 15000;
 
 protected:
+    int64_t RequestWaitLimitMs() const override { return requestWaitLimitMs; }
     void LoadWorkspace(const std::string& viewdll) override { workspaces.push_back(viewdll); }
     void ReleaseWorkspace() override { ++releases; }
     std::unique_ptr<CWorkerThread> CreateWorkerThread() override {
@@ -279,6 +281,19 @@ TEST_F(MainFrameTest, DestructionWaitsForTheRequestsTheAbortFlagEnds) {
     EXPECT_EQ(NoltComm::GetLiveRequestCount(), 0);
     EXPECT_TRUE(frame.socketsClosed.load());
     waiter.join();
+}
+
+TEST_F(MainFrameTest, ARequestNeverGivenBackDoesNotKeepTheFrameFromClosing) {
+    NoltComm::SetRequestAbort(0);
+    TestFrame frame;
+    frame.requestWaitLimitMs = 300;
+    Create(&frame);
+    auto held = NoltComm::CTradeRequest::Create(nullptr);
+    frame.DestroyWindow();
+    EXPECT_EQ(NoltComm::GetLiveRequestCount(), 1);
+    EXPECT_TRUE(frame.socketsClosed.load());
+    EXPECT_EQ(frame.workerRunning.load(), 0);
+    NoltComm::CTradeRequest::Release(std::move(held));
 }
 
 TEST_F(MainFrameTest, ProgramStartsAgainOnlyAfterAnUpgradeReplacedFiles) {
