@@ -43,7 +43,11 @@ TerminalDescription Failed(int32_t status, std::string log, std::string message)
 
 }  // namespace
 
-std::string PadCustomerNumber(std::string_view typed) { return LeftPad(CutChars(typed, 31), 12); }
+std::string PadCustomerNumber(std::string_view typed) {
+    std::string khh = CutChars(typed, 31);
+    tradedata::PadAccountNumber(khh);
+    return khh;
+}
 
 std::string LoginKeyOf(std::string_view paddedKhh) { return LeftPad(CutChars(paddedKhh, 16), 16); }
 

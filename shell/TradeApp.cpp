@@ -15,6 +15,7 @@
 #include "platform/ui/Wnd.h"
 #include "record/Configure.h"
 #include "shell/AliasRelabel.h"
+#include "shell/LoginDlg.h"
 #include "shell/SharedFonts.h"
 #include "shell/services/LogLine.h"
 #include "shell/services/SettingsWriters.h"
@@ -125,7 +126,8 @@ BOOL CTradeApp::InitInstance() {
     Trace("程序启动");
     g_querySpanDays.store(1);
 
-    if (!env_.runLogin || env_.runLogin(*this) != IDOK) return FALSE;
+    const INT_PTR login = env_.runLogin ? env_.runLogin(*this) : RunLoginDialog(*this);
+    if (login != IDOK) return FALSE;
     Trace("登录成功");
 
     std::string title = pavlet::ReadConfigure(kSection, "TITLE", "");

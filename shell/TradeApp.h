@@ -53,7 +53,7 @@ class CTradeApp {
 public:
     // What start-up hands over to the parts after it, and the desktop facts it asks for.
     struct Environment {
-        // The login dialog, run modally (IDOK when logged in).
+        // The login dialog, run modally (IDOK when logged in); CLoginDlg when empty.
         std::function<INT_PTR(CTradeApp&)> runLogin;
         // Creates the main frame, loads it with the overlapped style, sets its icon, shows
         // and updates it; null when it could not be made.
