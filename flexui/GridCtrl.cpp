@@ -432,12 +432,12 @@ void CGridCtrl::SetMapRecord(CMemRecord* source) {
 
 // ---------------------------------------------------------------- the view
 
-void CGridCtrl::SortView() {
-    order_.clear();
-    if (!mem_ || sortField_ < 0) return;
-    const int count = mem_->GetCount();
-    if (count < 2) return;
-    const char type = mem_->GetFieldType(sortField_);
+std::vector<int> pavlet::SortedTableRows(CMemRecord* table, int field, bool descending) {
+    std::vector<int> order;
+    if (!table || field < 0) return order;
+    const int count = table->GetCount();
+    if (count < 2) return order;
+    const char type = table->GetFieldType(field);
     std::vector<SortKey> keys(static_cast<size_t>(count));
     // Each read takes the table's lock by itself: rows that vanish meanwhile read empty, and
     // every use of a mapped row is range-checked again.
@@ -445,21 +445,27 @@ void CGridCtrl::SortView() {
         SortKey& key = keys[static_cast<size_t>(row)];
         key.row = row;
         if (type == 'I')
-            key.number = mem_->GetLong(sortField_, row);
+            key.number = table->GetLong(field, row);
         else if (type == 'R')
-            key.number = mem_->GetDouble(sortField_, row);
+            key.number = table->GetDouble(field, row);
         else
-            key.text = platform::Utf8ToGbk(mem_->GetItemText(sortField_, row));
+            key.text = platform::Utf8ToGbk(table->GetItemText(field, row));
     }
     const bool text = type != 'I' && type != 'R';
-    const bool down = sortDescending_;
     // A stable order: equal values keep their table order in both directions.
     std::stable_sort(keys.begin(), keys.end(), [&](const SortKey& a, const SortKey& b) {
-        if (text) return down ? b.text < a.text : a.text < b.text;
-        return down ? b.number < a.number : a.number < b.number;
+        if (text) return descending ? b.text < a.text : a.text < b.text;
+        return descending ? b.number < a.number : a.number < b.number;
     });
-    order_.resize(keys.size());
-    for (size_t i = 0; i < keys.size(); ++i) order_[i] = keys[i].row;
+    order.resize(keys.size());
+    for (size_t i = 0; i < keys.size(); ++i) order[i] = keys[i].row;
+    return order;
+}
+
+void CGridCtrl::SortView() {
+    order_.clear();
+    if (!mem_ || sortField_ < 0) return;
+    order_ = pavlet::SortedTableRows(mem_, sortField_, sortDescending_);
 }
 
 void CGridCtrl::SortGroupTable() {

@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/ui/GdiObjects.h"
@@ -393,3 +394,23 @@ private:
     friend class CGridHeader;
     friend class CGridEdit;
 };
+
+namespace pavlet {
+// The rows of a table ordered by one field (numbers as numbers, texts in GBK byte order),
+// stable in both directions; empty when there is nothing to order.
+std::vector<int> SortedTableRows(CMemRecord* table, int field, bool descending);
+// One item of a stored column order text: identity, optional width and flags. False when an
+// item is not a number where one belongs.
+struct ListOrderItem {
+    unsigned identity = 0;
+    int width = 0;
+    int flags = 0;
+};
+bool ParseListOrderItem(std::string_view item, ListOrderItem* out);
+// A list font stored under section/key, as applied: default character set, never underlined.
+bool ReadStoredListFont(const std::string& section, const std::string& key, LOGFONT* font);
+// The save dialog of the list exports; empty when cancelled.
+std::string AskExportPath(HWND owner, bool dbf);
+// Builds and writes an export file, telling the user in a message box when it fails.
+bool SaveExportFile(HWND owner, const std::string& path, const ExportTable& table, bool dbf);
+}  // namespace pavlet

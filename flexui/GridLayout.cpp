@@ -9,8 +9,8 @@
 #include "flexui/GridCtrl.h"
 #include "flexui/GridExport.h"
 #include "platform/core/Encoding.h"
-#include "platform/core/ProfileFile.h"
 #include "platform/core/Numbers.h"
+#include "platform/core/ProfileFile.h"
 #include "platform/ui/Dc.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/ProfileCodecs.h"
@@ -32,15 +32,11 @@ constexpr std::size_t kMaxDisabledText = 1023;
 constexpr uint32_t kHiddenEntry = 0x10000;
 constexpr uint32_t kUserSized = 0x10;
 
-// One item of a column order text: identity, optional width and flags.
-struct OrderItem {
-    unsigned identity = 0;
-    int width = 0;
-    int flags = 0;
-};
+using OrderItem = pavlet::ListOrderItem;
 
-// False when an item is not a number where one belongs.
-bool ParseOrderItem(std::string_view item, OrderItem* out) {
+}  // namespace
+
+bool pavlet::ParseListOrderItem(std::string_view item, ListOrderItem* out) {
     int parts[3] = {0, 0, 0};
     int count = 0;
     while (count < 3) {
@@ -59,6 +55,8 @@ bool ParseOrderItem(std::string_view item, OrderItem* out) {
     out->flags = parts[2];
     return true;
 }
+
+namespace {
 
 std::string FieldCaption(CMemRecord* table, int field) {
     std::string name;
@@ -79,7 +77,9 @@ LOGFONT Normalised(LOGFONT font) {
     return font;
 }
 
-bool ReadStoredFont(const std::string& section, const std::string& key, LOGFONT* font) {
+}  // namespace
+
+bool pavlet::ReadStoredListFont(const std::string& section, const std::string& key, LOGFONT* font) {
     std::array<uint8_t, platform::ui::kLogFontRecordSize> record{};
     if (!pavlet::ReadPrivateConfigureStruct(section, key, record.data(),
                                             static_cast<unsigned>(record.size())))
@@ -87,8 +87,6 @@ bool ReadStoredFont(const std::string& section, const std::string& key, LOGFONT*
     *font = Normalised(platform::ui::UnpackLogFont(record));
     return true;
 }
-
-}  // namespace
 
 // ---------------------------------------------------------------- column order
 
@@ -118,14 +116,16 @@ std::string CGridCtrl::GetHeaderOrderWidths() {
         CMemRecord* table = twoLevel ? headerPart_->GetMemRecord() : mem_;
         for (uint32_t entry : twoLevel ? leafOrder_ : mainOrder_)
             if (!(entry & kHiddenEntry))
-                add(platform::FormatInt(table->GetFieldIDentity(static_cast<int>(entry & 0xFFFF))) + ",");
+                add(platform::FormatInt(table->GetFieldIDentity(static_cast<int>(entry & 0xFFFF))) +
+                    ",");
         return text;
     }
     for (size_t c = 0; c < columns_.size(); ++c) {
         const int field = columns_[c].field;
         const int width =
             m_hWnd ? static_cast<int>(::SendMessage(m_hWnd, LVM_GETCOLUMNWIDTH, c, 0)) : 0;
-        std::string item = platform::FormatInt(mem_->GetFieldIDentity(field)) + ":" + platform::FormatInt(width);
+        std::string item =
+            platform::FormatInt(mem_->GetFieldIDentity(field)) + ":" + platform::FormatInt(width);
         if (mem_->GetFieldExtendStyle(field) & kUserSized) item += ":1";
         add(item + ",");
     }
@@ -165,7 +165,8 @@ void CGridCtrl::SetColumnOrder(const char* text) {
         rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
         if (item.empty()) continue;
         OrderItem parsed;
-        const int field = ParseOrderItem(item, &parsed) ? table->FindIndex(parsed.identity) : -1;
+        const int field =
+            pavlet::ParseListOrderItem(item, &parsed) ? table->FindIndex(parsed.identity) : -1;
         if (field < 0 ||
             std::find(candidates.begin(), candidates.end(), field) == candidates.end()) {
             // A field the table no longer offers: the stored order no longer describes it.
@@ -322,13 +323,13 @@ void CGridCtrl::ApplyStoredFonts() {
     LOGFONT font;
     // Only a font that differs counts as a change: the widths are not measured anew for a
     // font the grid already shows.
-    if (ReadStoredFont(kListFontSection, layoutName_, &font) &&
+    if (pavlet::ReadStoredListFont(kListFontSection, layoutName_, &font) &&
         !SameFont(Normalised(listFont_.LogFont()), font)) {
         CFont stored;
         if (stored.CreateFontIndirect(&font))
             SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(&stored), TRUE);
     }
-    if (ReadStoredFont(kHeaderFontSection, layoutName_, &font)) SetHeaderFontFrom(font);
+    if (pavlet::ReadStoredListFont(kHeaderFontSection, layoutName_, &font)) SetHeaderFontFrom(font);
 }
 
 void CGridCtrl::SetPrivateAttribute() {
@@ -402,8 +403,7 @@ void CGridCtrl::CollectExport(pavlet::ExportTable* out) {
     }
 }
 
-void CGridCtrl::Export(bool dbf) {
-    if (!m_hWnd || columns_.empty()) return;
+std::string pavlet::AskExportPath(HWND owner, bool dbf) {
     platform::ui::FileDialogRequest request;
     request.open = false;
     request.defaultExt = dbf ? "dbf" : "csv";
@@ -411,26 +411,38 @@ void CGridCtrl::Export(bool dbf) {
                          : "csv文件 (*.csv)|*.csv|全部文件(*.*)|*.*||";
     request.flags = OFN_OVERWRITEPROMPT;
     const std::vector<std::string> chosen =
-        platform::ui::GetUiServices().FileDialog(m_hWnd, request);
-    if (chosen.empty() || chosen.front().empty()) return;
-    const std::string& path = chosen.front();
-    pavlet::ExportTable table;
-    CollectExport(&table);
+        platform::ui::GetUiServices().FileDialog(owner, request);
+    return chosen.empty() ? std::string() : chosen.front();
+}
+
+bool pavlet::SaveExportFile(HWND owner, const std::string& path, const ExportTable& table,
+                            bool dbf) {
     std::string bytes;
     if (dbf) {
-        if (!pavlet::BuildDbf(table, pavlet::TodayForExport(), &bytes)) {
+        if (!BuildDbf(table, TodayForExport(), &bytes)) {
             // A dBASE record is counted in 16 bits: a wider one cannot be written truthfully.
-            ::MessageBox(m_hWnd, "记录长度超过65535字节, 不能保存为DBF文件!", "保存文件",
+            ::MessageBox(owner, "记录长度超过65535字节, 不能保存为DBF文件!", "保存文件",
                          MB_OK | MB_ICONSTOP);
-            return;
+            return false;
         }
     } else {
-        bytes = pavlet::BuildCsv(table);
+        bytes = BuildCsv(table);
     }
-    if (!pavlet::WriteExportFile(path, bytes)) {
+    if (!WriteExportFile(path, bytes)) {
         const std::string text = "创建文件(" + path + ")失败!";
-        ::MessageBox(m_hWnd, text.c_str(), "保存文件", MB_OK | MB_ICONSTOP);
+        ::MessageBox(owner, text.c_str(), "保存文件", MB_OK | MB_ICONSTOP);
+        return false;
     }
+    return true;
+}
+
+void CGridCtrl::Export(bool dbf) {
+    if (!m_hWnd || columns_.empty()) return;
+    const std::string path = pavlet::AskExportPath(m_hWnd, dbf);
+    if (path.empty()) return;
+    pavlet::ExportTable table;
+    CollectExport(&table);
+    pavlet::SaveExportFile(m_hWnd, path, table, dbf);
 }
 
 void CGridCtrl::ExportToDBF() { Export(true); }
