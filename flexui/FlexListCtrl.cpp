@@ -23,6 +23,7 @@
 #include "platform/ui/Messages.h"
 #include "platform/ui/ProfileCodecs.h"
 #include "platform/ui/SysColors.h"
+#include "platform/ui/ToolTip.h"
 #include "platform/ui/UiServices.h"
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/WindowClass.h"
@@ -150,6 +151,8 @@ void CFlexListCtrl::TearDown() {
     header_.reset();
     if (indicator_ && indicator_->m_hWnd) indicator_->DestroyWindow();
     indicator_.reset();
+    if (toolTip_ && toolTip_->m_hWnd) toolTip_->DestroyWindow();
+    toolTip_.reset();
     group_.reset();
     map_.clear();
     hasMap_ = false;
@@ -564,16 +567,23 @@ void CFlexListCtrl::MeasureWidths() {
     dataWidth_.assign(static_cast<size_t>(mem_->GetFCount()), 0);
     const int rows = GetViewCount();
     const QFontMetrics bold(boldFont_.Font());
+    // Columns repeat their texts (kinds, directions, prices): each is measured once.
+    std::unordered_map<std::string, int> plain, strong;
+    auto measure = [&](const std::string& text, bool group) {
+        auto& cache = group ? strong : plain;
+        if (auto it = cache.find(text); it != cache.end()) return it->second;
+        // Group rows are shown in the bold font.
+        const int width = group && !(style_ & FLS_FIXEDPITCH)
+                              ? bold.horizontalAdvance(QString::fromStdString(text))
+                              : MeasureText(text);
+        cache.emplace(text, width);
+        return width;
+    };
     for (int field : columns_) {
         if (field == FLEXLIST_ROWNUMBER || field < 0 || field >= mem_->GetFCount()) continue;
         int widest = 0;
-        for (int row = 0; row < rows; ++row) {
-            const std::string text = CellText(row, field);
-            // Group rows are shown in the bold font.
-            widest = std::max(widest, IsGroupRow(row) && !(style_ & FLS_FIXEDPITCH)
-                                          ? bold.horizontalAdvance(QString::fromStdString(text))
-                                          : MeasureText(text));
-        }
+        for (int row = 0; row < rows; ++row)
+            widest = std::max(widest, measure(CellText(row, field), IsGroupRow(row)));
         dataWidth_[static_cast<size_t>(field)] = widest;
     }
 }
@@ -909,7 +919,8 @@ void CFlexListCtrl::SortColumn(int column, int mode) {
     else if (mode == 2)
         sortDescending_ = true;
     else
-        sortDescending_ = field == sortField_ ? !sortDescending_ : false;
+        // As the grid: a column not sorted descending already is sorted descending first.
+        sortDescending_ = !(field == sortField_ && sortDescending_);
     sortField_ = field;
     Refresh(0);
     MoveCursorTo(GetActiveItem());
@@ -1050,6 +1061,28 @@ void CFlexListCtrl::SetFieldBkColor(GridColorFunctor color, void* user) {
 void CFlexListCtrl::SetToolTipCtrl(GridToolTipFunctor text, void* user) {
     tipFn_ = text;
     tipUser_ = user;
+    if (!m_hWnd || !text || toolTip_) return;
+    auto tip = std::make_unique<CToolTipCtrl>();
+    if (tip->Create(this)) {
+        tip->SetMaxTipWidth(512);
+        toolTip_ = std::move(tip);
+    }
+}
+
+void CFlexListCtrl::UpdateToolTip(POINT point) {
+    if (!toolTip_ || !tipFn_) return;
+    LVHITTESTINFO hit;
+    hit.pt = point;
+    ::SendMessage(m_hWnd, LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+    if (hit.iItem == tipRow_ && hit.iSubItem == tipColumn_) return;
+    auto* tip = static_cast<CToolTipCtrl*>(toolTip_.get());
+    if (tipRow_ >= 0) tip->DelTool(this, CGridCtrl::MakeToolId(tipRow_, tipColumn_));
+    tipRow_ = hit.iItem;
+    tipColumn_ = hit.iSubItem;
+    if (tipRow_ < 0 || tipColumn_ < 0) return;
+    RECT cell{};
+    ColumnAt(tipRow_, point, &cell);
+    tip->AddTool(this, LPSTR_TEXTCALLBACK, &cell, CGridCtrl::MakeToolId(tipRow_, tipColumn_));
 }
 
 std::string CFlexListCtrl::GetToolTipText(int row, int column) const {
@@ -1595,6 +1628,15 @@ LRESULT CFlexListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_NOTIFY: {
             auto* nm = reinterpret_cast<NMHDR*>(lParam);
+            if (nm && nm->code == TTN_GETDISPINFO && toolTip_ && nm->hwndFrom == toolTip_->m_hWnd) {
+                // The tool's id names its cell.
+                auto* info = reinterpret_cast<NMTTDISPINFO*>(lParam);
+                int row = -1, column = -1;
+                CGridCtrl::SplitToolId(nm->idFrom, &row, &column);
+                tipText_ = GetToolTipText(row, column);
+                info->lpszText = tipText_.empty() ? nullptr : tipText_.data();
+                return 0;
+            }
             if (nm && nm->hwndFrom && nm->hwndFrom == GetHeaderHwnd()) {
                 bool handled = false;
                 const LRESULT result = OnHeaderNotify(nm, &handled);
@@ -1611,6 +1653,11 @@ LRESULT CFlexListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_ENABLE:
             PlaceIndicator();
             break;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            hasFocus_ = message == WM_SETFOCUS;
+            Invalidate(FALSE);
+            break;
         case WM_LBUTTONDOWN:
             if (OnMouseDown(POINT{XOf(lParam), YOf(lParam)})) return 0;
             break;
@@ -1623,6 +1670,7 @@ LRESULT CFlexListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             ::SendMessage(m_hWnd, LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit));
             if (hit.iItem >= 0 && IsHyperlinkColumn(hit.iSubItem))
                 ::SetCursor(::LoadCursor(nullptr, IDC_HAND));
+            UpdateToolTip(hit.pt);
             break;
         }
         case WM_KEYDOWN:

@@ -186,6 +186,7 @@ private:
     int Margin() const;
     int ColumnAt(int displayRow, POINT point, RECT* cell) const;
     bool IsHyperlinkColumn(int column) const;
+    void UpdateToolTip(POINT point);
     void ToggleCheck(int displayRow);
     void ToggleGroup(int displayRow);
     bool OnMouseDown(POINT point);
@@ -214,6 +215,7 @@ private:
 
     // Extension block.
     bool setUp_ = false;
+    bool hasFocus_ = false;
     std::unique_ptr<CFlexHeaderCtrl> header_;
     std::vector<int> columns_;    // field indexes, FLEXLIST_ROWNUMBER for the row numbers
     std::vector<int> dataWidth_;  // per table field
@@ -252,6 +254,9 @@ private:
     void* bkColorUser_ = nullptr;
     GridToolTipFunctor tipFn_ = nullptr;
     void* tipUser_ = nullptr;
+    std::unique_ptr<CWnd> toolTip_;
+    int tipRow_ = -1, tipColumn_ = -1;
+    std::string tipText_;
     std::vector<Animation> animations_;
     bool animationTimer_ = false;
     CImageList* smallImages_ = nullptr;

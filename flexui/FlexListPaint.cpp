@@ -97,7 +97,7 @@ void CFlexListCtrl::DrawRow(CDC* dc, int displayRow, UINT state) {
     CMemRecord* source = Source(displayRow, &tableRow);
     if (!source) return;  // the row went away meanwhile
     const bool groupRow = source != mem_;
-    const bool focus = ::GetFocus() == m_hWnd;
+    const bool focus = hasFocus_;
     const bool showAlways = (GetStyle() & LVS_SHOWSELALWAYS) != 0;
     const bool selected = (state & ODS_SELECTED) && (focus || showAlways);
     const bool lines =

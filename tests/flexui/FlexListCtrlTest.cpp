@@ -23,6 +23,7 @@
 #include "record/Configure.h"
 #include "record/MemRecord.h"
 #include "support/TempDir.h"
+#include "support/ui/MenuDriver.h"
 #include "support/ui/PixelProbe.h"
 #include "support/ui/Screenshots.h"
 #include "support/ui/UiTestApp.h"
@@ -41,15 +42,46 @@ const tagFIXHEADERINFO kLayout[] = {
     {kKind, "类别", "C8", 0},  {100, "color", "N4", 0},  {3010, "checkbox", "N4", 0},
     {9000, "group", "C64", 0}, {77, "备注", "C8", 0},    {0, "", "", 0}};
 
-// A parent that keeps the list's posted notices.
+// A parent that keeps the list's posted notices and item-change notifications.
 class Host : public CWnd {
 public:
     std::vector<std::pair<WPARAM, LPARAM>> notices;
+    std::vector<NMLISTVIEW> changed;
 
 protected:
+    BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) override {
+        if (CWnd::OnNotify(wParam, lParam, result)) return TRUE;
+        auto* nm = reinterpret_cast<NMHDR*>(lParam);
+        if (nm->code == LVN_ITEMCHANGED) changed.push_back(*reinterpret_cast<NMLISTVIEW*>(lParam));
+        return FALSE;
+    }
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
         if (message == WM_FLEXLIST_NOTIFY) notices.emplace_back(wParam, lParam);
         return CWnd::WindowProc(message, wParam, lParam);
+    }
+};
+
+// A list whose dialogs answer from a script.
+class ScriptedList : public CFlexListCtrl {
+public:
+    std::string orderAnswer;  // empty: cancelled
+    std::string orderAsked;
+    int spaceAnswer = -1;  // below 0: cancelled
+    BOOL spaceAsDefault = FALSE;
+
+protected:
+    BOOL RunColumnOrderDialog(const std::string& order, const std::string&,
+                              std::string* result) override {
+        orderAsked = order;
+        if (orderAnswer.empty()) return FALSE;
+        *result = orderAnswer;
+        return TRUE;
+    }
+    BOOL RunRowSpaceDialog(int* space, BOOL* asDefault) override {
+        if (spaceAnswer < 0) return FALSE;
+        *space = spaceAnswer;
+        *asDefault = spaceAsDefault;
+        return TRUE;
     }
 };
 
@@ -134,7 +166,7 @@ protected:
     testsupport::TempDir dir;
     CFixRecord table;
     Host host;
-    CFlexListCtrl list;
+    ScriptedList list;
 };
 
 TEST_F(FlexListTest, ColumnsStopAtTheFirstPseudoFieldAndRowNumbersFollowTheTableRows) {
@@ -425,6 +457,97 @@ TEST_F(FlexListTest, RowsRemovedAfterARefreshPaintAndReadEmpty) {
     EXPECT_EQ(exported.rows.size(), 6u);
     list.Refresh(0);
     EXPECT_EQ(list.GetViewCount(), 0);
+}
+
+TEST_F(FlexListTest, ContextMenuDialogsAndCommands) {
+    kelmon::test::ui::MenuDriver menus;
+    Add("甲", 2);
+    Add("乙", 1);
+    list.SetRecord(&table, kLayoutName);
+    auto open = [&] {
+        POINT at{20, HeaderHeight() + 3};
+        list.ClientToScreen(&at);
+        list.SendMessage(WM_CONTEXTMENU, static_cast<WPARAM>(list.m_hWnd),
+                         MAKELPARAM(static_cast<WORD>(at.x), static_cast<WORD>(at.y)));
+        DrainEvents();
+    };
+    open();
+    const QStringList full{
+        "设置显示栏目和顺序", "-", "设置显示字体",   "设置行间距", "设置背景颜色",
+        "设置网格线颜色",     "-", "升序排序",       "降序排序",   "-",
+        "调整全部列宽",       "-", "显示记录指示器", "显示网格",   "-",
+        "保存到DBF文件"};
+    EXPECT_EQ(menus.LastTexts(), full);
+    EXPECT_TRUE(GetMenuState(menus.LastMenu(), 10, MF_BYCOMMAND) & MF_CHECKED);
+
+    // Column order dialog: the shown identities in, the chosen order applied and stored.
+    list.orderAnswer = "2,1";
+    menus.ChooseNext(12);
+    open();
+    EXPECT_EQ(list.orderAsked, "1,2,3,4");
+    ASSERT_EQ(list.GetColumnCount(), 2);
+    EXPECT_EQ(list.GetFieldIndex(0), 1);
+    EXPECT_EQ(pavlet::ReadPrivateConfigure("LISTORDER", kLayoutName, nullptr),
+              list.GetColumnOrder());
+
+    // Row spacing: stored with the attributes, and with the check box the class's as well.
+    list.spaceAnswer = 7;
+    list.spaceAsDefault = TRUE;
+    const int before = list.GetItemHeight();
+    menus.ChooseNext(18);
+    open();
+    EXPECT_EQ(list.GetRowSpaceValue(), 7);
+    EXPECT_EQ(list.GetItemHeight(), before - 4 + 7);
+    EXPECT_NE(pavlet::ReadPrivateConfigure("LISTCTRL", kLayoutName, nullptr).find("rowspace=7|"),
+              std::string::npos);
+    EXPECT_EQ(CFlexListCtrl::SetRowSpace(4), 7);
+
+    // The menu's sort entry sorts by the column under the mouse and tells the parent.
+    host.changed.clear();
+    menus.ChooseNext(1);
+    open();
+    EXPECT_EQ(list.GetSortField(), 1);
+    EXPECT_EQ(list.GetRecordText(0, 0), "1");
+    ASSERT_FALSE(host.changed.empty());
+    EXPECT_EQ(host.changed.back().iSubItem, 0);
+
+    // Queries and style bits.
+    EXPECT_EQ(list.SendMessage(WM_GRID_COMMAND, 17, 0), static_cast<LRESULT>(list.GetGridColor()));
+    list.SendMessage(WM_GRID_COMMAND, 16, FLS_FITCLIENT | FLS_ROWNUMBER);
+    const auto style = static_cast<DWORD>(list.SendMessage(WM_GRID_COMMAND, 15, 0));
+    EXPECT_EQ(style & 0xFFFFF, FLS_FITCLIENT | FLS_ROWNUMBER);
+    EXPECT_EQ(style & (FLS_HASCOLOR | FLS_HASCHECKBOX), FLS_HASCOLOR | FLS_HASCHECKBOX);
+    EXPECT_EQ(list.GetFieldIndex(0), FLEXLIST_ROWNUMBER);
+    // Fit to the client: the data columns share the room left equally, the rest unused.
+    int total = 0;
+    for (int c = 0; c < list.GetColumnCount(); ++c)
+        total += static_cast<int>(::SendMessage(list.m_hWnd, LVM_GETCOLUMNWIDTH, c, 0));
+    const int client = static_cast<QAbstractScrollArea*>(list.GetWidget())->viewport()->width();
+    EXPECT_LE(total, client);
+    EXPECT_GT(total, client - (list.GetColumnCount() - 1));
+    EXPECT_EQ(::SendMessage(list.m_hWnd, LVM_GETCOLUMNWIDTH, 0, 0), list.GetColumnMinWidth(0));
+}
+
+TEST_F(FlexListTest, FocusedRowFrameAndToolTipText) {
+    Add("甲", 2);
+    Add("乙", 1);
+    list.SetRecord(&table, nullptr);
+    list.SetToolTipCtrl(
+        [](CFixRecord* t, int row, int column, void*) -> const char* {
+            static std::string text;
+            text = t->GetMemRecord()->GetItemText(0, row) + "/" + std::to_string(column);
+            return text.c_str();
+        },
+        nullptr);
+    EXPECT_EQ(list.GetToolTipText(1, 2), "乙/2");
+    EXPECT_EQ(list.GetToolTipText(5, 0), "");  // no such row
+    list.SetActiveItem(1);
+    list.SendMessage(WM_SETFOCUS, 0, 0);
+    const PixelProbe probe(Rows());
+    const RECT cell = CellRect(1, 1);
+    EXPECT_EQ(probe.At((cell.left + cell.right) / 2, cell.top - HeaderHeight()),
+              CFlexListCtrl::kFocusFrame);
+    EXPECT_EQ(table.GetMemRecord()->GetNo(), 1);  // the cursor follows the active row
 }
 
 TEST_F(FlexListTest, Gallery) {
