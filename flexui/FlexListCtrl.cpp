@@ -876,24 +876,11 @@ void CFlexListCtrl::MoveCursorTo(int displayRow) {
     if (Source(displayRow, &row) == mem_ && mem_) mem_->Go(row);
 }
 
-int CFlexListCtrl::GetActiveItem() const {
-    if (!m_hWnd) return -1;
-    return static_cast<int>(
-        ::SendMessage(m_hWnd, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
-}
+int CFlexListCtrl::GetActiveItem() const { return pavlet::FocusedListItem(m_hWnd); }
 
 void CFlexListCtrl::SetActiveItem(int row) {
     if (!m_hWnd || row < 0 || row >= GetViewCount()) return;
-    LVITEM state;
-    state.state = 0;
-    state.stateMask = LVIS_SELECTED;
-    ::SendMessage(m_hWnd, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
-                  reinterpret_cast<LPARAM>(&state));
-    state.state = LVIS_FOCUSED | LVIS_SELECTED;
-    state.stateMask = LVIS_FOCUSED | LVIS_SELECTED;
-    ::SendMessage(m_hWnd, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
-                  reinterpret_cast<LPARAM>(&state));
-    ::SendMessage(m_hWnd, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), 0);
+    pavlet::FocusListItem(m_hWnd, row);
     focusRow_ = row;
     MoveCursorTo(row);
     PlaceIndicator();
@@ -1074,15 +1061,7 @@ void CFlexListCtrl::UpdateToolTip(POINT point) {
     LVHITTESTINFO hit;
     hit.pt = point;
     ::SendMessage(m_hWnd, LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit));
-    if (hit.iItem == tipRow_ && hit.iSubItem == tipColumn_) return;
-    auto* tip = static_cast<CToolTipCtrl*>(toolTip_.get());
-    if (tipRow_ >= 0) tip->DelTool(this, CGridCtrl::MakeToolId(tipRow_, tipColumn_));
-    tipRow_ = hit.iItem;
-    tipColumn_ = hit.iSubItem;
-    if (tipRow_ < 0 || tipColumn_ < 0) return;
-    RECT cell{};
-    ColumnAt(tipRow_, point, &cell);
-    tip->AddTool(this, LPSTR_TEXTCALLBACK, &cell, CGridCtrl::MakeToolId(tipRow_, tipColumn_));
+    pavlet::MoveCellToolTip(this, toolTip_.get(), hit.iItem, hit.iSubItem, &tipRow_, &tipColumn_);
 }
 
 std::string CFlexListCtrl::GetToolTipText(int row, int column) const {
@@ -1364,40 +1343,23 @@ LRESULT CFlexListCtrl::OnGridCommand(WPARAM command, LPARAM value) {
 
 void CFlexListCtrl::ShowContextMenu(POINT screen) {
     if (!m_hWnd || (style_ & FLS_NOMENU)) return;
-    const HWND self = m_hWnd;
-    SetFocus();
-    CMenu menu;
-    if (!menu.CreatePopupMenu()) return;
-    const HWND parent = ::GetParent(self);
-    if (parent)
-        ::SendMessage(parent, WM_INITMENUPOPUP, static_cast<WPARAM>(menu.m_hMenu),
-                      static_cast<LPARAM>(GetDlgCtrlID() & 0xFFFF));
-    if (!::IsWindow(self)) return;
     POINT client = screen;
     ScreenToClient(&client);
     LVHITTESTINFO hit;
     hit.pt = client;
     ::SendMessage(m_hWnd, LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit));
     menuColumn_ = hit.iSubItem;
-    trackedMenu_ = menu.m_hMenu;
-    const UINT chosen = static_cast<UINT>(
-        ::TrackPopupMenu(menu.m_hMenu, TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, screen.x,
-                         screen.y, 0, self));
+    const HWND self = m_hWnd;
+    const UINT chosen = pavlet::TrackListMenu(this, screen, &trackedMenu_);
     if (!::IsWindow(self)) return;
-    trackedMenu_ = 0;
-    if (chosen == 0) return;
-    if (chosen >= GRID_PARENT_COMMAND_FIRST) {
-        if (parent)
-            ::PostMessage(parent, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(chosen), 0),
-                          static_cast<LPARAM>(self));
-    } else if (chosen == 8 || chosen == 10) {
+    if (chosen == 8 || chosen == 10) {
         // The menu entries toggle.
         const DWORD bit = chosen == 8 ? FLS_GRIDLINESON : FLS_INDICATORON;
         OnGridCommand(chosen, (style_ & bit) ? 0 : 1);
     } else if (chosen == 3 || chosen == 14) {
         OnGridCommand(chosen, 0);  // the colour dialogs
     } else {
-        ::PostMessage(self, WM_GRID_COMMAND, chosen, static_cast<LPARAM>(menuColumn_));
+        pavlet::PostListMenuChoice(self, chosen, menuColumn_);
     }
 }
 
@@ -1622,8 +1584,7 @@ LRESULT CFlexListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             return result;
         }
         case WM_INITMENUPOPUP:
-            if (static_cast<HMENU>(wParam) == trackedMenu_ && trackedMenu_ && lParam < 0x10000 &&
-                HIWORD(static_cast<DWORD>(lParam)) == 0)
+            if (pavlet::IsTrackedListMenu(trackedMenu_, wParam, lParam))
                 AppendMenuEntries(trackedMenu_);
             return 0;
         case WM_NOTIFY: {

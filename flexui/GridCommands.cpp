@@ -265,33 +265,47 @@ int CGridCtrl::ColumnAtX(int x) const {
     return -1;
 }
 
-void CGridCtrl::ShowContextMenu(POINT screen) {
-    if (!mem_ || !m_hWnd) return;
-    const HWND self = m_hWnd;
-    SetFocus();
+UINT pavlet::TrackListMenu(CWnd* list, POINT screen, HMENU* tracked) {
+    const HWND self = list->m_hWnd;
+    list->SetFocus();
     CMenu menu;
-    if (!menu.CreatePopupMenu()) return;
-    const HWND parent = ::GetParent(self);
-    if (parent)
+    if (!menu.CreatePopupMenu()) return 0;
+    if (const HWND parent = ::GetParent(self))
         ::SendMessage(parent, WM_INITMENUPOPUP, static_cast<WPARAM>(menu.m_hMenu),
-                      static_cast<LPARAM>(GetDlgCtrlID() & 0xFFFF));
-    if (!::IsWindow(self)) return;
-    POINT client = screen;
-    ScreenToClient(&client);
-    const int column = ColumnAtX(client.x);
-    // The grid's own entries join when the menu shows (WM_INITMENUPOPUP to the grid).
-    trackedMenu_ = menu.m_hMenu;
+                      static_cast<LPARAM>(list->GetDlgCtrlID() & 0xFFFF));
+    if (!::IsWindow(self)) return 0;
+    // The list's own entries join when the menu shows (WM_INITMENUPOPUP to the list).
+    *tracked = menu.m_hMenu;
     const UINT chosen = static_cast<UINT>(
         ::TrackPopupMenu(menu.m_hMenu, TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, screen.x,
                          screen.y, 0, self));
-    if (!::IsWindow(self)) return;
-    trackedMenu_ = 0;
+    if (!::IsWindow(self)) return 0;
+    *tracked = 0;
+    return chosen;
+}
+
+bool pavlet::IsTrackedListMenu(HMENU tracked, WPARAM wParam, LPARAM lParam) {
+    return tracked && static_cast<HMENU>(wParam) == tracked && lParam < 0x10000 &&
+           HIWORD(static_cast<DWORD>(lParam)) == 0;
+}
+
+void pavlet::PostListMenuChoice(HWND list, UINT chosen, int column) {
     if (chosen == 0) return;
     if (chosen < GRID_PARENT_COMMAND_FIRST)
-        ::PostMessage(self, WM_GRID_COMMAND, chosen, static_cast<LPARAM>(column));
-    else if (parent)
+        ::PostMessage(list, WM_GRID_COMMAND, chosen, static_cast<LPARAM>(column));
+    else if (const HWND parent = ::GetParent(list))
         ::PostMessage(parent, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(chosen), 0),
-                      static_cast<LPARAM>(self));
+                      static_cast<LPARAM>(list));
+}
+
+void CGridCtrl::ShowContextMenu(POINT screen) {
+    if (!mem_ || !m_hWnd) return;
+    POINT client = screen;
+    ScreenToClient(&client);
+    const int column = ColumnAtX(client.x);
+    const HWND self = m_hWnd;
+    const UINT chosen = pavlet::TrackListMenu(this, screen, &trackedMenu_);
+    if (::IsWindow(self)) pavlet::PostListMenuChoice(self, chosen, column);
 }
 
 void CGridCtrl::AppendMenuEntries(HMENU menu) {

@@ -1120,24 +1120,30 @@ void CGridCtrl::NotifyItemChanged(int column) {
     platform::ui::SendNotify(m_hWnd, LVN_ITEMCHANGED, &nm.hdr);
 }
 
-int CGridCtrl::GetActiveItem() const {
-    if (!m_hWnd) return -1;
+int pavlet::FocusedListItem(HWND list) {
+    if (!list) return -1;
     return static_cast<int>(
-        ::SendMessage(m_hWnd, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+        ::SendMessage(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
 }
 
-void CGridCtrl::SetActiveItem(int row) {
-    if (!m_hWnd || row < 0 || row >= GetViewCount()) return;
+void pavlet::FocusListItem(HWND list, int row) {
     LVITEM state;
     state.state = 0;
     state.stateMask = LVIS_SELECTED;
-    ::SendMessage(m_hWnd, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+    ::SendMessage(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
                   reinterpret_cast<LPARAM>(&state));
     state.state = LVIS_FOCUSED | LVIS_SELECTED;
     state.stateMask = LVIS_FOCUSED | LVIS_SELECTED;
-    ::SendMessage(m_hWnd, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+    ::SendMessage(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
                   reinterpret_cast<LPARAM>(&state));
-    ::SendMessage(m_hWnd, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), 0);
+    ::SendMessage(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), 0);
+}
+
+int CGridCtrl::GetActiveItem() const { return pavlet::FocusedListItem(m_hWnd); }
+
+void CGridCtrl::SetActiveItem(int row) {
+    if (!m_hWnd || row < 0 || row >= GetViewCount()) return;
+    pavlet::FocusListItem(m_hWnd, row);
 }
 
 // ---------------------------------------------------------------- sorting
@@ -1326,22 +1332,27 @@ BOOL CGridCtrl::CellFromPoint(POINT point, int* row, int* column) const {
     return TRUE;
 }
 
-void CGridCtrl::UpdateToolTip(POINT point) {
-    if (!toolTip_ || !tipFn_) return;
-    int row = -1, column = -1;
-    CellFromPoint(point, &row, &column);
-    if (row == tipRow_ && column == tipColumn_) return;
-    auto* tip = static_cast<CToolTipCtrl*>(toolTip_.get());
-    if (tipRow_ >= 0) tip->DelTool(this, MakeToolId(tipRow_, tipColumn_));
-    tipRow_ = row;
-    tipColumn_ = column;
+void pavlet::MoveCellToolTip(CWnd* list, CWnd* tipWnd, int row, int column, int* tipRow,
+                             int* tipColumn) {
+    if (row == *tipRow && column == *tipColumn) return;
+    auto* tip = static_cast<CToolTipCtrl*>(tipWnd);
+    if (*tipRow >= 0) tip->DelTool(list, CGridCtrl::MakeToolId(*tipRow, *tipColumn));
+    *tipRow = row;
+    *tipColumn = column;
     if (row < 0 || column < 0) return;
     RECT cell{};
     cell.top = column;
     cell.left = LVIR_BOUNDS;
-    ::SendMessage(m_hWnd, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row),
+    ::SendMessage(list->m_hWnd, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row),
                   reinterpret_cast<LPARAM>(&cell));
-    tip->AddTool(this, LPSTR_TEXTCALLBACK, &cell, MakeToolId(row, column));
+    tip->AddTool(list, LPSTR_TEXTCALLBACK, &cell, CGridCtrl::MakeToolId(row, column));
+}
+
+void CGridCtrl::UpdateToolTip(POINT point) {
+    if (!toolTip_ || !tipFn_) return;
+    int row = -1, column = -1;
+    CellFromPoint(point, &row, &column);
+    pavlet::MoveCellToolTip(this, toolTip_.get(), row, column, &tipRow_, &tipColumn_);
 }
 
 // ---------------------------------------------------------------- mouse and keys
@@ -1642,8 +1653,7 @@ LRESULT CGridCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_INITMENUPOPUP:
             // Only the menu the grid tracks, never a sub-menu the parent added to it.
-            if (static_cast<HMENU>(wParam) == trackedMenu_ && trackedMenu_ && lParam < 0x10000 &&
-                HIWORD(static_cast<DWORD>(lParam)) == 0)
+            if (pavlet::IsTrackedListMenu(trackedMenu_, wParam, lParam))
                 AppendMenuEntries(trackedMenu_);
             return 0;
         case LVM_SETITEMSTATE: {

@@ -411,6 +411,21 @@ bool ParseListOrderItem(std::string_view item, ListOrderItem* out);
 bool ReadStoredListFont(const std::string& section, const std::string& key, LOGFONT* font);
 // The save dialog of the list exports; empty when cancelled.
 std::string AskExportPath(HWND owner, bool dbf);
+// The focused item of a report list (-1 none), and making one row the only selected and
+// focused one, scrolled into view.
+int FocusedListItem(HWND list);
+void FocusListItem(HWND list, int row);
+// The context menu of a library list: the parent is offered the pop-up first
+// (WM_INITMENUPOPUP with the control id), *tracked names it while it shows (the list adds its
+// own entries then); the chosen command, 0 when none or when the list went away.
+UINT TrackListMenu(CWnd* list, POINT screen, HMENU* tracked);
+// Whether a WM_INITMENUPOPUP is the one of the pop-up the list tracks (not a sub-menu).
+bool IsTrackedListMenu(HMENU tracked, WPARAM wParam, LPARAM lParam);
+// A menu choice that the list does not answer itself: from GRID_PARENT_COMMAND_FIRST on the
+// parent's WM_COMMAND, below it the list's own WM_GRID_COMMAND with the column.
+void PostListMenuChoice(HWND list, UINT chosen, int column);
+// Moves a cell tool tip to the cell under a point (display row and column, -1 none).
+void MoveCellToolTip(CWnd* list, CWnd* tip, int row, int column, int* tipRow, int* tipColumn);
 // Builds and writes an export file, telling the user in a message box when it fails.
 bool SaveExportFile(HWND owner, const std::string& path, const ExportTable& table, bool dbf);
 }  // namespace pavlet
