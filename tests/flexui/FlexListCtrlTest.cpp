@@ -68,8 +68,10 @@ public:
     std::string orderAsked;
     int spaceAnswer = -1;  // below 0: cancelled
     BOOL spaceAsDefault = FALSE;
+    std::string exportPath;  // empty: cancelled
 
 protected:
+    std::string AskExportPath() override { return exportPath; }
     BOOL RunColumnOrderDialog(const std::string& order, const std::string&,
                               std::string* result) override {
         orderAsked = order;
@@ -548,6 +550,30 @@ TEST_F(FlexListTest, FocusedRowFrameAndToolTipText) {
     EXPECT_EQ(probe.At((cell.left + cell.right) / 2, cell.top - HeaderHeight()),
               CFlexListCtrl::kFocusFrame);
     EXPECT_EQ(table.GetMemRecord()->GetNo(), 1);  // the cursor follows the active row
+}
+
+TEST_F(FlexListTest, ItemHeightResizeAndExportCommand) {
+    for (int i = 0; i < 4; ++i) Add(("n" + std::to_string(i)).c_str(), i);
+    list.SetRecord(&table, nullptr);
+    const int natural = list.GetItemHeight();
+    // A custom height below the line height is raised to it; the previous one comes back.
+    EXPECT_EQ(list.SetItemHeight(40), 0);
+    EXPECT_EQ(list.GetItemHeight(), 40);
+    EXPECT_EQ(list.SetItemHeight(1), 40);
+    EXPECT_LT(list.GetItemHeight(), natural);
+    list.SetItemHeight(0);
+    EXPECT_EQ(list.GetItemHeight(), natural);
+    // Resized to the rows: the four rows and the header fill the client area.
+    list.ResizeToFit(TRUE, TRUE);
+    const auto* area = static_cast<QAbstractScrollArea*>(list.GetWidget());
+    EXPECT_EQ(area->viewport()->height(), 4 * natural);
+    // Command 100 writes the file the save dialog names; a cancelled dialog writes nothing.
+    list.SendMessage(WM_GRID_COMMAND, 100, 0);
+    list.exportPath = dir.file("list.dbf");
+    list.SendMessage(WM_GRID_COMMAND, 100, 0);
+    std::ifstream in(list.exportPath, std::ios::binary);
+    ASSERT_TRUE(in.good());
+    EXPECT_EQ(in.get(), 3);
 }
 
 TEST_F(FlexListTest, Gallery) {
