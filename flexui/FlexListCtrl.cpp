@@ -935,10 +935,9 @@ void CFlexListCtrl::PlaceIndicator() {
 // ---------------------------------------------------------------- appearance
 
 void CFlexListCtrl::SetCtrlExStyle(DWORD bits) {
+    // Bits 0-19 only: what the table has and the switched states stay the list's own.
     const DWORD low = bits & 0xFFFFF;
-    DWORD next = (style_ & ~0xFFFFFu) | low |
-                 (style_ & (FLS_HASCOLOR | FLS_HASCHECKBOX | FLS_HASIMAGE | FLS_GROUPACTIVE));
-    next = (next & ~0xF00000u) | (style_ & 0xF00000u);
+    DWORD next = (style_ & ~0xFFFFFu) | low;
     if (!(low & FLS_GRIDLINES)) next &= ~FLS_GRIDLINESON;
     if (!(low & FLS_INDICATOR)) next &= ~FLS_INDICATORON;
     const bool rowNumbers = ((style_ ^ next) & FLS_ROWNUMBER) != 0;
