@@ -47,8 +47,8 @@ constexpr uint32_t kGroupFixed = GRID_GROUP_FIXED;
 
 int gRowSpace = 4;
 
-int XOf(LPARAM lParam) { return static_cast<int16_t>(LOWORD(static_cast<DWORD>(lParam))); }
-int YOf(LPARAM lParam) { return static_cast<int16_t>(HIWORD(static_cast<DWORD>(lParam))); }
+int XOf(LPARAM lParam) { return GET_X_LPARAM(lParam); }
+int YOf(LPARAM lParam) { return GET_Y_LPARAM(lParam); }
 
 bool IsPseudoName(const std::string& name) {
     return name == "checkbox" || name == "image" || name == "group" || name == "color";
@@ -1563,23 +1563,13 @@ LRESULT CFlexListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             break;
         case WM_GRID_COMMAND:
             return OnGridCommand(wParam, lParam);
-        case WM_CONTEXTMENU: {
-            POINT at{XOf(lParam), YOf(lParam)};
-            if (at.x == -1 && at.y == -1) {
-                at = POINT{0, HeaderHeight()};
-                ClientToScreen(&at);
-            }
-            ShowContextMenu(at);
+        case WM_CONTEXTMENU:
+            ShowContextMenu(pavlet::ContextMenuPoint(this, lParam, HeaderHeight()));
             return 0;
-        }
         case WM_RBUTTONUP: {
             const HWND self = m_hWnd;
             const LRESULT result = CWnd::WindowProc(message, wParam, lParam);
-            if (!::IsWindow(self)) return result;
-            POINT at{XOf(lParam), YOf(lParam)};
-            ClientToScreen(&at);
-            SendMessage(WM_CONTEXTMENU, static_cast<WPARAM>(self),
-                        MAKELPARAM(static_cast<WORD>(at.x), static_cast<WORD>(at.y)));
+            pavlet::AskForContextMenu(self, lParam);
             return result;
         }
         case WM_INITMENUPOPUP:

@@ -284,6 +284,23 @@ UINT pavlet::TrackListMenu(CWnd* list, POINT screen, HMENU* tracked) {
     return chosen;
 }
 
+POINT pavlet::ContextMenuPoint(CWnd* list, LPARAM lParam, int headerHeight) {
+    POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    if (at.x == -1 && at.y == -1) {
+        at = POINT{0, headerHeight};
+        list->ClientToScreen(&at);
+    }
+    return at;
+}
+
+void pavlet::AskForContextMenu(HWND list, LPARAM lParam) {
+    if (!::IsWindow(list)) return;
+    POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    ::ClientToScreen(list, &at);
+    ::SendMessage(list, WM_CONTEXTMENU, static_cast<WPARAM>(list),
+                  MAKELPARAM(static_cast<WORD>(at.x), static_cast<WORD>(at.y)));
+}
+
 bool pavlet::IsTrackedListMenu(HMENU tracked, WPARAM wParam, LPARAM lParam) {
     return tracked && static_cast<HMENU>(wParam) == tracked && lParam < 0x10000 &&
            HIWORD(static_cast<DWORD>(lParam)) == 0;

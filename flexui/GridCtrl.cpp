@@ -46,8 +46,8 @@ constexpr UINT_PTR kAnimationTimer = 0x4752;
 constexpr uint32_t kHiddenEntry = 0x10000;
 constexpr uint32_t kUserSized = 0x10;
 
-int XOf(LPARAM lParam) { return static_cast<int16_t>(LOWORD(static_cast<DWORD>(lParam))); }
-int YOf(LPARAM lParam) { return static_cast<int16_t>(HIWORD(static_cast<DWORD>(lParam))); }
+int XOf(LPARAM lParam) { return GET_X_LPARAM(lParam); }
+int YOf(LPARAM lParam) { return GET_Y_LPARAM(lParam); }
 
 // The row indicator: "focused/count" on a light yellow ground with a thin border.
 class CGridIndicator : public CWnd {
@@ -1631,24 +1631,13 @@ LRESULT CGridCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             FreshItem(row, item->iSubItem);
             return TRUE;
         }
-        case WM_CONTEXTMENU: {
-            POINT at{XOf(lParam), YOf(lParam)};
-            if (at.x == -1 && at.y == -1) {  // from the keyboard: the grid's top-left corner
-                at = POINT{0, HeaderHeight()};
-                ClientToScreen(&at);
-            }
-            ShowContextMenu(at);
+        case WM_CONTEXTMENU:
+            ShowContextMenu(pavlet::ContextMenuPoint(this, lParam, HeaderHeight()));
             return 0;
-        }
         case WM_RBUTTONUP: {
-            // The list has no context menu of its own: the release asks for the grid's.
             const HWND self = m_hWnd;
             const LRESULT result = CWnd::WindowProc(message, wParam, lParam);
-            if (!::IsWindow(self)) return result;
-            POINT at{XOf(lParam), YOf(lParam)};
-            ClientToScreen(&at);
-            SendMessage(WM_CONTEXTMENU, static_cast<WPARAM>(self),
-                        MAKELPARAM(static_cast<WORD>(at.x), static_cast<WORD>(at.y)));
+            pavlet::AskForContextMenu(self, lParam);
             return result;
         }
         case WM_INITMENUPOPUP:

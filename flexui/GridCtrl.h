@@ -419,6 +419,12 @@ void FocusListItem(HWND list, int row);
 // (WM_INITMENUPOPUP with the control id), *tracked names it while it shows (the list adds its
 // own entries then); the chosen command, 0 when none or when the list went away.
 UINT TrackListMenu(CWnd* list, POINT screen, HMENU* tracked);
+// Where a WM_CONTEXTMENU's menu opens: at the point it carries, or for the keyboard's (-1, -1)
+// at the list's top-left corner below its header.
+POINT ContextMenuPoint(CWnd* list, LPARAM lParam, int headerHeight);
+// After a right-button release (client point in lParam): the list has no context menu of its
+// own, so the release asks for the library's (WM_CONTEXTMENU), unless the list went away.
+void AskForContextMenu(HWND list, LPARAM lParam);
 // Whether a WM_INITMENUPOPUP is the one of the pop-up the list tracks (not a sub-menu).
 bool IsTrackedListMenu(HMENU tracked, WPARAM wParam, LPARAM lParam);
 // A menu choice that the list does not answer itself: from GRID_PARENT_COMMAND_FIRST on the

@@ -97,6 +97,13 @@ struct LOGFONT {
 // ---- word helpers ---------------------------------------------------------------------------
 constexpr WORD LOWORD(uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
 constexpr WORD HIWORD(uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
+// Signed coordinates of a mouse message's point (negative left of or above a window).
+constexpr int GET_X_LPARAM(LPARAM v) {
+    return static_cast<int16_t>(LOWORD(static_cast<DWORD>(v)));
+}
+constexpr int GET_Y_LPARAM(LPARAM v) {
+    return static_cast<int16_t>(HIWORD(static_cast<DWORD>(v)));
+}
 constexpr WPARAM MAKEWPARAM(WORD lo, WORD hi) {
     return static_cast<WPARAM>(static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16));
 }
