@@ -14,6 +14,7 @@
 #include "platform/ui/DialogResources.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/WindowApi.h"
+#include "shell/LoginDlg.h"
 #include "shell/MainFrame.h"
 #include "shell/TradeApp.h"
 #include "shell/services/StartupSettings.h"
@@ -280,6 +281,8 @@ LRESULT CMainFrame::OnFrameService(WPARAM service, LPARAM argument) {
 }
 
 std::string CMainFrame::TradeServerName() const {
+    // The entry the login chose; the profile's last-used one when no login has run here.
+    if (std::string name = GetTradeServerInUse().name; !name.empty()) return name;
     std::vector<std::string> servers;
     std::string current;
     tradedata::LoadTradeServers(&servers, &current);
