@@ -19,6 +19,7 @@
 #include "platform/ui/WindowApi.h"
 #include "record/Configure.h"
 #include "shell/AboutDlg.h"
+#include "shell/FrameWorker.h"
 #include "shell/TradeApp.h"
 #include "shell/services/LogLine.h"
 #include "shell/services/SettingsWriters.h"
@@ -224,6 +225,8 @@ int CMainFrame::OnCreate() {
     StartThreads();
     return 0;
 }
+
+std::unique_ptr<CWorkerThread> CMainFrame::CreateWorkerThread() { return MakeFrameWorker(*this); }
 
 void CMainFrame::StartThreads() {
     worker_ = CreateWorkerThread();

@@ -89,6 +89,13 @@ public:
     uint32_t SetFrameState(uint32_t bits) { return frameState_.fetch_or(bits); }
     uint32_t ClearFrameState(uint32_t bits) { return frameState_.fetch_and(~bits); }
     bool IsClosing() const { return (FrameState() & kFrameClosing) != 0; }
+    // The worker request word: the frame's messages set a bit, the worker clears it once served.
+    uint32_t WorkerRequests() const { return workerRequests_.load(std::memory_order_acquire); }
+    uint32_t SetWorkerRequest(uint32_t bits) { return workerRequests_.fetch_or(bits); }
+    uint32_t ClearWorkerRequest(uint32_t bits) { return workerRequests_.fetch_and(~bits); }
+    // Both words as the worker thread shares them.
+    std::atomic<uint32_t>& FrameStateWord() { return frameState_; }
+    std::atomic<uint32_t>& WorkerRequestWord() { return workerRequests_; }
 
     // The extra server connections; the frame owns them and closes them when destroyed.
     void AdoptPushConnection(std::unique_ptr<NoltComm::CFixApiClient> connection);
@@ -134,7 +141,7 @@ protected:
     // Releases the view plug-in and its library.
     virtual void ReleaseWorkspace() {}
     // The frame's worker (started at normal priority); null: none.
-    virtual std::unique_ptr<CWorkerThread> CreateWorkerThread() { return nullptr; }
+    virtual std::unique_ptr<CWorkerThread> CreateWorkerThread();
     // The quote thread runs QuoteReceiveStep until the frame closes; it is started only when
     // there is a receiver. A step returns within a few milliseconds.
     virtual bool HasQuoteReceiver() const { return false; }
@@ -170,6 +177,7 @@ private:
     std::atomic<int32_t> quoteSubscriptionFunction_{kDefaultQuoteSubscriptionFunction};
     std::array<std::atomic<int32_t>, kSubscriptionHandleCount> subscriptionHandles_{};
     std::atomic<uint32_t> frameState_{0};
+    std::atomic<uint32_t> workerRequests_{0};
     std::string resourceModule_;
     mutable std::mutex textLock_;  // the texts below
     std::string upgradeSessions_;
