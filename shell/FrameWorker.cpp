@@ -17,6 +17,9 @@
 #include "tradedata/TradingTime.h"
 #include "tradedata/Accounts.h"
 #include "tradedata/Notices.h"
+#include "tradedata/OrderSubmit.h"
+#include "tradedata/Rates.h"
+#include "tradedata/ReferenceData.h"
 #include "tradedata/Positions.h"
 #include "tradedata/RunRegisters.h"
 #include "tradedata/TradeRequest.h"
@@ -136,6 +139,35 @@ bool CFrameWorker::InsideExchangeSession() {
     return false;
 }
 
+bool CFrameWorker::LoadNextRate() { return tradedata::LoadPendingRates(host_.TradingConnection()); }
+
+// A first load brings the day's cached lists up to date; a requested reload loads them whole.
+void CFrameWorker::LoadCombinations(bool first) {
+    tradedata::LoadExchangeCombinations(host_.TradingConnection(), first);
+}
+
+void CFrameWorker::LoadOptions(bool first) {
+    tradedata::LoadOptionContracts(host_.TradingConnection(), first);
+}
+
+void CFrameWorker::QueryTradeCounters() {
+    tradedata::QueryTradeCounters(host_.TradingConnection(), tradedata::GetCurrentKhh());
+}
+
+void CFrameWorker::LoadBankReferences() {
+    if (tradedata::PriceSourceTable.GetFCount() == 0)
+        tradedata::LoadPriceSources(host_.TradingConnection());
+    if (tradedata::BankTable.GetFCount() == 0) tradedata::LoadBanks(host_.TradingConnection());
+}
+
+bool CFrameWorker::RefreshNextSnapshot() {
+    const tradedata::RowRef ref = tradedata::FindPendingQuoteRow();
+    if (ref < 0) return false;
+    tradedata::RefreshContractQuote(host_.TradingConnection(), ref);
+    PostRefresh(0x20000, ref, PostTarget::Workspace);
+    return true;
+}
+
 bool CFrameWorker::SendPushHeartbeat() {
     auto request = NoltComm::CTradeRequest::Create(host_.PushConnection());
     request->SetFunction(kFunctionPushHeartbeat);
@@ -234,6 +266,7 @@ bool CFrameWorker::RunPass() {
         }
         if (HasAccountService(kServiceBanks, account) &&                  // 8
             !TestAccountFlag(kFlagBanksLoaded, account)) {
+            LoadBankReferences();
             QueryBankAccounts(trading, account);
             PostCommand(36, 0);
             busy = true;

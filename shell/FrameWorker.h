@@ -122,14 +122,16 @@ protected:
     virtual void ReloadContracts() {}
     virtual void ConnectQuoteSources() {}
     virtual std::string LoadSettlementBill();
-    virtual bool LoadNextRate() { return false; }
-    virtual void LoadCombinations(bool first) { (void)first; }
-    virtual void LoadOptions(bool first) { (void)first; }
-    virtual void QueryTradeCounters() {}
+    virtual bool LoadNextRate();
+    virtual void LoadCombinations(bool first);
+    virtual void LoadOptions(bool first);
+    virtual void QueryTradeCounters();
+    // Loads the price sources and banks when their tables have no columns yet.
+    virtual void LoadBankReferences();
     virtual bool ReopenLostFeeds() { return false; }
     virtual bool SubscribeQuotes() { return false; }
     // Refreshes the next flagged snapshot row; false when no row of any table is left.
-    virtual bool RefreshNextSnapshot() { return false; }
+    virtual bool RefreshNextSnapshot();
     virtual void LoadCombinationCodes(bool first) { (void)first; }
     // Whether any exchange's clock lies inside one of its trading sections.
     virtual bool InsideExchangeSession();

@@ -92,12 +92,18 @@ protected:
     }
     void LoadCombinations(bool first) override { combinationLoads.push_back(first); }
     int64_t NowMs() const override { return platform::TickMs() + clockSkewMs; }
+    bool RefreshNextSnapshot() override {
+        if (pendingSnapshots == 0) return false;
+        PostRefresh(0x20000, pendingSnapshots--, PostTarget::Workspace);
+        return true;
+    }
     bool InsideExchangeSession() override {
         ++sessionLooks;
         return inSession;
     }
 
 public:
+    int pendingSnapshots = 0;
     int sessionLooks = 0;
     bool inSession = true;
 
@@ -123,6 +129,18 @@ TEST(FrameWorkerTest, AReloadAskedDuringTheFirstOptionLoadCausesASecondFullLoad)
     EXPECT_FALSE(worker.RunPass());
     EXPECT_EQ(worker.optionLoads.size(), 2u);
     EXPECT_EQ(host.state.load() & kFrameRevaluationDue, 0u);
+}
+
+TEST(FrameWorkerTest, SnapshotsAreRefreshedOneRowPerIdlePassUntilNoneIsLeft) {
+    FakeHost host;
+    TestWorker worker(host);
+    host.state.fetch_or(kFrameQuoteSourcesConnected | kFrameTradeCountersLoaded |
+                        kFrameUpgradeChecked | kFrameSnapshotsDue);
+    worker.pendingSnapshots = 3;
+    // Without an open trading connection nothing is refreshed and the bit stays.
+    EXPECT_FALSE(worker.RunPass());
+    EXPECT_EQ(worker.pendingSnapshots, 3);
+    EXPECT_NE(host.state.load() & kFrameSnapshotsDue, 0u);
 }
 
 TEST(FrameWorkerTest, BitsSetByOtherThreadsWhileTheWorkerClearsItsOwnAreNeverLost) {
@@ -158,6 +176,16 @@ protected:
         NoltComm::SetRequestAbort(0);
     }
     void TearDown() override { NoltComm::SetRequestAbort(0); }
+
+    // Waits until the server has seen `count` requests of the function.
+    bool WaitForFunction(int32_t function, std::size_t count, std::chrono::milliseconds bound) {
+        const auto end = std::chrono::steady_clock::now() + bound;
+        while (Count(function) < count) {
+            if (std::chrono::steady_clock::now() >= end) return false;
+            server.WaitForRequests(server.Requests().size() + 1, 50ms);
+        }
+        return true;
+    }
 
     std::size_t Count(int32_t function) {
         std::size_t n = 0;
@@ -240,19 +268,35 @@ TEST_F(FrameWorkerServerTest, TheRunningThreadSendsItsKeepAlivesAndStopsWithinIt
     auto worker = std::make_unique<TestWorker>(host);
     worker->clockSkewMs = CFrameWorker::kKeepAliveMs;
     ASSERT_TRUE(worker->Start());
-    ASSERT_TRUE(server.WaitForRequests(1, 10s));
-    EXPECT_GE(Count(testserver::kFunctionTradeHeartbeat), 1u);
+    ASSERT_TRUE(WaitForFunction(testserver::kFunctionTradeHeartbeat, 1, 10s));
     // The next heartbeat hangs: the server never answers it. The frame's close raises the
     // abort flag, then stops the thread; both ends come within the stop bound.
     server.InjectFault(testserver::kFunctionTradeHeartbeat, testserver::Fault{});
     server.ClearRequests();
-    ASSERT_TRUE(server.WaitForRequests(1, 10s));
+    ASSERT_TRUE(WaitForFunction(testserver::kFunctionTradeHeartbeat, 1, 10s));
     const auto start = std::chrono::steady_clock::now();
     NoltComm::SetRequestAbort(1);
     EXPECT_TRUE(worker->Stop(CWorkerThread::kStopWaitMs));
     EXPECT_LT(std::chrono::steady_clock::now() - start,
               std::chrono::milliseconds(CWorkerThread::kStopWaitMs));
     EXPECT_EQ(worker->ExitCode(), 0u);
+}
+
+TEST_F(FrameWorkerServerTest, SnapshotRowsAreRefreshedOnePerPassEachWithItsRefresh) {
+    TestWorker worker(host);
+    host.state.fetch_or(kFrameQuoteSourcesConnected | kFrameTradeCountersLoaded |
+                        kFrameUpgradeChecked | kFrameSnapshotsDue);
+    worker.pendingSnapshots = 500;
+    for (int pass = 1; pass <= 500; ++pass) {
+        ASSERT_TRUE(worker.RunPass());
+        ASSERT_EQ(worker.pendingSnapshots, 500 - pass);
+        std::lock_guard lock(host.mutex);
+        ASSERT_EQ(host.posts.back().wParam, 0x20000u);
+        ASSERT_EQ(host.posts.back().lParam, 500 - pass + 1);
+    }
+    EXPECT_NE(host.state.load() & kFrameSnapshotsDue, 0u);
+    worker.RunPass();  // none left: the bit is cleared
+    EXPECT_EQ(host.state.load() & kFrameSnapshotsDue, 0u);
 }
 
 TEST_F(FrameWorkerServerTest, TheSessionKeepAliveRunsOnlyWithoutTheMulticastFeed) {
