@@ -40,7 +40,6 @@ constexpr int64_t kSessionQuietMs = 2000;
 constexpr int64_t kLogQuietMs = 2000;
 
 // Account flag bits the worker sets once it has done the work they stand for.
-constexpr int32_t kFlagBillLoaded = 0x40000;
 constexpr int32_t kFlagBanksLoaded = 0x80000;
 constexpr int32_t kFlagLinkedLoaded = 0x100000;
 constexpr int32_t kFlagNoticesLoaded = 0x800000;
@@ -138,6 +137,8 @@ bool CFrameWorker::InsideExchangeSession() {
     }
     return false;
 }
+
+void CFrameWorker::ReloadContracts() { tradedata::GetJysHydm(host_.TradingConnection()); }
 
 bool CFrameWorker::LoadNextRate() { return tradedata::LoadPendingRates(host_.TradingConnection()); }
 
@@ -242,9 +243,9 @@ bool CFrameWorker::RunPass() {
     if (account >= 0) {
         const int32_t category = GetAccountCategory(account);
         if (category == 1 && TestAccountFlag(kFlagBillPending, account) &&  // 4
-            !TestAccountFlag(kFlagBillLoaded, account)) {
+            !TestAccountFlag(kFlagBillFetched, account)) {
             const std::string bill = LoadSettlementBill();
-            SetAccountFlag(kFlagBillLoaded, account);
+            SetAccountFlag(kFlagBillFetched, account);
             if (!bill.empty()) PostCommand(ID_RECENT_BILL, 0);
             busy = true;
         }

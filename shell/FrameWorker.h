@@ -119,7 +119,7 @@ protected:
     virtual bool MarginLoginWanted();
     virtual void OpenMulticastFeed() {}
     virtual void ConnectLevel2() {}
-    virtual void ReloadContracts() {}
+    virtual void ReloadContracts();
     virtual void ConnectQuoteSources() {}
     virtual std::string LoadSettlementBill();
     virtual bool LoadNextRate();
