@@ -88,6 +88,20 @@ void CFrameWorker::Nudge() {
     sleepCv_.notify_all();
 }
 
+void CFrameWorker::MarkInputIdle() {
+    {
+        std::lock_guard lock(sleepLock_);
+        inputIdle_ = true;
+    }
+    sleepCv_.notify_all();
+}
+
+bool CFrameWorker::WaitInputIdle() {
+    std::unique_lock lock(sleepLock_);
+    sleepCv_.wait(lock, [&] { return inputIdle_ || IsStopping(); });
+    return inputIdle_;
+}
+
 int64_t CFrameWorker::NowMs() const { return platform::TickMs(); }
 
 void CFrameWorker::FlushLog() {
@@ -182,7 +196,6 @@ bool CFrameWorker::SendTradingHeartbeat() {
 }
 
 void CFrameWorker::RunStart() {
-    WaitInputIdle();
     if (MarginLoginWanted()) PostCommand(5, 0);
     SetState(kFrameSnapshotsDue | kFrameCombinationsUnloaded | kFrameOptionsUnloaded |
              kFrameStartBit1000 | kFrameCombinationCodesUnloaded);
@@ -191,6 +204,7 @@ void CFrameWorker::RunStart() {
 }
 
 uint32_t CFrameWorker::Run() {
+    if (!WaitInputIdle()) return 0;
     RunStart();
     const std::stop_token token = StopToken();
     while (!IsStopping() && (State() & kFrameClosing) == 0) {

@@ -86,6 +86,9 @@ public:
     void RunStart();
     // Wakes a sleeping pass early (a request bit was just set).
     void Nudge();
+    // The program's input has become idle (the user-interface thread's first idle point): the
+    // thread starts its work only then. Any thread.
+    void MarkInputIdle();
 
     // Loads the notices of the current customer (request 16340); the count added.
     int LoadNotices();
@@ -115,7 +118,8 @@ protected:
     }
 
     // ---- Work of other subsystems; each does nothing (or reports "nothing done") here. ----
-    virtual bool WaitInputIdle() { return true; }
+    // Waits for MarkInputIdle (no time-out; a stop ends the wait). False when stopping.
+    virtual bool WaitInputIdle();
     virtual bool MarginLoginWanted();
     virtual void OpenMulticastFeed() {}
     virtual void ConnectLevel2() {}
@@ -150,6 +154,7 @@ private:
     std::mutex sleepLock_;
     std::condition_variable sleepCv_;
     bool nudged_ = false;
+    bool inputIdle_ = false;
 };
 
 // Whether hhmmss (hour*10000+minute*100+second) lies in one of the "HH:MM-HH:MM;..." sections;

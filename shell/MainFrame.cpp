@@ -230,7 +230,14 @@ std::unique_ptr<CWorkerThread> CMainFrame::CreateWorkerThread() { return MakeFra
 
 void CMainFrame::StartThreads() {
     worker_ = CreateWorkerThread();
-    if (worker_) worker_->Start();
+    if (worker_ && worker_->Start()) {
+        // The frame worker begins at the input-idle point, as the quote thread does.
+        if (auto* frameWorker = dynamic_cast<CFrameWorker*>(worker_.get())) {
+            QTimer::singleShot(0, GetWidget(), [this, frameWorker] {
+                if (worker_.get() == frameWorker) frameWorker->MarkInputIdle();
+            });
+        }
+    }
     if (HasQuoteReceiver()) {
         auto quoteThread = std::make_unique<CQuoteThread>([this] { return IsClosing(); },
                                                           [this] { QuoteReceiveStep(); });

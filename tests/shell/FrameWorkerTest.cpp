@@ -78,7 +78,7 @@ public:
 // (as the frame's message does when the user asks for a reload during the first load).
 class TestWorker : public CFrameWorker {
 public:
-    explicit TestWorker(FakeHost& host) : CFrameWorker(host), host_(host) {}
+    explicit TestWorker(FakeHost& host) : CFrameWorker(host), host_(host) { MarkInputIdle(); }
     ~TestWorker() override { Stop(); }
 
     std::vector<bool> optionLoads, combinationLoads;
@@ -383,6 +383,24 @@ TEST(FrameWorkerIdleTest, AnIdleWorkerWaitsBetweenPassesInsteadOfSpinning) {
     const double wallMs = std::chrono::duration<double, std::milli>(wall).count();
     EXPECT_LT(cpu, wallMs / 4);
     (void)host;
+}
+
+TEST(FrameWorkerIdleTest, NothingRunsBeforeTheInputIsIdleAndAStopEndsThatWait) {
+    FakeHost host;
+    CFrameWorker waiting(host);
+    ASSERT_TRUE(waiting.Start());
+    EXPECT_FALSE(waiting.Wait(3 * CFrameWorker::kPassSleepMs));
+    EXPECT_EQ(host.state.load(), 0u);  // no start-up bits: RunStart has not run
+    EXPECT_TRUE(waiting.Stop());
+
+    CFrameWorker idle(host);
+    ASSERT_TRUE(idle.Start());
+    idle.MarkInputIdle();
+    const auto end = std::chrono::steady_clock::now() + 5s;
+    while ((host.state.load() & kFrameSnapshotsDue) == 0 && std::chrono::steady_clock::now() < end)
+        std::this_thread::yield();
+    EXPECT_NE(host.state.load() & kFrameSnapshotsDue, 0u);
+    EXPECT_TRUE(idle.Stop());
 }
 
 TEST(FrameWorkerIdleTest, ANudgeEndsTheSleepAndTheClosingBitEndsTheLoop) {
