@@ -106,9 +106,6 @@ inline constexpr uint32_t kFrameMessageBoxes = 0x20000;
 inline constexpr uint32_t kFrameLoginElsewhereDone = 0x40000;
 inline constexpr uint32_t kFrameCombinationCodesPending = 0x80000;
 
-// ---- `AppStateFlags` bit the service message switches ----
-inline constexpr uint32_t kAppStateKeysSuspended = 0x40;
-
 // A posted message is read after its sender has moved on, so a text never travels as a
 // pointer into the sender's memory: the message carries a copy that the receiver owns.
 // PostFrameText posts `message` with `code` and a new copy of `text`; when the post fails the

@@ -12,6 +12,7 @@
 
 #include "platform/ui/FrameWnd.h"
 #include "shell/ChildHostWnd.h"
+#include "shell/FrameMessages.h"
 #include "shell/WorkerThread.h"
 
 namespace NoltComm {
@@ -89,6 +90,11 @@ public:
     uint32_t SetFrameState(uint32_t bits) { return frameState_.fetch_or(bits); }
     uint32_t ClearFrameState(uint32_t bits) { return frameState_.fetch_and(~bits); }
     bool IsClosing() const { return (FrameState() & kFrameClosing) != 0; }
+    // The worker request word: the frame's messages set a bit, the worker clears it once it
+    // has served the request. Set/Clear return the word as it stood before.
+    uint32_t WorkerRequests() const { return workerRequests_.load(std::memory_order_acquire); }
+    uint32_t SetWorkerRequests(uint32_t bits) { return workerRequests_.fetch_or(bits); }
+    uint32_t ClearWorkerRequests(uint32_t bits) { return workerRequests_.fetch_and(~bits); }
 
     // The extra server connections; the frame owns them and closes them when destroyed.
     void AdoptPushConnection(std::unique_ptr<NoltComm::CFixApiClient> connection);
@@ -170,6 +176,7 @@ private:
     std::atomic<int32_t> quoteSubscriptionFunction_{kDefaultQuoteSubscriptionFunction};
     std::array<std::atomic<int32_t>, kSubscriptionHandleCount> subscriptionHandles_{};
     std::atomic<uint32_t> frameState_{0};
+    std::atomic<uint32_t> workerRequests_{0};
     std::string resourceModule_;
     mutable std::mutex textLock_;  // the texts below
     std::string upgradeSessions_;
