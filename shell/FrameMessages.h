@@ -21,16 +21,16 @@ inline constexpr UINT WM_FRAME_SERVICE = tradedata::kWmFrameService;  // WM_APP+
 static_assert(WM_FRAME_REFRESH == WM_APP + 1 && WM_FRAME_SERVICE == WM_APP + 16);
 
 // ---- WM_FRAME_REFRESH: wParam bits of what changed, lParam the row or 0 ----
-inline constexpr WPARAM kRefreshTradePushes = 0x4;    // subscribe the trade pushes again
-inline constexpr WPARAM kRefreshMainAccount = 0x8;    // the main account became current
+inline constexpr WPARAM kRefreshTradePushes = 0x4;  // subscribe the trade pushes again
+inline constexpr WPARAM kRefreshMainAccount = 0x8;  // the main account became current
 inline constexpr WPARAM kRefreshFunds = 0x10;
 inline constexpr WPARAM kRefreshPositions = 0x20;
 inline constexpr WPARAM kRefreshContracts = 0x40;
 inline constexpr WPARAM kRefreshCombinationContracts = 0x80;
 inline constexpr WPARAM kRefreshSettings = 0x100;
 inline constexpr WPARAM kRefreshAccountStatus = 0x200;
-inline constexpr WPARAM kRefreshStation = 0x3030;     // station text built (funds and positions too)
-inline constexpr WPARAM kRefreshRow = 0x20000;        // one row changed; lParam the row
+inline constexpr WPARAM kRefreshStation = 0x3030;  // station text built (funds and positions too)
+inline constexpr WPARAM kRefreshRow = 0x20000;     // one row changed; lParam the row
 
 // ---- WM_FRAME_NOTICE: wParam low word the kind, high word the state; lParam the row ----
 inline constexpr WPARAM kNoticeInfoRow = 1;
@@ -39,7 +39,7 @@ inline constexpr WPARAM kNoticeTradeReturn = 3;
 inline constexpr WPARAM kNoticeRow = 4;
 
 // ---- WM_FRAME_COMMAND: wParam the code, lParam its argument ----
-inline constexpr WPARAM kCommandLoaded = 1;               // lParam: the request bit served
+inline constexpr WPARAM kCommandLoaded = 1;  // lParam: the request bit served
 inline constexpr WPARAM kCommandOnlineUpgrade = 2;
 inline constexpr WPARAM kCommandSubscribeQuotes = 3;
 inline constexpr WPARAM kCommandMarginWebLogin = 5;
@@ -54,14 +54,15 @@ inline constexpr WPARAM kCommandReloadOptionContracts = 14;
 inline constexpr WPARAM kCommandBankAccountsLoaded = 36;
 inline constexpr WPARAM kCommandShowPage = 62;
 inline constexpr WPARAM kCommandReverifyPassword = 63;
-// lParam: an owned text (PostFrameText), the new contract's code.
+// lParam: the new contract's code as an owned text (PostFrameText). Whoever handles it takes
+// it (TakeFrameText); a window that passes the message on posts a copy of its own.
 inline constexpr WPARAM kCommandContractChanged = 73;
 inline constexpr WPARAM kCommandStatusText = 79;
 inline constexpr WPARAM kCommandStatusTextFlagged = 80;
 
 // ---- WM_FRAME_SERVICE: wParam the service, lParam its argument ----
 inline constexpr WPARAM kServiceQuery = 1;
-inline constexpr WPARAM kServiceKeyForwarding = 3;   // lParam 0 suspends, other resumes
+inline constexpr WPARAM kServiceKeyForwarding = 3;  // lParam 0 suspends, other resumes
 inline constexpr WPARAM kServiceAcceleratorTable = 4;
 inline constexpr WPARAM kServiceNewRequest = 5;
 inline constexpr WPARAM kServiceReleaseRequest = 6;
@@ -81,7 +82,7 @@ inline constexpr LPARAM kQueryStation = 8;
 inline constexpr LPARAM kQueryStationToo = 9;
 inline constexpr LPARAM kQueryFirstReferenceTable = 10;  // 10..19
 inline constexpr LPARAM kQueryLastReferenceTable = 19;
-inline constexpr LPARAM kQueryFirstAccountTable = 30;    // 30..41
+inline constexpr LPARAM kQueryFirstAccountTable = 30;  // 30..41
 inline constexpr LPARAM kQueryLastAccountTable = 41;
 inline constexpr LPARAM kQueryAppStateFlags = 50;
 
