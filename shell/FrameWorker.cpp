@@ -179,7 +179,7 @@ bool CFrameWorker::RefreshNextSnapshot() {
     const tradedata::RowRef ref = tradedata::FindPendingQuoteRow();
     if (ref < 0) return false;
     tradedata::RefreshContractQuote(host_.TradingConnection(), ref);
-    PostRefresh(0x20000, ref, PostTarget::Workspace);
+    PostRefresh(kRefreshRow, ref, PostTarget::Workspace);
     return true;
 }
 
@@ -196,9 +196,9 @@ bool CFrameWorker::SendTradingHeartbeat() {
 }
 
 void CFrameWorker::RunStart() {
-    if (MarginLoginWanted()) PostCommand(5, 0);
-    SetState(kFrameSnapshotsDue | kFrameCombinationsUnloaded | kFrameOptionsUnloaded |
-             kFrameStartBit1000 | kFrameCombinationCodesUnloaded);
+    if (MarginLoginWanted()) PostCommand(kCommandMarginWebLogin, 0);
+    SetState(kFrameSnapshotsDue | kFrameCombinationContractsPending | kFrameOptionContractsPending |
+             kFrameStartBit1000 | kFrameCombinationCodesPending);
     OpenMulticastFeed();
     ConnectLevel2();
 }
@@ -233,7 +233,7 @@ void CFrameWorker::StepStation() {
                   adapter.c_str());
     SetStationText(text);
     connection->SetStationInfo(text);
-    PostRefresh(0x3030);
+    PostRefresh(kRefreshStation);
 }
 
 bool CFrameWorker::RunPass() {
@@ -243,12 +243,12 @@ bool CFrameWorker::RunPass() {
     const int account = GetCurrentAccountIndex();
 
     StepStation();                                                       // 1
-    if (TakeRequest(kRequestReloadContracts)) {                          // 2
+    if (TakeRequest(kRequestContracts)) {                          // 2
         ReloadContracts();
         SetState(kFrameSnapshotsDue);
         if (account >= 0) SetAccountNotify(kNotifyPositions, account);
         busy = true;
-        PostCommand(1, kRequestReloadContracts);
+        PostCommand(kCommandLoaded, kRequestContracts);
     }
     if ((State() & kFrameQuoteSourcesConnected) == 0) {                   // 3
         SetState(kFrameQuoteSourcesConnected | kFrameQuoteSubscriptionDue);
@@ -260,30 +260,30 @@ bool CFrameWorker::RunPass() {
             !TestAccountFlag(kFlagBillFetched, account)) {
             const std::string bill = LoadSettlementBill();
             SetAccountFlag(kFlagBillFetched, account);
-            if (!bill.empty()) PostCommand(ID_RECENT_BILL, 0);
+            if (!bill.empty()) host_.Post(PostTarget::Frame, WM_COMMAND, ID_RECENT_BILL, 0);
             busy = true;
         }
         if (category == 1 && TakeRequest(kRequestAccountStatus)) {        // 5
             QueryAccountStatus(account);
-            PostRefresh(kRequestAccountStatus);
+            PostRefresh(kRefreshAccountStatus);
             busy = true;
         }
         if (QueryAccountInfo(trading, account)) {                         // 6
             ClearAccountNotify(kNotifyFunds, account);
-            PostCommand(1, 0x10);
+            PostCommand(kCommandLoaded, 0x10);
             busy = true;
         }
         if (HasAccountService(kServiceLinked, account) &&                 // 7
             !TestAccountFlag(kFlagLinkedLoaded, account)) {
             QueryLinkedClients(trading, account);
-            PostCommand(1, 0x400);
+            PostCommand(kCommandLoaded, 0x400);
             busy = true;
         }
         if (HasAccountService(kServiceBanks, account) &&                  // 8
             !TestAccountFlag(kFlagBanksLoaded, account)) {
             LoadBankReferences();
             QueryBankAccounts(trading, account);
-            PostCommand(36, 0);
+            PostCommand(kCommandBankAccountsLoaded, 0);
             busy = true;
         }
         if (!TestAccountFlag(kFlagNoticesLoaded, account)) {              // 9
@@ -295,32 +295,32 @@ bool CFrameWorker::RunPass() {
     if (LoadNextRate()) busy = true;                                      // 10
     const int32_t services = account >= 0 ? GetAccountServices(account) : 0;
     if ((services & kServiceCombinations) != 0 &&                         // 11
-        ((State() & kFrameCombinationsUnloaded) != 0 ||
-         (host_.RequestWord().load() & kRequestReloadCombinations) != 0)) {
-        const bool first = TakeState(kFrameCombinationsUnloaded);
-        const bool asked = TakeRequest(kRequestReloadCombinations);
+        ((State() & kFrameCombinationContractsPending) != 0 ||
+         (host_.RequestWord().load() & kRequestCombinationContracts) != 0)) {
+        const bool first = TakeState(kFrameCombinationContractsPending);
+        const bool asked = TakeRequest(kRequestCombinationContracts);
         LoadCombinations(first && !asked);
         SetState(kFrameSnapshotsDue);
-        PostCommand(1, kRequestReloadCombinations);
+        PostCommand(kCommandLoaded, kRequestCombinationContracts);
         busy = true;
     }
     {                                                                     // 12
-        const bool first = (State() & kFrameOptionsUnloaded) != 0;
-        const bool asked = (host_.RequestWord().load() & kRequestReloadOptions) != 0;
+        const bool first = (State() & kFrameOptionContractsPending) != 0;
+        const bool asked = (host_.RequestWord().load() & kRequestOptionContracts) != 0;
         if (first || asked) {
             LoadOptions(first && !asked);
             // Cleared after the load: a reload asked for while it ran is served by a second,
             // full load on the next pass, because only the bits seen before it are cleared.
-            if (first) ClearState(kFrameOptionsUnloaded);
-            if (asked) TakeRequest(kRequestReloadOptions);
+            if (first) ClearState(kFrameOptionContractsPending);
+            if (asked) TakeRequest(kRequestOptionContracts);
             SetState(kFrameRevaluationDue | kFrameSnapshotsDue);
-            PostCommand(1, kRequestReloadOptions);
+            PostCommand(kCommandLoaded, kRequestOptionContracts);
             busy = true;
         }
     }
     if ((State() & kFrameTradeCountersLoaded) == 0) {                     // 13
         QueryTradeCounters();
-        PostRefresh(0x20000, 0, PostTarget::QuoteBoard);
+        PostRefresh(kRefreshRow, 0, PostTarget::QuoteBoard);
         SetState(kFrameTradeCountersLoaded);
         busy = true;
     }
@@ -328,7 +328,7 @@ bool CFrameWorker::RunPass() {
         GetElapsedTicks(kMarkFunds) > kFundsIntervalMs) {
         if (RefreshNotifiedFunds(trading)) {
             SetTickMark(kMarkFunds);
-            PostCommand(1, 0x10);
+            PostCommand(kCommandLoaded, 0x10);
             busy = true;
         }
     }
@@ -340,7 +340,7 @@ bool CFrameWorker::RunPass() {
         ClearAccountNotify(kNotifyPositions, account);
         RefreshPositions(trading);
         SetTickMark(kMarkPositions);
-        PostCommand(1, 0x20);
+        PostCommand(kCommandLoaded, 0x20);
         busy = true;
     }
     if (ReopenLostFeeds()) busy = true;                                   // 16
@@ -361,22 +361,22 @@ bool CFrameWorker::RunPass() {
         else ClearState(kFrameSnapshotsDue);
     }
     if ((services & kServiceCombinationCodes) != 0 &&                     // 19
-        ((State() & kFrameCombinationCodesUnloaded) != 0 ||
-         (host_.RequestWord().load() & kRequestReloadCombinationCodes) != 0)) {
-        const bool first = TakeState(kFrameCombinationCodesUnloaded);
-        const bool asked = TakeRequest(kRequestReloadCombinationCodes);
+        ((State() & kFrameCombinationCodesPending) != 0 ||
+         (host_.RequestWord().load() & kRequestCombinationCodes) != 0)) {
+        const bool first = TakeState(kFrameCombinationCodesPending);
+        const bool asked = TakeRequest(kRequestCombinationCodes);
         LoadCombinationCodes(first && !asked);
-        PostCommand(1, kRequestReloadCombinationCodes);
+        PostCommand(kCommandLoaded, kRequestCombinationCodes);
         busy = true;
     }
     StepKeepAlives(busy);                                                 // 20-22
     if (!busy && TakeState(kFrameRevaluationDue)) {                       // 23
-        if (RevaluePositionsAndFunds()) PostCommand(1, 0x10);
+        if (RevaluePositionsAndFunds()) PostCommand(kCommandLoaded, 0x10);
     }
     if (!busy && IsOpen(trading) && NoRequestRunning()) {                 // 24
-        if ((State() & kFrameUpgradeChecked) == 0) {
+        if ((State() & kFrameUpgradeCheckDone) == 0) {
             RunUpgradeCheck(true);
-            SetState(kFrameUpgradeChecked);
+            SetState(kFrameUpgradeCheckDone);
             SetTickMark(kMarkUpgradeCheck);
         } else if (GetElapsedTicks(kMarkUpgradeCheck) > kUpgradeIntervalMs) {
             RunUpgradeCheck(false);
@@ -433,7 +433,7 @@ int CFrameWorker::LoadNotices() {
 
 bool CFrameWorker::CheckLoginElsewhere() {
     const uint32_t state = State();
-    if ((state & kFrameLoginElsewhereWanted) == 0 || (state & kFrameLoginElsewhereDone) != 0)
+    if ((state & kFrameLoginElsewhereCheck) == 0 || (state & kFrameLoginElsewhereDone) != 0)
         return false;
     const HWND active = GetLastActiveWindow();
     if (active != 0 && active != GetMainFrameWindow()) return false;
@@ -452,7 +452,7 @@ bool CFrameWorker::CheckLoginElsewhere() {
             std::snprintf(notice, sizeof notice, "请注意：客户号%s已在%s登录！",
                           WithoutLeadingZeros(khh).c_str(), where.c_str());
             host_.SetNoticeText(notice);
-            PostCommand(11, 0);
+            PostCommand(kCommandShowNotice, 0);
             break;
         }
     }

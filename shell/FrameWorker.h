@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/FrameMessages.h"
 #include "shell/WorkerThread.h"
 
 namespace NoltComm {
@@ -19,30 +20,8 @@ class CFixApiClient;
 
 namespace shell {
 
-// Messages the worker posts (the frame protocol's numbers).
-inline constexpr uint32_t kWmFrameRefresh = 0x8001;
-inline constexpr uint32_t kWmFrameCommand = 0x8003;
-
-// Frame state bits the worker reads or serves (besides kFrameClosing and kFrameMulticastOpen).
-inline constexpr uint32_t kFrameLoginElsewhereWanted = 0x1;
-inline constexpr uint32_t kFrameQuoteSourcesConnected = 0x4;
-inline constexpr uint32_t kFrameQuoteSubscriptionDue = 0x8;
-inline constexpr uint32_t kFrameSnapshotsDue = 0x10;
-inline constexpr uint32_t kFrameUpgradeChecked = 0x20;
-inline constexpr uint32_t kFrameRevaluationDue = 0x80;
-inline constexpr uint32_t kFrameCombinationsUnloaded = 0x200;
-inline constexpr uint32_t kFrameOptionsUnloaded = 0x400;
+// Frame state bit the start-up sets beside the frame protocol's ones.
 inline constexpr uint32_t kFrameStartBit1000 = 0x1000;
-inline constexpr uint32_t kFrameTradeCountersLoaded = 0x2000;
-inline constexpr uint32_t kFrameLoginElsewhereDone = 0x40000;
-inline constexpr uint32_t kFrameCombinationCodesUnloaded = 0x80000;
-
-// Worker request bits.
-inline constexpr uint32_t kRequestReloadContracts = 0x40;
-inline constexpr uint32_t kRequestReloadCombinations = 0x80;
-inline constexpr uint32_t kRequestAccountStatus = 0x200;
-inline constexpr uint32_t kRequestReloadOptions = 0x800;
-inline constexpr uint32_t kRequestReloadCombinationCodes = 0x2000;
 
 // Tick mark numbers.
 inline constexpr uint32_t kMarkUpgradeCheck = 1;
@@ -111,10 +90,10 @@ protected:
         return (host_.StateWord().fetch_and(~bits, std::memory_order_acq_rel) & bits) != 0;
     }
     void PostCommand(uint32_t code, intptr_t arg, PostTarget target = PostTarget::Frame) {
-        host_.Post(target, kWmFrameCommand, code, arg);
+        host_.Post(target, WM_FRAME_COMMAND, code, arg);
     }
     void PostRefresh(uint32_t bits, intptr_t row = 0, PostTarget target = PostTarget::Frame) {
-        host_.Post(target, kWmFrameRefresh, bits, row);
+        host_.Post(target, WM_FRAME_REFRESH, bits, row);
     }
 
     // ---- Work of other subsystems; each does nothing (or reports "nothing done") here. ----

@@ -108,7 +108,7 @@ bool WriteFramePlacement(const WINDOWPLACEMENT& placement) {
     return WriteLocalizeStruct(kSection, kPlacementKey, record.data(), record.size());
 }
 
-CMainFrame::CMainFrame() = default;
+CMainFrame::CMainFrame() { InstallMessageHandlers(); }
 
 CMainFrame::~CMainFrame() {
     // Destroyed here, while OnDestroy is still this class's, and not by the base destructor.

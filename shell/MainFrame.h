@@ -12,6 +12,7 @@
 
 #include "platform/ui/FrameWnd.h"
 #include "shell/ChildHostWnd.h"
+#include "shell/FrameMessages.h"
 #include "shell/WorkerThread.h"
 
 namespace NoltComm {
@@ -89,10 +90,11 @@ public:
     uint32_t SetFrameState(uint32_t bits) { return frameState_.fetch_or(bits); }
     uint32_t ClearFrameState(uint32_t bits) { return frameState_.fetch_and(~bits); }
     bool IsClosing() const { return (FrameState() & kFrameClosing) != 0; }
-    // The worker request word: the frame's messages set a bit, the worker clears it once served.
+    // The worker request word: the frame's messages set a bit, the worker clears it once it
+    // has served the request. Set/Clear return the word as it stood before.
     uint32_t WorkerRequests() const { return workerRequests_.load(std::memory_order_acquire); }
-    uint32_t SetWorkerRequest(uint32_t bits) { return workerRequests_.fetch_or(bits); }
-    uint32_t ClearWorkerRequest(uint32_t bits) { return workerRequests_.fetch_and(~bits); }
+    uint32_t SetWorkerRequests(uint32_t bits) { return workerRequests_.fetch_or(bits); }
+    uint32_t ClearWorkerRequests(uint32_t bits) { return workerRequests_.fetch_and(~bits); }
     // Both words as the worker thread shares them.
     std::atomic<uint32_t>& FrameStateWord() { return frameState_; }
     std::atomic<uint32_t>& WorkerRequestWord() { return workerRequests_; }
@@ -166,7 +168,37 @@ protected:
     // How long closing waits for request objects to be given back after the abort flag.
     virtual int64_t RequestWaitLimitMs() const { return 15000; }
 
+    // ---- Seams of the frame messages ----
+    virtual void RunMarginWebLogin() {}
+    // The password re-verification dialog for the customer; IDOK when the password was right.
+    virtual INT_PTR RunReverifyDialog(const std::string& khh) {
+        (void)khh;
+        return IDOK;
+    }
+    // Subscribes the trade pushes again on the push connection.
+    virtual void SubscribeTradePushes() {}
+    // A message-list text as a pop-up message window.
+    virtual void PopMessage(const std::string& text);
+    // The trade server's name: the selected entry of the trading servers.
+    virtual std::string TradeServerName() const;
+    // Desktop facts of the wheel and hot-key handling: the window under a screen point (0:
+    // none), whether a window's scroll bar (vertical or horizontal) has more range than a
+    // page, and the frame's minimised and foreground states.
+    virtual HWND WindowAtScreenPoint(POINT point) const;
+    virtual bool HasScrollRange(HWND hwnd, bool vertical) const;
+    virtual bool IsFrameMinimized() const;
+    virtual bool IsFrameForeground() const;
+    virtual void MakeFrameForeground();
+
 private:
+    void InstallMessageHandlers();
+    LRESULT OnFrameRefresh(WPARAM bits);
+    void OnFrameCommandMessage(WPARAM code, LPARAM argument);
+    LRESULT OnFrameService(WPARAM service, LPARAM argument);
+    LRESULT OnWheel(WPARAM wParam, LPARAM lParam);
+    void OnHotKey();
+    void ShowFlaggedMessages();
+    void ReverifyPassword();
     void ScreenLock();
     void StartThreads();
     void StopThreads();
@@ -183,6 +215,10 @@ private:
     std::string upgradeSessions_;
     int32_t lastUpgradeSession_ = 0;
     std::string noticeText_;
+    // Texts WM_FRAME_SERVICE hands out by pointer; each stays until the next such answer.
+    std::string serverNameAnswer_;
+    std::string stationAnswer_;
+    bool wheelForwarding_ = false;
     int placementShowCommand_ = SW_SHOWNORMAL;
     bool autoDelete_ = false;
     std::unique_ptr<CWorkerThread> worker_;

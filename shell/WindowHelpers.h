@@ -3,14 +3,14 @@
 #pragma once
 
 #include "platform/ui/WinDefs.h"
+#include "shell/FrameMessages.h"
 
 class CWnd;
 
 namespace shell {
 
-// The main frame's service message; wParam 3 switches key forwarding (lParam 0 or 1).
-inline constexpr UINT WM_FRAME_SERVICE = WM_APP + 16;
-inline constexpr WPARAM kFrameServiceKeyForwarding = 3;
+// The main frame's service that switches key forwarding (lParam 0 or 1).
+inline constexpr WPARAM kFrameServiceKeyForwarding = kServiceKeyForwarding;
 
 // The program's main window (its frame), set by the frame when it is created and cleared
 // when it goes. User-interface thread.

@@ -117,13 +117,13 @@ TEST(FrameWorkerTest, AReloadAskedDuringTheFirstOptionLoadCausesASecondFullLoad)
     worker.RunStart();
     EXPECT_EQ(host.state.load() & (0x10 | 0x200 | 0x400 | 0x1000 | 0x80000),
               0x10u | 0x200 | 0x400 | 0x1000 | 0x80000);
-    worker.requestDuringOptionLoad = kRequestReloadOptions;
+    worker.requestDuringOptionLoad = kRequestOptionContracts;
     EXPECT_TRUE(worker.RunPass());
     EXPECT_TRUE(worker.RunPass());
     ASSERT_EQ(worker.optionLoads, (std::vector<bool>{true, false}));
-    EXPECT_EQ(host.requests.load() & kRequestReloadOptions, 0u);
-    EXPECT_EQ(host.state.load() & kFrameOptionsUnloaded, 0u);
-    EXPECT_TRUE(host.Has(kWmFrameCommand, 1));
+    EXPECT_EQ(host.requests.load() & kRequestOptionContracts, 0u);
+    EXPECT_EQ(host.state.load() & kFrameOptionContractsPending, 0u);
+    EXPECT_TRUE(host.Has(WM_FRAME_COMMAND, 1));
     // The loads asked for a revaluation; it waits for a pass without other work.
     EXPECT_NE(host.state.load() & kFrameRevaluationDue, 0u);
     EXPECT_FALSE(worker.RunPass());
@@ -135,7 +135,7 @@ TEST(FrameWorkerTest, SnapshotsAreRefreshedOneRowPerIdlePassUntilNoneIsLeft) {
     FakeHost host;
     TestWorker worker(host);
     host.state.fetch_or(kFrameQuoteSourcesConnected | kFrameTradeCountersLoaded |
-                        kFrameUpgradeChecked | kFrameSnapshotsDue);
+                        kFrameUpgradeCheckDone | kFrameSnapshotsDue);
     worker.pendingSnapshots = 3;
     // Without an open trading connection nothing is refreshed and the bit stays.
     EXPECT_FALSE(worker.RunPass());
@@ -160,7 +160,7 @@ TEST(FrameWorkerTest, BitsSetByOtherThreadsWhileTheWorkerClearsItsOwnAreNeverLos
         done = true;
     });
     while (!done) {
-        host.state.fetch_or(kFrameOptionsUnloaded);
+        host.state.fetch_or(kFrameOptionContractsPending);
         worker.RunPass();
     }
     setter.join();
@@ -201,7 +201,7 @@ protected:
 TEST_F(FrameWorkerServerTest, TheTradingKeepAliveReachesTheServerOnceTheLinkWasQuiet) {
     TestWorker worker(host);
     host.state.fetch_or(kFrameQuoteSourcesConnected | kFrameTradeCountersLoaded |
-                        kFrameUpgradeChecked);
+                        kFrameUpgradeCheckDone);
     worker.RunPass();
     EXPECT_EQ(Count(testserver::kFunctionTradeHeartbeat), 0u);  // just connected: not quiet
     worker.clockSkewMs = CFrameWorker::kKeepAliveMs;
@@ -221,10 +221,10 @@ TEST_F(FrameWorkerServerTest, AnotherStationHoldingTheLoginGivesTheNoticeOnce) {
                           {{507, "1"}, {605, ""}, {1332, "1"}, {550, "PC-B 10.0.0.9"}}});
     TestWorker worker(host);
     EXPECT_FALSE(worker.CheckLoginElsewhere());  // not asked for
-    host.state.fetch_or(kFrameLoginElsewhereWanted);
+    host.state.fetch_or(kFrameLoginElsewhereCheck);
     EXPECT_TRUE(worker.CheckLoginElsewhere());
     EXPECT_EQ(host.notice, "请注意：客户号已在PC-B 10.0.0.9登录！");
-    EXPECT_TRUE(host.Has(kWmFrameCommand, 11));
+    EXPECT_TRUE(host.Has(WM_FRAME_COMMAND, 11));
     EXPECT_FALSE(worker.CheckLoginElsewhere());  // done once
     EXPECT_EQ(Count(16409), 1u);
 }
@@ -233,13 +233,13 @@ TEST_F(FrameWorkerServerTest, TheStationTextIsBuiltOnceForAnOpenLinkAndEmptiedWh
     CFrameWorker::SetStationText({});
     TestWorker worker(host);
     host.state.fetch_or(kFrameQuoteSourcesConnected | kFrameTradeCountersLoaded |
-                        kFrameUpgradeChecked);
+                        kFrameUpgradeCheckDone);
     worker.RunPass();
     const std::string station = CFrameWorker::StationText();
     // Station information, a blank and the adapter (the loopback's local address here).
     EXPECT_EQ(station, connection.GetStationInfo());
     EXPECT_NE(station.find(" 127.0.0.1"), std::string::npos) << station;
-    EXPECT_TRUE(host.Has(kWmFrameRefresh, 0x3030));
+    EXPECT_TRUE(host.Has(WM_FRAME_REFRESH, 0x3030));
     connection.Close();
     worker.RunPass();
     EXPECT_EQ(CFrameWorker::StationText(), "");
@@ -285,7 +285,7 @@ TEST_F(FrameWorkerServerTest, TheRunningThreadSendsItsKeepAlivesAndStopsWithinIt
 TEST_F(FrameWorkerServerTest, SnapshotRowsAreRefreshedOnePerPassEachWithItsRefresh) {
     TestWorker worker(host);
     host.state.fetch_or(kFrameQuoteSourcesConnected | kFrameTradeCountersLoaded |
-                        kFrameUpgradeChecked | kFrameSnapshotsDue);
+                        kFrameUpgradeCheckDone | kFrameSnapshotsDue);
     worker.pendingSnapshots = 500;
     for (int pass = 1; pass <= 500; ++pass) {
         ASSERT_TRUE(worker.RunPass());
@@ -304,7 +304,7 @@ TEST_F(FrameWorkerServerTest, TheSessionKeepAliveRunsOnlyWithoutTheMulticastFeed
     ASSERT_TRUE(push.Connect("127.0.0.1@" + std::to_string(server.Port()) + "/TCP"));
     host.push = &push;
     host.state.fetch_or(kFrameQuoteSourcesConnected | kFrameTradeCountersLoaded |
-                        kFrameUpgradeChecked | kFrameMulticastOpen);
+                        kFrameUpgradeCheckDone | kFrameMulticastOpen);
     TestWorker worker(host);
     worker.clockSkewMs = 2500;  // both links quiet for the session keep-alive, not for 30 s
     worker.RunPass();
