@@ -19,6 +19,7 @@
 #include "platform/ui/WindowApi.h"
 #include "record/Configure.h"
 #include "shell/AboutDlg.h"
+#include "shell/FrameWorker.h"
 #include "shell/TradeApp.h"
 #include "shell/services/LogLine.h"
 #include "shell/services/SettingsWriters.h"
@@ -225,9 +226,18 @@ int CMainFrame::OnCreate() {
     return 0;
 }
 
+std::unique_ptr<CWorkerThread> CMainFrame::CreateWorkerThread() { return MakeFrameWorker(*this); }
+
 void CMainFrame::StartThreads() {
     worker_ = CreateWorkerThread();
-    if (worker_) worker_->Start();
+    if (worker_ && worker_->Start()) {
+        // The frame worker begins at the input-idle point, as the quote thread does.
+        if (auto* frameWorker = dynamic_cast<CFrameWorker*>(worker_.get())) {
+            QTimer::singleShot(0, GetWidget(), [this, frameWorker] {
+                if (worker_.get() == frameWorker) frameWorker->MarkInputIdle();
+            });
+        }
+    }
     if (HasQuoteReceiver()) {
         auto quoteThread = std::make_unique<CQuoteThread>([this] { return IsClosing(); },
                                                           [this] { QuoteReceiveStep(); });

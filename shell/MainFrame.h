@@ -95,6 +95,9 @@ public:
     uint32_t WorkerRequests() const { return workerRequests_.load(std::memory_order_acquire); }
     uint32_t SetWorkerRequests(uint32_t bits) { return workerRequests_.fetch_or(bits); }
     uint32_t ClearWorkerRequests(uint32_t bits) { return workerRequests_.fetch_and(~bits); }
+    // Both words as the worker thread shares them.
+    std::atomic<uint32_t>& FrameStateWord() { return frameState_; }
+    std::atomic<uint32_t>& WorkerRequestWord() { return workerRequests_; }
 
     // The extra server connections; the frame owns them and closes them when destroyed.
     void AdoptPushConnection(std::unique_ptr<NoltComm::CFixApiClient> connection);
@@ -140,7 +143,7 @@ protected:
     // Releases the view plug-in and its library.
     virtual void ReleaseWorkspace() {}
     // The frame's worker (started at normal priority); null: none.
-    virtual std::unique_ptr<CWorkerThread> CreateWorkerThread() { return nullptr; }
+    virtual std::unique_ptr<CWorkerThread> CreateWorkerThread();
     // The quote thread runs QuoteReceiveStep until the frame closes; it is started only when
     // there is a receiver. A step returns within a few milliseconds.
     virtual bool HasQuoteReceiver() const { return false; }
