@@ -188,22 +188,9 @@ void CFlexListCtrl::MeasureLine() {
     if (m_hWnd) CWnd::WindowProc(WM_WINDOWPOSCHANGED, 0, 0);
 }
 
-COLORREF CFlexListCtrl::GetListBkColor() const {
-    return m_hWnd ? static_cast<COLORREF>(::SendMessage(m_hWnd, LVM_GETBKCOLOR, 0, 0))
-                  : RGB(255, 255, 255);
-}
-
-COLORREF CFlexListCtrl::ListTextColor() const {
-    return m_hWnd ? static_cast<COLORREF>(::SendMessage(m_hWnd, LVM_GETTEXTCOLOR, 0, 0)) : 0;
-}
-
-int CFlexListCtrl::HeaderHeight() const {
-    HWND header = GetHeaderHwnd();
-    if (!header || !::IsWindowVisible(header)) return 0;
-    RECT r{};
-    ::GetWindowRect(header, &r);
-    return r.bottom - r.top;
-}
+COLORREF CFlexListCtrl::GetListBkColor() const { return pavlet::ReportListBkColor(m_hWnd); }
+COLORREF CFlexListCtrl::ListTextColor() const { return pavlet::ReportListTextColor(m_hWnd); }
+int CFlexListCtrl::HeaderHeight() const { return pavlet::ReportHeaderHeight(GetHeaderHwnd()); }
 
 int CFlexListCtrl::ClientWidth() const {
     auto* area = m_hWnd ? qobject_cast<QAbstractScrollArea*>(GetWidget()) : nullptr;

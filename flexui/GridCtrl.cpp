@@ -247,22 +247,25 @@ int CGridCtrl::ItemState(int row, UINT mask) const {
                   : 0;
 }
 
-COLORREF CGridCtrl::ListBkColor() const {
-    return m_hWnd ? static_cast<COLORREF>(::SendMessage(m_hWnd, LVM_GETBKCOLOR, 0, 0))
-                  : RGB(255, 255, 255);
+COLORREF pavlet::ReportListBkColor(HWND list) {
+    return list ? static_cast<COLORREF>(::SendMessage(list, LVM_GETBKCOLOR, 0, 0))
+                : RGB(255, 255, 255);
 }
 
-COLORREF CGridCtrl::ListTextColor() const {
-    return m_hWnd ? static_cast<COLORREF>(::SendMessage(m_hWnd, LVM_GETTEXTCOLOR, 0, 0)) : 0;
+COLORREF pavlet::ReportListTextColor(HWND list) {
+    return list ? static_cast<COLORREF>(::SendMessage(list, LVM_GETTEXTCOLOR, 0, 0)) : 0;
 }
 
-int CGridCtrl::HeaderHeight() const {
-    HWND header = GetHeaderHwnd();
+int pavlet::ReportHeaderHeight(HWND header) {
     if (!header || !::IsWindowVisible(header)) return 0;
     RECT r{};
     ::GetWindowRect(header, &r);
     return r.bottom - r.top;
 }
+
+COLORREF CGridCtrl::ListBkColor() const { return pavlet::ReportListBkColor(m_hWnd); }
+COLORREF CGridCtrl::ListTextColor() const { return pavlet::ReportListTextColor(m_hWnd); }
+int CGridCtrl::HeaderHeight() const { return pavlet::ReportHeaderHeight(GetHeaderHwnd()); }
 
 // The client area less the scroll bars: the rows' area and the header above it.
 QRect CGridCtrl::RowsArea() const {

@@ -414,6 +414,11 @@ std::string AskExportPath(HWND owner, bool dbf);
 // The focused item of a report list (-1 none), and making one row the only selected and
 // focused one, scrolled into view.
 int FocusedListItem(HWND list);
+// The report list's background and text colours (white and black before it exists), and the
+// height of its header (0 while none is shown).
+COLORREF ReportListBkColor(HWND list);
+COLORREF ReportListTextColor(HWND list);
+int ReportHeaderHeight(HWND header);
 void FocusListItem(HWND list, int row);
 // The context menu of a library list: the parent is offered the pop-up first
 // (WM_INITMENUPOPUP with the control id), *tracked names it while it shows (the list adds its
