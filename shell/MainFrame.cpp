@@ -374,7 +374,9 @@ void CMainFrame::ScreenLock() {
         result = RunUnlockDialog();
         ShowWindow(SW_SHOW);
     }
-    ClearAppStateFlags(kAppStateScreenLocked);
+    // The automatic lock suspends key forwarding before it asks for the lock; once unlocked
+    // the keys must reach the workspace again, or the rest of the session has no hot keys.
+    ClearAppStateFlags(kAppStateScreenLocked | kAppStateAcceleratorsSuspended);
     StampLastActivityTick(platform::TickMs());
     if (result == IDCANCEL) {
         if (GetLastActiveWindow() == m_hWnd)

@@ -389,8 +389,12 @@ TEST_F(MainFrameTest, ScreenLockHidesTheFrameAndCancelEndsTheProgram) {
         frame.unlockAnswer = answer;
         frame.quits.clear();
         StampLastActivityTick(0);
+        // As the automatic lock does: key forwarding is suspended before the lock.
+        frame.SendMessage(WM_FRAME_SERVICE, kServiceKeyForwarding, 0);
+        ASSERT_TRUE(GetAppStateFlags() & kAppStateAcceleratorsSuspended);
         frame.SendMessage(WM_COMMAND, ID_SCREEN_LOCK);
         EXPECT_TRUE(frame.flagsInUnlock & kAppStateScreenLocked);
+        EXPECT_EQ(GetAppStateFlags() & kAppStateAcceleratorsSuspended, 0u);
         EXPECT_FALSE(frame.visibleInUnlock);
         EXPECT_TRUE(frame.IsWindowVisible());
         EXPECT_EQ(GetAppStateFlags() & kAppStateScreenLocked, 0u);
