@@ -34,4 +34,18 @@ TestServer::Hook LoginAnswerHook(std::vector<LoginAccount> accounts) {
     };
 }
 
+std::vector<LoginAccount> LoginAccountsOf(const TradingDay& day) {
+    std::vector<LoginAccount> out;
+    for (const TradingAccount& account : day.accounts) {
+        LoginAccount login;
+        login.khh = account.khh;
+        login.password = account.password;
+        if (const std::string branch = FieldOf(account.info, 697); !branch.empty())
+            login.branch = branch;
+        if (const std::string name = FieldOf(account.info, 613); !name.empty()) login.name = name;
+        out.push_back(std::move(login));
+    }
+    return out;
+}
+
 }  // namespace testserver

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "testserver/TestServer.h"
+#include "testserver/TradingDay.h"
 
 namespace testserver {
 
@@ -25,5 +26,8 @@ inline constexpr const char* kLoginWrongPassword = "交易密码错误";
 
 // A hook for TestServer::SetHook(kFunctionLogin, ...).
 TestServer::Hook LoginAnswerHook(std::vector<LoginAccount> accounts);
+
+// A trading day's accounts as accounts that can log in (number, password, branch, name).
+std::vector<LoginAccount> LoginAccountsOf(const TradingDay& day);
 
 }  // namespace testserver

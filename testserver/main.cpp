@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "testserver/LoginAnswer.h"
 #include "testserver/TestServer.h"
 
 namespace {
@@ -18,7 +19,8 @@ void PrintUsage(std::FILE* out) {
         "  --bind ADDRESS   IPv4 address to listen on (default 127.0.0.1, loopback only)\n"
         "  --bare           serve neither the built-in trading day (accounts, dictionaries,\n"
         "                   reference data) nor its order book, which are served by default\n"
-        "  --trading-day    the default: the built-in trading day and its order book\n"
+        "  --trading-day    the default: the built-in trading day, its order book and the\n"
+        "                   login of its accounts (the first is printed as the demo account)\n"
         "Prints the address it listens on and runs until SIGINT or SIGTERM.\n",
         out);
 }
@@ -69,9 +71,12 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     testserver::TestServer server(options);
+    const testserver::TradingDay day = testserver::SampleTradingDay();
     if (tradingDay) {
-        server.EnableTradingDay();
-        testserver::AddSamplePositions(*server.EnableOrderBook());
+        server.EnableTradingDay(day);
+        testserver::AddSamplePositions(*server.EnableOrderBook(day));
+        server.SetHook(testserver::kFunctionLogin,
+                       testserver::LoginAnswerHook(testserver::LoginAccountsOf(day)));
     }
     if (!server.Start()) {
         std::fprintf(stderr, "testserver: %s\n", server.ErrorText().c_str());
@@ -79,6 +84,13 @@ int main(int argc, char** argv) {
     }
     std::printf("testserver listening on %s:%u\n", options.address.c_str(),
                 static_cast<unsigned>(server.Port()));
+    if (tradingDay && !day.accounts.empty()) {
+        // The client pads what is typed with leading zeros, so the short form logs in too.
+        const auto& demo = day.accounts.front();
+        std::printf("demo account %s, password %s\n",
+                    demo.khh.substr(demo.khh.find_first_not_of('0')).c_str(),
+                    demo.password.c_str());
+    }
     std::fflush(stdout);
 
     int received = 0;

@@ -23,7 +23,7 @@ using testserver_test::Items;
 using testserver_test::RawClient;
 using testserver_test::Request;
 
-constexpr const char* kKhh = "10086001";
+constexpr const char* kKhh = "000010086001";
 
 struct Pushed {
     int32_t topic;
@@ -257,7 +257,7 @@ TEST_F(OrderBookTest, PartialFillThenCancelKeepsFundsAndPositions) {
 TEST_F(OrderBookTest, CancelRefusals) {
     const int32_t number = Submit(OrderFields(1, 1, 1, "74000"));
     EXPECT_EQ(Get(CancelOrder(number + 100).rows.at(0), 507), "-100");
-    EXPECT_EQ(Get(CancelOrder(number, "10086002").rows.at(0), 507), "-100");
+    EXPECT_EQ(Get(CancelOrder(number, "000010086002").rows.at(0), 507), "-100");
     book.RefuseNextCancel(-7, "柜台忙");
     const Row refused = CancelOrder(number).rows.at(0);
     EXPECT_EQ(Get(refused, 507), "-7");
@@ -442,7 +442,7 @@ TEST_F(OrderBookTest, OrderQueryPagesNewestFirstWithCancelEntries) {
     ASSERT_EQ(one.rows.size(), 2u);
     EXPECT_EQ(Get(one.rows[0], 755), "W");
     EXPECT_EQ(Get(one.rows[1], 753), std::to_string(kStateCancelled));
-    EXPECT_TRUE(Ask(kFunctionOrderQuery, {{605, "10086002"}}).rows.empty());
+    EXPECT_TRUE(Ask(kFunctionOrderQuery, {{605, "000010086002"}}).rows.empty());
     EXPECT_EQ(Ask(kFunctionOrderQuery, {{762, "20"}, {797, "0"}}).rows.size(), 6u);
 }
 
@@ -477,7 +477,7 @@ TEST_F(OrderBookTest, TradeQueryPagesDetailsMergedAndSummary) {
     ASSERT_EQ(page.size(), 1u);
     EXPECT_EQ(Get(page[0], 528), "4");
     EXPECT_EQ(Get(page[0], 525), "1480250.00");  // the amount, as the summary carries it
-    EXPECT_TRUE(Ask(kFunctionTradeQuery, {{605, "10086002"}}).rows.empty());
+    EXPECT_TRUE(Ask(kFunctionTradeQuery, {{605, "000010086002"}}).rows.empty());
 }
 
 TEST_F(OrderBookTest, RecordsSubmitAndCancelFieldsInArrivalOrder) {
@@ -517,11 +517,11 @@ TEST(OrderBookServerTest, PushesGoToTheAccountRangeAfterTheAnswer) {
     RawClient mine(server.Port());
     RawClient other(server.Port());
     ASSERT_TRUE(server.WaitForConnections(2, 5s));
-    ASSERT_TRUE(mine.Send(Request(1, 16402, "220=range(605:10086003;10086001)\x01", 2)));
+    ASSERT_TRUE(mine.Send(Request(1, 16402, "220=range(605:000010086003;000010086001)\x01", 2)));
     ASSERT_EQ(mine.ReadAnswer().size(), 1u);
-    ASSERT_TRUE(other.Send(Request(1, 16402, "220=range(605:10086002)\x01", 2)));
+    ASSERT_TRUE(other.Send(Request(1, 16402, "220=range(605:000010086002)\x01", 2)));
     ASSERT_EQ(other.ReadAnswer().size(), 1u);
-    EXPECT_EQ(server.PushToCustomer("16402", "10086002", {{605, "10086002"}}), 1u);
+    EXPECT_EQ(server.PushToCustomer("16402", "000010086002", {{605, "000010086002"}}), 1u);
     ASSERT_TRUE(other.ReadPacket());
 
     std::string fields;
@@ -537,10 +537,10 @@ TEST(OrderBookServerTest, PushesGoToTheAccountRangeAfterTheAnswer) {
     ASSERT_GE(items.size(), 3u);
     EXPECT_EQ(items[0], "35=16402");
     EXPECT_EQ(items[1], "384=16402");
-    EXPECT_EQ(items[2], "605=10086001");
+    EXPECT_EQ(items[2], "605=000010086001");
     ASSERT_TRUE(server.Book()->WaitIdle(5s));
     // Funds come from the book: the order's freeze shows.
-    ASSERT_TRUE(mine.Send(Request(3, kFunctionFunds, "605=10086001\x01")));
+    ASSERT_TRUE(mine.Send(Request(3, kFunctionFunds, "605=000010086001\x01")));
     const auto funds = mine.ReadAnswer();
     ASSERT_FALSE(funds.empty());
     EXPECT_NE(funds[0].body.find("764=37002.00"), std::string::npos);

@@ -66,6 +66,8 @@ TEST(ProgramTest, PrintsItsPortServesAndStopsOnSigterm) {
     ASSERT_EQ(line.rfind(prefix, 0), 0u) << line;
     const int port = std::stoi(line.substr(prefix.size()));
     ASSERT_GT(port, 0);
+    // The day's first account, as a person types it (the client pads the zeros).
+    EXPECT_EQ(program.Line(), "demo account 10086001, password 123456\n");
 
     RawClient client(static_cast<uint16_t>(port));
     ASSERT_TRUE(client.connected());
@@ -88,7 +90,7 @@ TEST(ProgramTest, TradingDaySwitchServesTheBuiltInDay) {
     ASSERT_EQ(line.rfind(prefix, 0), 0u) << line;
     RawClient client(static_cast<uint16_t>(std::stoi(line.substr(prefix.size()))));
     ASSERT_TRUE(client.connected());
-    ASSERT_TRUE(client.Send(Request(1, 16106, "605=10086002\x01")));
+    ASSERT_TRUE(client.Send(Request(1, 16106, "605=000010086002\x01")));
     const auto answer = client.ReadAnswer();
     ASSERT_EQ(answer.size(), 2u);
     EXPECT_EQ(Items(answer[1].body)[2], "1716=01005678");

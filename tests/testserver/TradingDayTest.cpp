@@ -118,9 +118,9 @@ TEST_F(TradingDayTest, AccountFunctionsRefuseUnknownCustomersAndWrongPasswords) 
     const Case cases[] = {
         {{}, -1},
         {{{605, "99999999"}}, -1},
-        {{{605, "10086001"}, {598, "wrong"}, {781, "2"}}, -2},
-        {{{605, "10086001"}, {598, "123456"}, {781, "2"}}, 0},
-        {{{605, "10086002"}}, 0},  // the customer number alone is enough
+        {{{605, "000010086001"}, {598, "wrong"}, {781, "2"}}, -2},
+        {{{605, "000010086001"}, {598, "123456"}, {781, "2"}}, 0},
+        {{{605, "000010086002"}}, 0},  // the customer number alone is enough
     };
     for (int32_t function : functions) {
         for (const Case& c : cases) {
@@ -139,22 +139,22 @@ TEST_F(TradingDayTest, AccountFunctionsRefuseUnknownCustomersAndWrongPasswords) 
 }
 
 TEST_F(TradingDayTest, AnswersAreTheCustomersOwn) {
-    const auto codes1 = Ask(kFunctionTradingCodes, {{605, "10086001"}});
-    const auto codes2 = Ask(kFunctionTradingCodes, {{605, "10086002"}});
+    const auto codes1 = Ask(kFunctionTradingCodes, {{605, "000010086001"}});
+    const auto codes2 = Ask(kFunctionTradingCodes, {{605, "000010086002"}});
     EXPECT_EQ(codes1.size(), 4u);
     ASSERT_EQ(codes2.size(), 2u);
     EXPECT_EQ(FieldOf(codes2[0], 1716), "81005678");
-    for (const Row& row : Ask(kFunctionFunds, {{605, "10086001"}, {739, "1"}}))
-        EXPECT_EQ(FieldOf(row, 716), "10086001");
-    const auto info = Ask(kFunctionAccountInfo, {{605, "10086001"}});
+    for (const Row& row : Ask(kFunctionFunds, {{605, "000010086001"}, {739, "1"}}))
+        EXPECT_EQ(FieldOf(row, 716), "000010086001");
+    const auto info = Ask(kFunctionAccountInfo, {{605, "000010086001"}});
     ASSERT_EQ(info.size(), 1u);
     EXPECT_EQ(FieldOf(info[0], 613), "张三");
     EXPECT_LT(FieldOf(info[0], 1832), FieldOf(info[0], 1831));  // a statement to confirm
 
-    const auto link1 = Ask(kFunctionLinkNumber, {{605, "10086001"}});
+    const auto link1 = Ask(kFunctionLinkNumber, {{605, "000010086001"}});
     EXPECT_EQ(FieldOf(link1[0], 710), "0");
     EXPECT_EQ(FieldOf(link1[0], 1837), "12");
-    EXPECT_EQ(FieldOf(Ask(kFunctionLinkNumber, {{605, "10086002"}})[0], 710), "1");
+    EXPECT_EQ(FieldOf(Ask(kFunctionLinkNumber, {{605, "000010086002"}})[0], 710), "1");
 }
 
 TEST_F(TradingDayTest, LinkAnswersFollowTheLinkNumber) {
@@ -217,8 +217,8 @@ TEST_F(TradingDayTest, OptionAndCombinationListsByMode) {
 }
 
 TEST_F(TradingDayTest, NoticesAndOtherFunctionsGetNoAnswerFromTheDay) {
-    EXPECT_FALSE(day.AnswerFor(Req(kFunctionAccountNotice, {{605, "10086001"}})).has_value());
-    EXPECT_FALSE(day.AnswerFor(Req(303, {{605, "10086001"}})).has_value());
+    EXPECT_FALSE(day.AnswerFor(Req(kFunctionAccountNotice, {{605, "000010086001"}})).has_value());
+    EXPECT_FALSE(day.AnswerFor(Req(303, {{605, "000010086001"}})).has_value());
 }
 
 // Through the server: the day answers when enabled, a script still wins, and disabling it
@@ -236,7 +236,7 @@ TEST(TradingDayServerTest, EnabledOnTheServerAndOverriddenByScripts) {
         const auto answer = client.ReadAnswer();
         return answer.empty() ? std::vector<std::string>{} : Items(answer[0].body);
     };
-    const std::string account = "605=10086002\x01";
+    const std::string account = "605=000010086002\x01";
     EXPECT_EQ(first(1, kFunctionTradingCodes, account)[0], "507=-1");
 
     server.EnableTradingDay();

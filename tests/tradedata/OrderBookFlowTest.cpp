@@ -32,7 +32,7 @@ namespace {
 using namespace std::chrono_literals;
 using testing::AddRow;
 
-constexpr const char* kKhh = "10086001";  // the sample day's first account
+constexpr const char* kKhh = "000010086001";  // the sample day's first account
 
 int DropLine(std::string_view) { return 1; }
 

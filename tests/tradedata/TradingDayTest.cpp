@@ -20,8 +20,8 @@
 namespace tradedata {
 namespace {
 
-constexpr const char* kZhang = "10086001";  // link 12, statement to confirm
-constexpr const char* kLi = "10086002";     // no link
+constexpr const char* kZhang = "000010086001";  // link 12, statement to confirm
+constexpr const char* kLi = "000010086002";     // no link
 
 class TradingDayTest : public testing::ServerTest {
 protected:
@@ -77,7 +77,7 @@ TEST_F(TradingDayTest, TwoLoginsFillTheAccountTables) {
     for (int r = 0; r < 4; ++r) EXPECT_EQ(TradingCodeTable.Get(605, r), kZhang);
     EXPECT_EQ(TradingCodeTable.Get(1716, TradingCodeTable.Find(599, "ZZ")), "31001234");
     ASSERT_EQ(FundsTable.GetCount(), 2);
-    const int rmb = FundsTable.Find(763, "10086001|RMB");
+    const int rmb = FundsTable.Find(763, "000010086001|RMB");
     ASSERT_GE(rmb, 0);
     EXPECT_DOUBLE_EQ(FundsTable.GetDouble(619, rmb), 850000.0);
     EXPECT_DOUBLE_EQ(FundsTable.GetDouble(1779, rmb), 1012345.67);
@@ -91,7 +91,7 @@ TEST_F(TradingDayTest, TwoLoginsFillTheAccountTables) {
     EXPECT_FALSE(TestAccountFlag(1 << 14, li));
     EXPECT_EQ(TradingCodeTable.GetCount(), 6);
     EXPECT_EQ(FundsTable.GetCount(), 3);
-    EXPECT_GE(FundsTable.Find(763, "10086002|RMB"), 0);
+    EXPECT_GE(FundsTable.Find(763, "000010086002|RMB"), 0);
 
     // Everything once: no further work, and the status answer names the customer.
     EXPECT_FALSE(QueryAccountInfo(client.get(), zhang));
@@ -169,7 +169,7 @@ TEST_F(TradingDayTest, LinkedClientAndTradingGroups) {
     EXPECT_TRUE(QueryLinkedClients(client.get(), zhang));
     EXPECT_EQ(AccountTable.GetLong(1837, zhang), 12);
     ASSERT_EQ(LinkedClientTable.GetCount(), 1);  // the account itself is not listed
-    EXPECT_EQ(LinkedClientTable.Get(605, 0), "10086003");
+    EXPECT_EQ(LinkedClientTable.Get(605, 0), "000010086003");
     EXPECT_EQ(LinkedClientTable.Get(613, 0), "王五");
     EXPECT_EQ(LinkedClientTable.GetLong(1837, 0), 12);
     ASSERT_EQ(TradingGroupTable.GetCount(), 2);
