@@ -246,6 +246,10 @@ bool CFixRequest::AddField(int32_t tag, const char* value) {
     return AppendItem(tag, value != nullptr ? std::string_view(value) : std::string_view(), true);
 }
 
+bool CFixRequest::AddBytesField(int32_t tag, std::string_view bytes) {
+    return AppendItem(tag, bytes, false);
+}
+
 bool CFixRequest::AddLongField(int32_t tag, int32_t value) {
     char digits[16];
     return AppendItem(

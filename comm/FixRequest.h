@@ -43,6 +43,8 @@ public:
     // offset 4066. A null text is sent as an empty value.
     bool AddField(int32_t tag, std::string_view value);
     bool AddField(int32_t tag, const char* value);
+    // Bytes sent as they are, without the text conversion (a scrambled password).
+    bool AddBytesField(int32_t tag, std::string_view bytes);
     bool AddLongField(int32_t tag, int32_t value);
     bool AddDoubleField(int32_t tag, double value);
     void SetPushFlag(bool push) { push_ = push; }

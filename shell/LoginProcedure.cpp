@@ -124,7 +124,7 @@ bool ComposeLoginRequest(NoltComm::CTradeRequest& request, const LoginInputs& in
     if (terminal.collected) request.SetString(11001003, terminal.text);
     if (inputs.checkStamp) request.SetString(1062, inputs.machineInfo);
     const std::string extra = CutChars(inputs.extra, 31);
-    if (inputs.authStyle == 1) request.SetString(3004, tradedata::XorScrambleUtf8(extra));
+    if (inputs.authStyle == 1) request.SetBytes(3004, tradedata::XorScrambleUtf8(extra));
     if (inputs.authStyle == 2) request.SetString(920, extra);
     return true;
 }
@@ -135,9 +135,9 @@ int ApplyLoginAnswer(NoltComm::CTradeRequest& answer, const LoginInputs& inputs)
     if (khh.empty()) khh = inputs.khh;
     const std::string branch = answer.GetString(697);
     const std::string name = answer.GetString(613);
-    const std::string scrambled = tradedata::XorScrambleUtf8(CutChars(inputs.password, 31));
+    const std::string password = CutChars(inputs.password, 31);
     const int row =
-        tradedata::AddAccount(1, khh, branch.c_str(), name.c_str(), scrambled.c_str(), nullptr);
+        tradedata::AddAccount(1, khh, branch.c_str(), name.c_str(), password.c_str(), nullptr);
     if (row < 0) return row;
     AccountTable.Set(570, answer.GetLong(570), row);
     AccountTable.Set(1844, answer.GetLong(1844), row);

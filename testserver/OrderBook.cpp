@@ -189,7 +189,7 @@ std::optional<Answer> OrderBook::CheckAccount(const ReceivedRequest& request,
     account = day_.FindAccount(khh);
     if (account == nullptr) return Refusal(kCodeNoAccount, fmt::format("客户号[{}]不存在", khh));
     if (const std::string* password = request.Find(598);
-        password != nullptr && *password != account->password)
+        password != nullptr && !PasswordMatches(*password, account->password))
         return Refusal(kCodeBadPassword, "交易密码错误");
     return std::nullopt;
 }

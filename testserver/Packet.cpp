@@ -67,7 +67,8 @@ Row ParseBody(std::string_view body) {
         }
         rawLength = -1;
         if (tag == kTagRawLength && !value.empty()) rawLength = platform::Atol64Sat(value);
-        if (tag == kTagRawData)
+        // The trading password comes scrambled: bytes, not GBK text.
+        if (tag == kTagRawData || tag == kTagPassword)
             row.push_back({tag, std::string(value)});
         else
             row.push_back({tag, platform::GbkToUtf8(value)});

@@ -67,6 +67,7 @@ using Row = std::vector<Field>;
 
 inline constexpr int32_t kTagRawLength = 95;
 inline constexpr int32_t kTagRawData = 96;
+inline constexpr int32_t kTagPassword = 598;  // kept as received
 
 // Items of a body in wire order. A value runs to the next SOH (or the end of the body);
 // item 96 right after item 95 = n takes the next n bytes when the byte after them is SOH.

@@ -253,6 +253,20 @@ bool TradingDay::Serves(int32_t function) {
     return std::find(std::begin(kServed), std::end(kServed), function) != std::end(kServed);
 }
 
+std::string ScrambledPassword(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size() && text[i] != '\0'; ++i) {
+        const char c = static_cast<char>(static_cast<uint8_t>(text[i]) ^ (255 - i % 9));
+        if (c == '\0') break;
+        out.push_back(c);
+    }
+    return out;
+}
+
+bool PasswordMatches(const std::string& sent, const std::string& password) {
+    return sent == ScrambledPassword(password);
+}
+
 std::optional<Answer> TradingDay::AnswerFor(const ReceivedRequest& request) const {
     if (!Serves(request.function) || request.function == kFunctionAccountNotice) return {};
 
@@ -263,7 +277,7 @@ std::optional<Answer> TradingDay::AnswerFor(const ReceivedRequest& request) cons
         if (khh.empty()) return Refusal(kCodeNoAccount, "客户号不能为空");
         if (found == nullptr) return Refusal(kCodeNoAccount, fmt::format("客户号[{}]不存在", khh));
         if (const std::string* password = request.Find(598);
-            password != nullptr && *password != found->password)
+            password != nullptr && !PasswordMatches(*password, found->password))
             return Refusal(kCodeBadPassword, "交易密码错误");
         return std::nullopt;
     };

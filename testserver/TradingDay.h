@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "testserver/Answer.h"
@@ -93,6 +94,13 @@ TradingDay SampleTradingDay();
 // futures (three months of each generated product), spreads on them, and `options` option
 // series on the first futures; for load tests.
 TradingDay GeneratedTradingDay(int contracts, int options);
+
+// The trading password as a client sends it with its queries (item 598): the form its account
+// table keeps, each byte XORed with 255 - (i mod 9), the text ending at a NUL. The scramble is
+// its own inverse.
+std::string ScrambledPassword(std::string_view text);
+// Whether a sent item 598 is the account's password.
+bool PasswordMatches(const std::string& sent, const std::string& password);
 
 // The first field with the tag in a row; empty when absent.
 std::string FieldOf(const Row& row, int32_t tag);

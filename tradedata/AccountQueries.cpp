@@ -143,7 +143,7 @@ int FillAccountFields(CTradeRequest& request, const std::string& khh) {
     const int row = FindAccount(khh, 0);
     request.SetString(605, khh);
     if (row >= 0) {
-        request.SetString(598, AccountTable.Get(598, row));
+        request.SetBytes(598, ScrambledTradePassword(row));
         request.SetLong(781, 2);
     }
     return row;
@@ -391,7 +391,7 @@ bool QueryAccountInfo(TradeConnection* connection, int row) {
         auto request = CTradeRequest::Create(connection);
         request->SetFunction(kFunctionAccountInfo);
         request->SetString(605, khh);
-        request->SetString(598, AccountTable.Get(598, row));
+        request->SetBytes(598, ScrambledTradePassword(row));
         request->SetLong(781, 2);
         request->SetLong(7153, 1);
         if (shell::GetClientSettings() & 256) request->SetString(1062, machine);

@@ -206,6 +206,10 @@ int AddAccount(int32_t category, const std::string& khh, const char* yyb, const 
     return row;
 }
 
+std::string ScrambledTradePassword(int row) {
+    return XorScrambleUtf8(AccountTable.Get(598, row));
+}
+
 void SetCurrentAccount(int row) {
     AccountHold hold;
     const std::optional<AccountKey> key = KeyOfRow(row);
@@ -324,7 +328,8 @@ int LoadLinkedAccounts() {
         const std::string name = CutBytes(pavlet::GetFlexItem(record, 613u), 63);
         // The whole scrambled item: 16 letters per 8 password bytes, so a cut would lose the
         // end of a long password.
-        const std::string password = platform::GbkToUtf8(
+        // The file keeps the password as requests carry it; the table keeps its text.
+        const std::string password = XorUnscrambleToUtf8(
             CutBytes(UnscrambleBlocks(key, pavlet::GetFlexItem(record, 598u)), 127));
         const int row = AddAccount(3, khh, yyb.c_str(), name.c_str(), password.c_str(), nullptr);
         AccountTable.Set(kKhjl, mainKhh, row);
@@ -350,8 +355,7 @@ int SaveLinkedAccounts() {
             pavlet::SetFlexItem(record, 605u, AccountTable.Get(kKhh, r));
             pavlet::SetFlexItem(record, 697u, AccountTable.Get(697, r));
             pavlet::SetFlexItem(record, 613u, AccountTable.Get(613, r));
-            const std::string password =
-                CutBytes(platform::Utf8ToGbk(AccountTable.Get(598, r)), 127);
+            const std::string password = CutBytes(ScrambledTradePassword(r), 127);
             pavlet::SetFlexItem(record, 598u, ScrambleBlocks(key, password));
             records.push_back(platform::Utf8ToGbk(record));
         }

@@ -47,8 +47,12 @@ void RemoveAccountService(int32_t bits, int row);
 int32_t GetAccountExtraValue(const std::string& key, int row);
 
 // Finds (khh, category) or appends it; writes each given (non-null) text. Returns the row.
+// The trading password is kept as the text typed: the table holds only text GBK can carry,
+// and its scrambled form is bytes, so it is scrambled where it leaves (ScrambledTradePassword).
 int AddAccount(int32_t category, const std::string& khh, const char* yyb, const char* name,
                const char* tradePassword, const char* fundsPassword);
+// The row's trading password as requests carry it (item 598): XorScrambleUtf8 of the text.
+std::string ScrambledTradePassword(int row);
 
 // ---- current and main account: kept by (KHH, KHLB), so a rebuild of AccountTable cannot
 // make them name another customer; -1 once the account's row is gone. ----

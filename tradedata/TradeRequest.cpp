@@ -94,6 +94,10 @@ void CTradeRequest::SetString(int32_t tag, std::string_view value) {
     if (request_ != nullptr) request_->AddField(tag, value);
 }
 
+void CTradeRequest::SetBytes(int32_t tag, std::string_view bytes) {
+    if (request_ != nullptr) request_->AddBytesField(tag, bytes);
+}
+
 bool CTradeRequest::SetLong(int32_t tag, int32_t value) {
     return request_ != nullptr && request_->AddLongField(tag, value);
 }

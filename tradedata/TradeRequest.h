@@ -50,6 +50,9 @@ public:
     // Text values are UTF-8 (sent as GBK); null sends an empty value.
     void SetString(int32_t tag, const char* value);
     void SetString(int32_t tag, std::string_view value);
+    // Bytes sent as they are: the scrambled trading password the account table keeps is no
+    // text, and a conversion would turn it into question marks.
+    void SetBytes(int32_t tag, std::string_view bytes);
     // True when the item was added, false when it did not fit the packet.
     bool SetLong(int32_t tag, int32_t value);
     bool SetLongAt(int32_t tag, int32_t value) { return SetLong(tag, value); }

@@ -1,6 +1,7 @@
 // The shared trading helpers: order-fill records and workplace texts, title and version,
 // trading-card parameters, the pre-placed order store, flex rows, service items, two queries and
 // parsing utilities.
+#include "tradedata/Scrambler.h"
 #include "tradedata/TradingHelpers.h"
 
 #include <algorithm>
@@ -481,7 +482,7 @@ int32_t VerifyClientPassword(TradeConnection* connection, const std::string& khh
     auto request = CTradeRequest::Create(connection);
     request->SetFunction(13002);
     request->SetString(605, khh);
-    request->SetString(598, password);
+    request->SetBytes(598, XorScrambleUtf8(password));
     request->SetLong(781, 2);
     if (shell::GetClientSettings() & shell::kClientSendMachineInfo)
         request->SetString(1062, GetMachineDescription());

@@ -143,7 +143,8 @@ void ApplyServiceOrder();
 
 // ---- requests ----
 
-// Re-verification of a client's password (13002): the answer's 507, its text and client.
+// Re-verification of a client's password (13002), given as typed and sent scrambled: the
+// answer's 507, its text and client.
 int32_t VerifyClientPassword(TradeConnection* connection, const std::string& khh,
                              const std::string& password, std::string* text,
                              std::string* clientOut);

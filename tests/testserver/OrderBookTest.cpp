@@ -40,7 +40,7 @@ Row OrderFields(int32_t direction, int32_t openClose, int32_t quantity, const ch
                 const char* contract = "cu2701", const char* exchange = "SQ",
                 const char* tradingCode = "81001234") {
     return {{605, kKhh},
-            {598, "123456"},
+            {598, ScrambledPassword("123456")},
             {781, "2"},
             {599, exchange},
             {719, contract},

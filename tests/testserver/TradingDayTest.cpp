@@ -119,7 +119,7 @@ TEST_F(TradingDayTest, AccountFunctionsRefuseUnknownCustomersAndWrongPasswords) 
         {{}, -1},
         {{{605, "99999999"}}, -1},
         {{{605, "000010086001"}, {598, "wrong"}, {781, "2"}}, -2},
-        {{{605, "000010086001"}, {598, "123456"}, {781, "2"}}, 0},
+        {{{605, "000010086001"}, {598, ScrambledPassword("123456")}, {781, "2"}}, 0},
         {{{605, "000010086002"}}, 0},  // the customer number alone is enough
     };
     for (int32_t function : functions) {

@@ -17,6 +17,8 @@
 #include "tradedata/GlobalTables.h"
 #include "tradedata/Notices.h"
 #include "tradedata/ProgramClock.h"
+#include "tradedata/Scrambler.h"
+#include "testserver/TradingDay.h"
 
 namespace tradedata {
 namespace {
@@ -47,6 +49,20 @@ protected:
     int row = -1;
 };
 
+TEST_F(AccountQueriesTest, ThePasswordIsSentScrambledByteForByte) {
+    // Its scrambled form is high bytes that are no UTF-8 (and an odd count of them no GBK
+    // either): they must reach the server unchanged.
+    for (const char* typed : {"123456", "12345", "密码ab"}) {
+        SCOPED_TRACE(typed);
+        AccountTable.Set(598, typed, row);
+        server.Script(16106, {{{507, "0"}, {599, "SQ"}, {1716, "c1"}}});
+        EXPECT_TRUE(QueryTradingCodes(client.get(), "8001"));
+        EXPECT_EQ(Sent(16106, 598), XorScrambleUtf8(typed));
+        EXPECT_EQ(testserver::ScrambledPassword(Sent(16106, 598)), platform::Utf8ToGbk(typed));
+        server.ClearRequests();
+    }
+}
+
 TEST_F(AccountQueriesTest, TradingCodesReplaceTheCustomersRowsOnly) {
     TradingCodeTable.Create(kTradingCodeLayout);
     AddRow(TradingCodeTable, {{605, "8001"}, {1716, "old"}});
@@ -56,7 +72,7 @@ TEST_F(AccountQueriesTest, TradingCodesReplaceTheCustomersRowsOnly) {
                           {{507, "1"}, {599, "DL"}, {1716, "c2"}}});
     EXPECT_TRUE(QueryTradingCodes(client.get(), "8001"));
     EXPECT_EQ(Sent(16106, 605), "8001");
-    EXPECT_EQ(Sent(16106, 598), "pw");
+    EXPECT_EQ(Sent(16106, 598), XorScrambleUtf8("pw"));
     EXPECT_EQ(Sent(16106, 781), "2");
     ASSERT_EQ(TradingCodeTable.GetCount(), 3);
     EXPECT_EQ(TradingCodeTable.Get(1716, 0), "other");

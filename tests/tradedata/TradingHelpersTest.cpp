@@ -1,6 +1,7 @@
 // Tests of the shared trading helpers: the order-fill record and where it goes, the window
 // title, the trading-card parameters and the pre-placed order store in the private profile,
 // flex rows, service items, the two queries against the test server and the small parsers.
+#include "tradedata/Scrambler.h"
 #include "tradedata/TradingHelpers.h"
 
 #include <gtest/gtest.h>
@@ -340,6 +341,7 @@ TEST_F(TradingHelpersTest, PasswordCheckAndSettlementText) {
     EXPECT_EQ(VerifyClientPassword(client.get(), "8001", "pw", &text, &khh), -3);
     EXPECT_EQ(text, "密码错误");
     EXPECT_EQ(khh, "8001");
+    EXPECT_EQ(Sent(13002, 598), XorScrambleUtf8("pw"));
     EXPECT_EQ(Sent(13002, 781), "2");
     EXPECT_EQ(Sent(13002, 1062), "<absent>");
     shell::SetClientSettings(shell::kClientSendMachineInfo);
