@@ -140,8 +140,13 @@ BOOL CTradeApp::InitInstance() {
     pavlet::SetPrivateProfileName(tradedata::GetAccountFilePath(khh, "ini"));
     ReadAccountSwitches();
 
-    mainWnd_ = env_.createMainFrame ? env_.createMainFrame(*this) : nullptr;
-    return mainWnd_ != nullptr ? TRUE : FALSE;
+    CWnd* const mainWnd = env_.createMainFrame ? env_.createMainFrame(*this) : nullptr;
+    mainHwnd_ = mainWnd != nullptr ? mainWnd->m_hWnd : HWND{0};
+    return mainWnd != nullptr ? TRUE : FALSE;
+}
+
+CWnd* CTradeApp::MainWnd() const {
+    return mainHwnd_ != 0 && ::IsWindow(mainHwnd_) ? CWnd::FromHandlePermanent(mainHwnd_) : nullptr;
 }
 
 void CTradeApp::ReadAccountSwitches() {
@@ -196,7 +201,8 @@ BOOL CTradeApp::PreTranslateMessage(MSG* msg) {
 
     const HWND workspace = GetWorkspaceWindow();
     const HACCEL accelerators = GetHotKeyAccelerators();
-    const HWND mainHwnd = mainWnd_ != nullptr ? mainWnd_->m_hWnd : HWND{0};
+    CWnd* const mainWnd = MainWnd();
+    const HWND mainHwnd = mainWnd != nullptr ? mainWnd->m_hWnd : HWND{0};
     if (workspace != 0 && accelerators != 0 && mainHwnd != 0 &&
         (GetAppStateFlags() & kAppStateAcceleratorsSuspended) == 0 &&
         GetLastActiveWindow() == mainHwnd && TranslateAccelerator(workspace, accelerators, msg))
@@ -212,7 +218,7 @@ BOOL CTradeApp::PreTranslateMessage(MSG* msg) {
         default:
             break;
     }
-    if (mainWnd_ != nullptr && mainWnd_->PreTranslateMessage(msg)) return TRUE;
+    if (mainWnd != nullptr && mainWnd->PreTranslateMessage(msg)) return TRUE;
     // The window layer's own walk from the focus window up is the class library's part.
     return FALSE;
 }

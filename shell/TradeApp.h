@@ -84,7 +84,8 @@ public:
     // The trading connection a successful login opened; the application owns it until exit.
     void AdoptTradingConnection(std::unique_ptr<NoltComm::CFixApiClient> connection);
     NoltComm::CFixApiClient* TradingConnection() const { return connection_.get(); }
-    CWnd* MainWnd() const { return mainWnd_; }
+    // The main frame while its window lives (it deletes itself once the window is gone).
+    CWnd* MainWnd() const;
 
 private:
     void ReadAccountSwitches();
@@ -92,7 +93,8 @@ private:
 
     Environment env_;
     std::unique_ptr<NoltComm::CFixApiClient> connection_;
-    CWnd* mainWnd_ = nullptr;
+    // By handle: a stale handle is no window, where a kept pointer would dangle.
+    HWND mainHwnd_ = 0;
 };
 
 }  // namespace shell

@@ -570,6 +570,23 @@ BOOL TranslateAccelerator(HWND hwnd, HACCEL table, MSG* msg) {
     return TRUE;
 }
 
+namespace {
+std::function<BOOL(MSG*)>& ApplicationMessageFilter() {
+    static std::function<BOOL(MSG*)> filter;
+    return filter;
+}
+}  // namespace
+
+void SetApplicationMessageFilter(std::function<BOOL(MSG*)> filter) {
+    ApplicationMessageFilter() = std::move(filter);
+}
+
+BOOL ApplyApplicationMessageFilter(MSG* msg) {
+    // A copy: the filter may replace itself while it runs.
+    const auto filter = ApplicationMessageFilter();
+    return filter && filter(msg) ? TRUE : FALSE;
+}
+
 BOOL WalkPreTranslateTree(MSG* msg) {
     using platform::ui::WindowTable;
     for (HWND hwnd = msg->hwnd; hwnd && IsWindow(hwnd);) {

@@ -267,7 +267,7 @@ LRESULT DefaultWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 bool DeliverQueued(MSG& msg, QEvent* origin, QWidget* receiver, bool* swallowed) {
     CallFrame frame{msg.hwnd, WM_NULL, 0, 0};  // counts as dispatch for deferred deletes
     FrameScope scope(frame);
-    const bool taken = WalkPreTranslateTree(&msg);
+    const bool taken = ApplyApplicationMessageFilter(&msg) || WalkPreTranslateTree(&msg);
     if (swallowed) *swallowed = taken;
     if (taken) return false;
     if (!WindowTable::Instance().Contains(msg.hwnd)) return false;

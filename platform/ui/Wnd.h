@@ -159,3 +159,10 @@ private:
 // Offers a message to PreTranslateMessage of its window and then of each parent, innermost
 // first, checking accelerator tables on the way; TRUE when some window swallowed it.
 BOOL WalkPreTranslateTree(MSG* msg);
+
+// The application object's PreTranslateMessage: offered every queued and input message
+// before the walk above (TRUE: taken, the message goes no further). One per program; an
+// empty function removes it. User-interface thread.
+void SetApplicationMessageFilter(std::function<BOOL(MSG*)> filter);
+// Runs that filter (FALSE when there is none).
+BOOL ApplyApplicationMessageFilter(MSG* msg);

@@ -103,6 +103,7 @@ protected:
 
 TEST_F(TradeAppTest, TraceLinesAndResultFollowTheLoginAndTheFrame) {
     RecordingWnd frame;
+    ASSERT_TRUE(frame.Create(nullptr, "frame", WS_POPUP, RECT{0, 0, 300, 200}, nullptr, 0));
     struct Case {
         const char* name;
         INT_PTR login;
@@ -124,6 +125,12 @@ TEST_F(TradeAppTest, TraceLinesAndResultFollowTheLoginAndTheFrame) {
         EXPECT_EQ(app.InitInstance(), c.result);
         EXPECT_EQ(app.MainWnd(), c.result ? c.frame : nullptr);
         app.ExitInstance();
+        if (c.result) {
+            // Once the frame's window is gone the application no longer hands it out.
+            frame.DestroyWindow();
+            EXPECT_EQ(app.MainWnd(), nullptr);
+            ASSERT_TRUE(frame.Create(nullptr, "frame", WS_POPUP, RECT{0, 0, 300, 200}, nullptr, 0));
+        }
         EXPECT_EQ(trace_, c.lines);
         tradedata::AccountTable.GetMemRecord()->Empty();
         tradedata::ResetAccountSelection();
@@ -135,6 +142,7 @@ TEST_F(TradeAppTest, TraceLinesAndResultFollowTheLoginAndTheFrame) {
     EXPECT_EQ(GetDefaultQuerySpanDays(), 1);
     EXPECT_TRUE(fs::is_directory(GetUserDirectory()));
     EXPECT_EQ(logins_, 3);
+    frame.DestroyWindow();
 }
 
 TEST_F(TradeAppTest, AfterTheLoginThePrivateProfileAndItsSwitchesApply) {

@@ -85,6 +85,24 @@ TEST_F(KeyWalkTest, SwallowingStopsTheWalkAndTheDelivery) {
     EXPECT_EQ(Text(), "");
 }
 
+TEST_F(KeyWalkTest, TheApplicationFilterSeesEveryMessageBeforeTheWalk) {
+    std::vector<UINT> seen;
+    SetApplicationMessageFilter([&](MSG* msg) {
+        seen.push_back(msg->message);
+        return msg->message == WM_CHAR && msg->wParam == 'q' ? TRUE : FALSE;
+    });
+    QTest::keyClick(EditWidget(), Qt::Key_Q);
+    ASSERT_TRUE(PostMessage(edit_.m_hWnd, WM_CHAR, 'r', 1));
+    kelmon::test::ui::DrainEvents();
+    SetApplicationMessageFilter({});
+    QTest::keyClick(EditWidget(), Qt::Key_S);
+
+    EXPECT_EQ(seen, (std::vector<UINT>{WM_KEYDOWN, WM_CHAR, WM_KEYUP, WM_CHAR}));
+    EXPECT_EQ(Trail(WM_CHAR).front(), "edit pre");
+    EXPECT_EQ(Trail(WM_CHAR).size(), 8u) << "the filtered 'q' never started the walk";
+    EXPECT_EQ(Text(), "rs");
+}
+
 TEST_F(KeyWalkTest, PostedCharactersAndKeysTakeTheSameWalk) {
     ASSERT_TRUE(PostMessage(edit_.m_hWnd, WM_CHAR, 'z', 1));
     ASSERT_TRUE(PostMessage(edit_.m_hWnd, WM_CHAR, 0x4E70, 1));  // 买
