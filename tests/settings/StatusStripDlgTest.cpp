@@ -18,6 +18,8 @@ using kelmon::test::ui::UiTest;
 class StatusStripDlgTest : public UiTest {
 protected:
     void SetUp() override {
+        // The program's templates as the source tree holds them.
+        platform::ui::RegisterDialogModule("kelmon", KELMON_SOURCE_DIR "/resources/kelmon");
         ASSERT_TRUE(
             host_.Create(nullptr, "bar", WS_POPUP | WS_VISIBLE, RECT{0, 0, 600, 40}, nullptr, 0));
     }
