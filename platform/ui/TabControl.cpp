@@ -23,12 +23,13 @@
 namespace platform::ui {
 namespace {
 
-constexpr int kTextBudget = 256;  // a tab keeps at most 255 bytes of text
-constexpr int kPadding = 6;       // left and right of a tab's content
-constexpr int kImageGap = 3;      // between a tab's image and its text
-constexpr int kFrame = 2;         // the page frame, and the lift of the selected tab
-constexpr int kButtonGap = 3;     // between buttons, and between the buttons and the page
-constexpr int kArrowWidth = 16;   // each of the two scroll arrows of a row too long to show
+constexpr int kTextBudget = 256;     // a tab keeps at most 255 bytes of text
+constexpr int kPadding = 6;          // left and right of a tab's content (TCM_SETPADDING)
+constexpr int kVerticalPadding = 3;  // above and below a tab's text (TCM_SETPADDING)
+constexpr int kImageGap = 3;         // between a tab's image and its text
+constexpr int kFrame = 2;            // the page frame, and the lift of the selected tab
+constexpr int kButtonGap = 3;        // between buttons, and between the buttons and the page
+constexpr int kArrowWidth = 16;      // each of the two scroll arrows of a row too long to show
 
 struct Tab {
     std::string text;
@@ -149,6 +150,25 @@ public:
     }
     int Rows() const { return Layout().rows; }
 
+    // TCM_SETITEMSIZE: the height of every tab (when positive) and the width of fixed-width
+    // tabs (when positive); returns the size before, as the system control does.
+    LRESULT SetItemSize(int cx, int cy) {
+        const TabLayout before = Layout();
+        const QRect old = before.items.empty() ? QRect() : before.items.front();
+        const int oldWidth = itemWidth_ > 0 ? itemWidth_ : old.width();
+        const int oldHeight = itemHeight_ > 0 ? itemHeight_ : old.height();
+        if (cx > 0) itemWidth_ = cx;
+        if (cy > 0) itemHeight_ = cy;
+        update();
+        return static_cast<LRESULT>(
+            MAKELPARAM(static_cast<WORD>(oldWidth), static_cast<WORD>(oldHeight)));
+    }
+    // TCM_SETPADDING: the room left and right of a tab's content, and above and below it.
+    void SetPadding(int cx, int cy) {
+        padding_ = QSize(std::max(cx, 0), std::max(cy, 0));
+        update();
+    }
+
     // A user's choice of tab: the parent may refuse it, and hears of it when done.
     void Choose(int index) {
         if (!Valid(index) || index == current_) return;
@@ -233,7 +253,7 @@ protected:
                     const QImage image = images_->GetImage(tabs_[i].image);
                     painter.drawImage(icon.left(), icon.center().y() - image.height() / 2, image);
                 }
-                QRect text = layout.items[i].adjusted(kPadding, 0, -kPadding, 0);
+                QRect text = layout.items[i].adjusted(padding_.width(), 0, -padding_.width(), 0);
                 if (!icon.isEmpty()) text.setLeft(icon.right() + 1 + kImageGap);
                 painter.setPen(ToQColor(GetSysColor(COLOR_BTNTEXT)));
                 painter.drawText(
@@ -282,23 +302,27 @@ private:
     QRect IconRect(int index, const QRect& item) const {
         if (!HasImage(index)) return QRect();
         const QSize size = ImageSize();
-        return QRect(item.left() + kPadding, item.top(), size.width(), item.height());
+        return QRect(item.left() + padding_.width(), item.top(), size.width(), item.height());
     }
 
     TabLayout Layout() const {
         TabLayout layout;
         const QSize imageSize = ImageSize();
-        const int tabHeight = std::max(fontMetrics().height() + 6, imageSize.height() + 4);
+        const int tabHeight =
+            itemHeight_ > 0
+                ? itemHeight_
+                : std::max(fontMetrics().height() + 2 * padding_.height(), imageSize.height() + 4);
         std::vector<int> widths;
         for (size_t i = 0; i < tabs_.size(); ++i) {
             int w = fontMetrics().horizontalAdvance(QString::fromStdString(tabs_[i].text)) +
-                    2 * kPadding;
+                    2 * padding_.width();
             if (HasImage(static_cast<int>(i))) w += imageSize.width() + kImageGap;
             widths.push_back(w);
         }
         if ((style & TCS_FIXEDWIDTH) && !widths.empty())
-            std::fill(widths.begin(), widths.end(),
-                      *std::max_element(widths.begin(), widths.end()));
+            std::fill(
+                widths.begin(), widths.end(),
+                itemWidth_ > 0 ? itemWidth_ : *std::max_element(widths.begin(), widths.end()));
         const bool buttons = style & TCS_BUTTONS;
         const int start = buttons ? 0 : kFrame;
         const int gap = buttons ? kButtonGap : 0;
@@ -420,6 +444,9 @@ private:
     int first_ = 0;  // the first tab shown, as the arrows left it
     CImageList* images_ = nullptr;
     Qt::MouseButton pressed_ = Qt::NoButton;
+    int itemWidth_ = 0;   // fixed-width tabs; 0: the widest tab's width
+    int itemHeight_ = 0;  // 0: from the font and the images
+    QSize padding_{kPadding, kVerticalPadding};
 };
 
 class TabControlClass : public WindowClass {
@@ -473,6 +500,14 @@ public:
                 return reinterpret_cast<LRESULT>(tabs->ImageList());
             case TCM_GETROWCOUNT:
                 return tabs->Rows();
+            case TCM_SETITEMSIZE:
+                return tabs->SetItemSize(
+                    static_cast<short>(LOWORD(static_cast<uintptr_t>(lParam))),
+                    static_cast<short>(HIWORD(static_cast<uintptr_t>(lParam))));
+            case TCM_SETPADDING:
+                tabs->SetPadding(static_cast<short>(LOWORD(static_cast<uintptr_t>(lParam))),
+                                 static_cast<short>(HIWORD(static_cast<uintptr_t>(lParam))));
+                return 0;
             case WM_KEYDOWN:
                 if (wParam == VK_LEFT || wParam == VK_RIGHT) {
                     const int step = wParam == VK_LEFT ? -1 : 1;
