@@ -14,6 +14,7 @@
 
 #include "flexui/GridCtrl.h"
 #include "orderentry/HotkeyTable.h"
+#include "platform/core/SoundPlayer.h"
 #include "platform/ui/FrameWnd.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/WindowApi.h"
@@ -27,12 +28,15 @@
 #include "shell/WindowHelpers.h"
 #include "shell/services/SettingsWriters.h"
 #include "shell/services/StartupSettings.h"
+#include "support/RecordingSoundPlayer.h"
 #include "support/ScratchProfile.h"
 #include "support/ui/UiTestApp.h"
 #include "tradedata/AccountFiles.h"
 #include "tradedata/Accounts.h"
 #include "tradedata/GlobalTables.h"
+#include "tradedata/ProgramHelpers.h"
 #include "tradedata/Registries.h"
+#include "tradedata/RunRegisters.h"
 #include "tradedata/TradingHelpers.h"
 
 namespace shell {
@@ -282,6 +286,51 @@ TEST_F(TradePanelTest, SendsSkipDeadWindowsAndNoticesChooseTheirRoad) {
         DrainEvents();
         ASSERT_EQ(log_.size(), 1u);
         EXPECT_EQ(log_[0].hwnd, live->m_hWnd);
+    }
+}
+
+TEST_F(TradePanelTest, OrderAndTradeNoticesSoundAtMostOncePerSecond) {
+    testsupport::RecordingSoundPlayer player;
+    platform::ScopedSoundPlayer playerScope(player);
+    for (int event = 0; event <= 8; ++event)
+        pavlet::WritePrivateConfigure("ALERT", tradedata::GetAlertEventName(event),
+                                      "/snd/" + std::to_string(event) + ".wav");
+    Open();
+    tradedata::ClearTickMark(3);
+    tradedata::ClearTickMark(4);
+    clock_.AdvanceMs(1);
+    const struct {
+        int kind;
+        int argument;
+        int64_t advanceMs;  // before the notice
+        bool batch;
+        bool alerts;
+        const char* played;  // null: nothing
+    } cases[] = {
+        {2, 3, 0, false, true, "/snd/2.wav"},
+        {2, 3, 1000, false, true, nullptr},    // not more than a second since the last
+        {3, 1, 0, false, true, "/snd/4.wav"},  // trades keep a mark of their own
+        {2, 1, 1, false, true, "/snd/0.wav"},
+        {3, 6, 1001, false, true, "/snd/8.wav"},
+        {2, 0, 1001, false, true, nullptr},  // no state: no sound
+        {2, 2, 0, true, true, nullptr},      // a batch operation is running
+        {3, 1, 0, false, false, nullptr},    // sound alerts are off
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.kind << "/" << c.argument);
+        clock_.AdvanceMs(c.advanceMs);
+        if (c.batch) tradedata::BeginBatchOperation();
+        if (!c.alerts) ClearDisplaySettingsBits(kDisplaySoundAlerts);
+        player.played.clear();
+        panel_->SendMessage(WM_FRAME_NOTICE, MAKEWPARAM(c.kind, c.argument), 0);
+        if (c.batch) tradedata::EndBatchOperation();
+        if (!c.alerts) SetDisplaySettingsBits(kDisplaySoundAlerts);
+        if (c.played == nullptr) {
+            EXPECT_TRUE(player.played.empty());
+        } else {
+            ASSERT_EQ(player.played.size(), 1u);
+            EXPECT_EQ(player.played[0].path, c.played);
+        }
     }
 }
 
@@ -561,6 +610,41 @@ TEST_F(TradePanelTest, StatusTextsFromAnotherThreadArriveAsPostedCopies) {
 }
 
 // ---- settings ----
+
+TEST_F(TradePanelTest, SettingsChangesShowHideAndMoveTheBars) {
+    Open();
+    ASSERT_TRUE(panel_->Bar(PanelBar::InfoList)->IsWindowVisible());
+    ASSERT_TRUE(panel_->Bar(PanelBar::AccountSummary)->IsWindowVisible());
+    const struct {
+        const char* key;
+        int value;
+        PanelBar bar;
+        bool visible;
+        DWORD align;  // 0: not checked
+    } cases[] = {
+        {"ShowPushMsg", 0, PanelBar::InfoList, false, 0},
+        {"ShowPushMsg", 1, PanelBar::InfoList, true, 0},
+        {"SHOWHYHQ", 0, PanelBar::QuoteBoard, false, 0},
+        {"KhqyAlign", 1, PanelBar::AccountSummary, true, CBRS_ALIGN_BOTTOM | CBRS_BORDER_TOP},
+        {"KhqyAlign", 0, PanelBar::AccountSummary, true, CBRS_ALIGN_TOP | CBRS_BORDER_BOTTOM},
+        {"ShowKhqy", 0, PanelBar::AccountSummary, false, 0},
+        {"KeepTopMost", 1, PanelBar::StatusStrip, true, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key);
+        WriteSetting("SYSTEM", c.key, c.value);
+        panel_->SendMessage(WM_FRAME_REFRESH, kRefreshSettings, 0);
+        EXPECT_EQ(panel_->Bar(c.bar)->IsWindowVisible() != FALSE, c.visible);
+        if (c.align != 0) {
+            EXPECT_EQ(panel_->Bar(c.bar)->GetBarStyle() & 0xFF00, c.align);
+        }
+        EXPECT_EQ(panel_->AppliedDisplayOptions(), GetDisplaySettings());
+    }
+    EXPECT_TRUE(frame_.GetExStyle() & WS_EX_TOPMOST);
+    WriteSetting("SYSTEM", "KeepTopMost", 0);
+    panel_->ReadSettings();
+    EXPECT_FALSE(frame_.GetExStyle() & WS_EX_TOPMOST);
+}
 
 TEST_F(TradePanelTest, SettingsTellTheFrameTheLoginSwitches) {
     WriteSetting("SYSTEM", "LOGINCHECK", 0);
