@@ -84,8 +84,9 @@ public:
     std::vector<Seen> got;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
         if (message == WM_FRAME_REFRESH || message == WM_FRAME_COMMAND ||
-            message == WM_FRAME_SERVICE || message == WM_COMMAND)
+            message == WM_FRAME_SERVICE || message == WM_COMMAND || message == WM_CLOSE)
             got.push_back({m_hWnd, message, wParam, lParam});
+        if (message == WM_CLOSE) return 0;  // the test's frame stays
         return CFrameWnd::WindowProc(message, wParam, lParam);
     }
     std::vector<WPARAM> Of(UINT message) const {
@@ -562,6 +563,51 @@ TEST_F(TradePanelTest, KeysGoOnlyToAVisibleOrderPanel) {
     panel_->SelectPage(panel_->FindTabByPage(kPageHistory));  // mode 0: no order panel
     EXPECT_FALSE(panel_->PreTranslateMessage(&key));
     EXPECT_EQ(keyPanel->keys, 1);
+}
+
+TEST_F(TradePanelTest, RoutedCommandsReachTheFrameTheWindowsAndTheOrderPanel) {
+    CWnd* orderPanel = nullptr;
+    SetOrderPanelFactory(OrderPanelKind::OrderEntry, [&](CWnd* parent) -> std::unique_ptr<CWnd> {
+        auto wnd = RecorderFactory()(parent);
+        orderPanel = wnd.get();
+        return wnd;
+    });
+    Open();
+    Recorder* r = Register();
+    const struct {
+        UINT command;
+        UINT frameMessage;  // 0: none
+        WPARAM frameWParam;
+    } cases[] = {
+        {ID_PANEL_ABOUT, WM_COMMAND, 57664},
+        {ID_PANEL_EXIT, WM_CLOSE, 0},
+        {ID_PANEL_LOCK, WM_FRAME_COMMAND, kCommandScreenLock},
+        {ID_PANEL_LAYER_RESTORE, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        frame_.got.clear();
+        log_.clear();
+        panel_->SendMessage(WM_COMMAND, c.command, 0);
+        DrainEvents();
+        std::vector<std::pair<UINT, WPARAM>> got;
+        for (const Seen& s : frame_.got) got.emplace_back(s.message, s.wParam);
+        if (c.frameMessage != 0) {
+            EXPECT_EQ(got, (std::vector<std::pair<UINT, WPARAM>>{{c.frameMessage, c.frameWParam}}));
+        } else {
+            EXPECT_TRUE(got.empty());
+        }
+    }
+    // Making the window opaque tells the registered windows (posted, lParam 0).
+    ASSERT_EQ(log_.size(), 1u);
+    EXPECT_EQ(log_[0].hwnd, r->m_hWnd);
+    EXPECT_EQ(log_[0].message, WM_FRAME_COMMAND);
+    EXPECT_EQ(log_[0].wParam, 6u);
+
+    // The order-panel command gives the keyboard focus to the order panel.
+    ASSERT_NE(orderPanel, nullptr);
+    panel_->SendMessage(WM_COMMAND, ID_PANEL_FOCUS_ORDER, 0);
+    EXPECT_EQ(CWnd::GetFocus(), orderPanel);
 }
 
 // ---- status texts ----
