@@ -39,6 +39,7 @@ std::mutex g_senderMutex;
 std::shared_ptr<const WindowSender> g_sender;
 std::atomic<WindowId> g_quickOrderWindow{0};
 std::atomic<WindowId> g_orderEntryWindow{0};
+std::atomic<WindowId> g_quoteBoardWindow{0};
 
 std::shared_ptr<const WindowSender> Sender() {
     std::lock_guard lock(g_senderMutex);
@@ -128,6 +129,8 @@ void SetQuickOrderWindow(WindowId window) { g_quickOrderWindow.store(window); }
 void SetOrderEntryWindow(WindowId window) { g_orderEntryWindow.store(window); }
 WindowId GetQuickOrderWindow() { return g_quickOrderWindow.load(); }
 WindowId GetOrderEntryWindow() { return g_orderEntryWindow.load(); }
+void SetQuoteBoardWindow(WindowId window) { g_quoteBoardWindow.store(window); }
+WindowId GetQuoteBoardWindow() { return g_quoteBoardWindow.load(); }
 
 OrderFillRecord BuildOrderFillRecord(const OrderFill& fill) {
     OrderFillRecord record{};

@@ -44,6 +44,9 @@ void SetQuickOrderWindow(WindowId window);
 void SetOrderEntryWindow(WindowId window);
 WindowId GetQuickOrderWindow();
 WindowId GetOrderEntryWindow();
+// The quote board's window (0 = none), set and cleared by the quote board.
+void SetQuoteBoardWindow(WindowId window);
+WindowId GetQuoteBoardWindow();
 
 // The WM_COPYDATA record (field layout as the receivers read it).
 struct CopyData {

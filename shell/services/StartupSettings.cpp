@@ -21,6 +21,10 @@ std::atomic<int32_t> binomialSteps{250};
 std::atomic<uint32_t> appStateFlags{0};
 std::atomic<uint32_t> clientSettings{0};
 std::atomic<uint32_t> displaySettings{0};
+std::atomic<uint32_t> orderEntryOptions{0};
+std::atomic<int32_t> rowsPerRequest{20};
+std::atomic<uint32_t> quoteSourceState{0};
+std::atomic<int32_t> tradingTimeAdjust{5};
 
 struct Texts {
     std::mutex lock;
@@ -84,6 +88,27 @@ void SetClientSettings(uint32_t word) { clientSettings = word; }
 
 uint32_t GetDisplaySettings() { return displaySettings; }
 void SetDisplaySettings(uint32_t word) { displaySettings = word; }
+uint32_t SetDisplaySettingsBits(uint32_t bits) { return displaySettings.fetch_or(bits); }
+uint32_t ClearDisplaySettingsBits(uint32_t bits) { return displaySettings.fetch_and(~bits); }
+
+uint32_t GetOrderEntryOptions() { return orderEntryOptions; }
+void SetOrderEntryOptions(uint32_t word) { orderEntryOptions = word; }
+
+int32_t GetRowsPerRequest() { return rowsPerRequest; }
+void SetRowsPerRequest(int32_t rows) { rowsPerRequest = rows; }
+
+uint32_t GetQuoteSourceState() { return quoteSourceState; }
+uint32_t SetQuoteSourceState(uint32_t bits) { return quoteSourceState.fetch_or(bits); }
+uint32_t ClearQuoteSourceState(uint32_t bits) { return quoteSourceState.fetch_and(~bits); }
+
+void ReplaceQuoteSourceState(uint32_t mask, uint32_t bits) {
+    uint32_t word = quoteSourceState.load();
+    while (!quoteSourceState.compare_exchange_weak(word, (word & ~mask) | (bits & mask))) {
+    }
+}
+
+int32_t GetTradingTimeAdjust() { return tradingTimeAdjust; }
+void SetTradingTimeAdjust(int32_t seconds) { tradingTimeAdjust = seconds; }
 
 std::string GetStationAddress() {
     std::lock_guard guard(texts().lock);

@@ -62,9 +62,41 @@ uint32_t ClearAppStateFlags(uint32_t bits);
 uint32_t GetClientSettings();
 void SetClientSettings(uint32_t word);
 
-// Display and trading settings word (position query fields, window title).
+// Display and trading settings word (`DisplayOptions`: position query fields, window title,
+// bars and layouts). The standard panel rebuilds it from the settings; single bits are changed
+// with one atomic step each, since other threads read it meanwhile. Set/Clear return the word
+// as it stood before.
 uint32_t GetDisplaySettings();
 void SetDisplaySettings(uint32_t word);
+uint32_t SetDisplaySettingsBits(uint32_t bits);
+uint32_t ClearDisplaySettingsBits(uint32_t bits);
+
+// `OrderEntryOptions`: the order-entry switches of the standard panel's settings.
+uint32_t GetOrderEntryOptions();
+void SetOrderEntryOptions(uint32_t word);
+
+// `RowsPerRequest`: rows asked for per page of a paged query (20 until the settings are read).
+int32_t GetRowsPerRequest();
+void SetRowsPerRequest(int32_t rows);
+
+// `QuoteSourceState` bits of the user's chosen quote source (one of them at a time).
+inline constexpr uint32_t kQuoteSourceAutomatic = 0x8000;
+inline constexpr uint32_t kQuoteSourceSubscription = 0x10000;
+inline constexpr uint32_t kQuoteSourceBroadcast = 0x20000;
+inline constexpr uint32_t kQuoteSourceLevel2 = 0x40000;
+inline constexpr uint32_t kQuoteSourceChoiceMask = 0x78000;
+// `QuoteSourceState`: the quote threads only ever set bits; the settings replace the choice.
+// Set/Clear return the word as it stood before.
+uint32_t GetQuoteSourceState();
+uint32_t SetQuoteSourceState(uint32_t bits);
+uint32_t ClearQuoteSourceState(uint32_t bits);
+// Replaces the bits under `mask` with `bits` in one atomic step, so no reader sees no choice
+// or two at once.
+void ReplaceQuoteSourceState(uint32_t mask, uint32_t bits);
+
+// Seconds of adjustment of the exchanges' trading-time test (installation "ZddAdjust").
+int32_t GetTradingTimeAdjust();
+void SetTradingTimeAdjust(int32_t seconds);
 
 // Station address text, kept at login; returned as a copy.
 std::string GetStationAddress();

@@ -1,0 +1,80 @@
+// The factory slots of the standard panel's pages, order panels and bar panels.
+#include "shell/TradePanelParts.h"
+
+#include <array>
+
+#include "settings/StatusStripDlg.h"
+
+namespace shell {
+namespace {
+
+struct OrderPanelSlot {
+    PanelWindowFactory create;
+    OrderPanelModeHook modeHook;
+};
+
+std::unique_ptr<CWnd> MakeStatusStrip(CWnd* parent) {
+    auto strip = std::make_unique<CStatusStripDlg>();
+    if (!strip->Create(parent)) return nullptr;
+    return strip;
+}
+
+struct Slots {
+    std::array<PanelWindowFactory, static_cast<size_t>(PageKind::Count)> pages;
+    std::array<OrderPanelSlot, static_cast<size_t>(OrderPanelKind::Count)> orderPanels;
+    std::array<PanelWindowFactory, static_cast<size_t>(BarPanelKind::Count)> barPanels;
+
+    Slots() { Reset(); }
+    void Reset() {
+        pages = {};
+        orderPanels = {};
+        barPanels = {};
+        barPanels[static_cast<size_t>(BarPanelKind::StatusStrip)] = &MakeStatusStrip;
+    }
+};
+
+Slots& PartSlots() {
+    static Slots s;
+    return s;
+}
+
+std::unique_ptr<CWnd> Make(const PanelWindowFactory& factory, CWnd* parent) {
+    return factory ? factory(parent) : nullptr;
+}
+
+}  // namespace
+
+void SetPageFactory(PageKind kind, PanelWindowFactory factory) {
+    PartSlots().pages.at(static_cast<size_t>(kind)) = std::move(factory);
+}
+
+void SetOrderPanelFactory(OrderPanelKind kind, PanelWindowFactory factory,
+                          OrderPanelModeHook modeHook) {
+    PartSlots().orderPanels.at(static_cast<size_t>(kind)) = {std::move(factory),
+                                                             std::move(modeHook)};
+}
+
+void SetBarPanelFactory(BarPanelKind kind, PanelWindowFactory factory) {
+    PartSlots().barPanels.at(static_cast<size_t>(kind)) = std::move(factory);
+}
+
+std::unique_ptr<CWnd> CreatePage(PageKind kind, CWnd* parent) {
+    return Make(PartSlots().pages.at(static_cast<size_t>(kind)), parent);
+}
+
+std::unique_ptr<CWnd> CreateOrderPanel(OrderPanelKind kind, CWnd* parent) {
+    return Make(PartSlots().orderPanels.at(static_cast<size_t>(kind)).create, parent);
+}
+
+void ApplyOrderPanelMode(OrderPanelKind kind, CWnd* panel, int mode) {
+    const auto& hook = PartSlots().orderPanels.at(static_cast<size_t>(kind)).modeHook;
+    if (hook && panel != nullptr) hook(panel, mode);
+}
+
+std::unique_ptr<CWnd> CreateBarPanel(BarPanelKind kind, CWnd* parent) {
+    return Make(PartSlots().barPanels.at(static_cast<size_t>(kind)), parent);
+}
+
+void ResetPanelFactories() { PartSlots().Reset(); }
+
+}  // namespace shell
