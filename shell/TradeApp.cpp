@@ -11,10 +11,12 @@
 #include "flexui/MsgWnd.h"
 #include "platform/core/Clock.h"
 #include "platform/ui/Keyboard.h"
+#include "platform/ui/Messages.h"
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/Wnd.h"
 #include "record/Configure.h"
 #include "shell/AliasRelabel.h"
+#include "shell/FrameMessages.h"
 #include "shell/LoginDlg.h"
 #include "shell/SharedFonts.h"
 #include "shell/services/LogLine.h"
@@ -35,7 +37,6 @@ constexpr std::string_view kSection = "SYSTEM";
 std::atomic<int64_t> g_lastActivityTick{0};
 std::atomic<HWND> g_lastActiveWindow{0};
 std::atomic<int32_t> g_querySpanDays{1};
-std::atomic<HWND> g_workspaceWindow{0};
 std::atomic<HACCEL> g_hotKeyAccelerators{0};
 std::atomic<bool> g_translateNumpad{true};
 
@@ -70,8 +71,9 @@ int64_t GetLastActivityTick() { return g_lastActivityTick.load(); }
 void StampLastActivityTick(int64_t tick) { g_lastActivityTick.store(tick); }
 HWND GetLastActiveWindow() { return g_lastActiveWindow.load(); }
 int32_t GetDefaultQuerySpanDays() { return g_querySpanDays.load(); }
-void SetWorkspaceWindow(HWND hwnd) { g_workspaceWindow.store(hwnd); }
-HWND GetWorkspaceWindow() { return g_workspaceWindow.load(); }
+// One registry for the shell and the data model's helpers.
+void SetWorkspaceWindow(HWND hwnd) { tradedata::SetWorkplaceWindow(hwnd); }
+HWND GetWorkspaceWindow() { return tradedata::GetWorkplaceWindow(); }
 void SetHotKeyAccelerators(HACCEL table) { g_hotKeyAccelerators.store(table); }
 HACCEL GetHotKeyAccelerators() { return g_hotKeyAccelerators.load(); }
 void SetNumpadTranslation(bool on) { g_translateNumpad.store(on); }
@@ -116,6 +118,15 @@ BOOL CTradeApp::InitInstance() {
     CreateSharedFonts();
     pavlet::SetProfileName("KELMON.INI");
 
+    // The data model's helpers reach windows through the window layer.
+    tradedata::SetWindowSender(
+        {[](tradedata::WindowId w, uint32_t m, uintptr_t wp, intptr_t lp) -> intptr_t {
+             return ::SendMessage(w, m, wp, lp);
+         },
+         [](tradedata::WindowId w) { return ::IsWindowVisible(w) != FALSE; },
+         [](tradedata::WindowId w, uint32_t m, uintptr_t wp, std::string_view text) {
+             return PostFrameText(w, m, wp, text) != FALSE;
+         }});
     MigrateUserFiles();
     InstallAliasRelabelling();
     tradedata::ApplyServiceOrder();
@@ -171,6 +182,7 @@ int CTradeApp::ExitInstance() {
     }
     ReleaseExitFonts();
     CMsgWnd::RemoveAll();
+    tradedata::SetWindowSender({});
     NoltComm::CleanupCryptoLibrary();
     Trace("程序退出");
     return 0;

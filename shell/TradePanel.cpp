@@ -191,7 +191,6 @@ void CTradePanelDlg::DoDataExchange(CDataExchange* dx) {
 BOOL CTradePanelDlg::OnInitDialog() {
     CFlexDialog::OnInitDialog();
     SetWorkspaceWindow(m_hWnd);
-    tradedata::SetWorkplaceWindow(m_hWnd);
 
     pavlet::SetPrivateProfileName(tradedata::GetAccountFilePath(tradedata::GetCurrentKhh(), "ini"));
     CGridCtrl::SetGridStyle(7);
@@ -936,7 +935,6 @@ void CTradePanelDlg::OnDestroy() {
         ::UnregisterHotKey(frame_->m_hWnd, kBossHotKeyId);
     }
     if (GetWorkspaceWindow() == m_hWnd) SetWorkspaceWindow(0);
-    if (tradedata::GetWorkplaceWindow() == m_hWnd) tradedata::SetWorkplaceWindow(0);
 }
 
 void CTradePanelDlg::DestroyChildren() {

@@ -162,9 +162,9 @@ intptr_t SendOrderFillRequest(bool mayOpen, WindowId sender, const OrderFill& fi
 
 intptr_t SendTextToMainWindow(const std::string& text, bool flag) {
     const auto windows = Sender();
-    if (!windows) return 0;
-    return Send(*windows, GetWorkplaceWindow(), kWmFrameCommand, flag ? 80 : 79,
-                reinterpret_cast<intptr_t>(text.c_str()));
+    const WindowId workplace = GetWorkplaceWindow();
+    if (!windows || !windows->postText || workplace == 0) return 0;
+    return windows->postText(workplace, kWmFrameCommand, flag ? 80 : 79, text) ? 1 : 0;
 }
 
 // ------------------------------------------------------------------ title, version, profiles

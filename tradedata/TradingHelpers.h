@@ -31,11 +31,13 @@ using TradeConnection = NoltComm::CFixApiClient;
 inline constexpr uint32_t kWmCopyData = 0x004A;
 inline constexpr uintptr_t kOrderFillDataId = 104;
 
-// The window layer's synchronous SendMessage and visibility test, set by the shell; until set,
-// nothing is sent and no window counts as visible.
+// The window layer's synchronous SendMessage, its visibility test and a post that carries an
+// owned copy of a text (the receiver takes the copy), set by the shell; until set, nothing is
+// sent or posted and no window counts as visible.
 struct WindowSender {
     std::function<intptr_t(WindowId, uint32_t, uintptr_t, intptr_t)> send;
     std::function<bool(WindowId)> isVisible;
+    std::function<bool(WindowId, uint32_t, uintptr_t, std::string_view)> postText;
 };
 void SetWindowSender(WindowSender sender);
 
@@ -72,7 +74,9 @@ OrderFillRecord BuildOrderFillRecord(const OrderFill& fill);
 // order-entry panel, first asking the workplace to show a hidden panel. The receiver's result,
 // 0 when nothing was sent.
 intptr_t SendOrderFillRequest(bool mayOpen, WindowId sender, const OrderFill& fill);
-// WM_FRAME_COMMAND 80 (flag set) or 79 with the text to the workplace window; its result.
+// WM_FRAME_COMMAND 80 (flag set) or 79 with the text to the workplace window, posted with an
+// owned copy: worker threads report through it and must never wait for the user-interface
+// thread (which may be waiting for them). 1 when posted.
 intptr_t SendTextToMainWindow(const std::string& text, bool flag);
 
 // ---- title, version, profiles ----

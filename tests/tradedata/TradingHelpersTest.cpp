@@ -54,8 +54,6 @@ protected:
                                  EXPECT_EQ(data->dwData, kOrderFillDataId);
                                  const auto* p = static_cast<const uint8_t*>(data->lpData);
                                  s.bytes.assign(p, p + data->cbData);
-                             } else if (m == kWmFrameCommand && (wp == 79 || wp == 80)) {
-                                 s.text = reinterpret_cast<const char*>(lp);
                              }
                              sent.push_back(s);
                              if (m == kWmFrameCommand && wp == 62) visible.push_back(panel);
@@ -63,6 +61,10 @@ protected:
                          },
                          [this](WindowId w) {
                              return std::find(visible.begin(), visible.end(), w) != visible.end();
+                         },
+                         [this](WindowId w, uint32_t m, uintptr_t wp, std::string_view text) {
+                             posted.push_back({w, m, wp, {}, std::string(text)});
+                             return true;
                          }});
     }
     void TearDown() override {
@@ -84,6 +86,7 @@ protected:
     platform::ManualClock clock;
     platform::ScopedClockSource source{clock};
     std::vector<SentMessage> sent;
+    std::vector<SentMessage> posted;
     std::vector<WindowId> visible;
     const WindowId quick = 31, panel = 32;
 };
@@ -145,13 +148,20 @@ TEST_F(TradingHelpersTest, OrderFillGoesToTheVisibleWindow) {
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].window, quick);
 
+    // Status texts are posted with their own copy, never sent: the caller may be a worker the
+    // user-interface thread is waiting for.
     sent.clear();
-    EXPECT_EQ(SendTextToMainWindow("已撤单", true), 5);
-    EXPECT_EQ(SendTextToMainWindow("x", false), 5);
-    ASSERT_EQ(sent.size(), 2u);
-    EXPECT_EQ(sent[0].wParam, 80u);
-    EXPECT_EQ(sent[0].text, "已撤单");
-    EXPECT_EQ(sent[1].wParam, 79u);
+    EXPECT_EQ(SendTextToMainWindow("已撤单", true), 1);
+    EXPECT_EQ(SendTextToMainWindow("x", false), 1);
+    EXPECT_TRUE(sent.empty());
+    ASSERT_EQ(posted.size(), 2u);
+    EXPECT_EQ(posted[0].window, 77u);
+    EXPECT_EQ(posted[0].wParam, 80u);
+    EXPECT_EQ(posted[0].text, "已撤单");
+    EXPECT_EQ(posted[1].wParam, 79u);
+    SetWorkplaceWindow(0);
+    EXPECT_EQ(SendTextToMainWindow("y", false), 0);
+    EXPECT_EQ(posted.size(), 2u);
 }
 
 TEST_F(TradingHelpersTest, WindowTitle) {
