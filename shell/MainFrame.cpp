@@ -449,6 +449,8 @@ int CMainFrame::EnumViewPlugins() {
 }
 
 void CMainFrame::LoadViewPlugin(const std::string& fileName) {
+    // Clearing the record below frees the current library, which must not go before its window.
+    if (workspace_ != nullptr) UnloadViewPlugin();
     currentPlugin_ = -1;
     plugin_ = CurrentPlugin{};
     CWnd* workspace = nullptr;
@@ -470,7 +472,9 @@ void CMainFrame::LoadViewPlugin(const std::string& fileName) {
             params.value = plugin_.value;
             params.frame = m_hWnd;
             params.parent = childHost_.m_hWnd;
-            if (plugin_.create != nullptr) {
+            // Without its release entry the window could not be given back, and it would
+            // outlive the code it runs on once the library is freed.
+            if (plugin_.create != nullptr && plugin_.release != nullptr) {
                 // The plug-in's templates are looked for first while it builds its window,
                 // under its table name (a module it may register; unregistered, the search
                 // simply goes on through the program's own modules).
@@ -506,7 +510,7 @@ void CMainFrame::UnloadViewPlugin() {
         if (currentPlugin_ < 0) {
             ReleaseStandardWorkspace(workspace_);
         } else {
-            if (plugin_.release != nullptr) plugin_.release(workspace_);
+            plugin_.release(workspace_);  // a plug-in without it is never loaded
             // The window object is the plug-in's: it is gone before its code is.
             plugin_ = CurrentPlugin{};
             currentPlugin_ = -1;

@@ -162,7 +162,9 @@ TEST_F(ViewPluginTest, WithoutPluginsTheSystemMenuHasAboutAndNoViewChoice) {
         EXPECT_EQ(::GetMenu(frame.m_hWnd), HMENU{0});
         EXPECT_TRUE(frame.ViewPlugins().empty());
         EXPECT_EQ(frame.CurrentViewPlugin(), -1);
+        const HMENU system = ::GetSystemMenu(frame.m_hWnd, FALSE);
         frame.DestroyWindow();
+        EXPECT_FALSE(::IsMenu(system));  // the system menu goes with its window
     }
 }
 
@@ -269,6 +271,11 @@ TEST_F(ViewPluginTest, TheTableStopsAtFifteenPluginsAndTheLastIdIsTheFrames) {
     frame.SendMessage(WM_SYSCOMMAND, ID_VIEW_LAST);
     EXPECT_EQ(frame.CurrentViewPlugin(), 14);
     EXPECT_EQ(GetLocalizeString("SYSTEM", "viewdll"), "V14.SO");
+    // Loading over a current plug-in gives its window back before its library goes.
+    ASSERT_TRUE(Loaded(Folder() + "v14.so"));
+    frame.LoadViewPlugin("v00.so");
+    EXPECT_EQ(frame.CurrentViewPlugin(), 0);
+    EXPECT_FALSE(Loaded(Folder() + "v14.so"));
     frame.SendMessage(WM_CLOSE);
 }
 
@@ -353,12 +360,14 @@ TEST_F(ViewPluginTest, TheStoredUpperCaseNameFindsTheLowerCaseFileAtTheNextStart
 
 TEST_F(ViewPluginTest, AViewThatCannotBeMadeGivesTheStandardOne) {
     const std::string empty = Install("nullview", "empty.so");
+    const std::string keeper = Install("norelease", "keeper.so");
     Install("goodview", "good.so");
     const struct {
         const char* stored;
         std::function<void()> before;
     } starts[] = {
         {"EMPTY.SO", [] {}},    // its create entry makes no window
+        {"KEEPER.SO", [] {}},   // it has no entry to take its window back
         {"MISSING.SO", [] {}},  // no such file
         // Made writable by others since it was chosen.
         {"GOOD.SO", [this] { fs::permissions(Folder() + "good.so", fs::perms(0666)); }},
@@ -372,6 +381,7 @@ TEST_F(ViewPluginTest, AViewThatCannotBeMadeGivesTheStandardOne) {
         EXPECT_EQ(frame.CurrentViewPlugin(), -1);
         EXPECT_EQ(frame.Workspace(), nullptr);
         EXPECT_FALSE(Loaded(empty));
+        EXPECT_FALSE(Loaded(keeper));
         // At a start the choice stays stored.
         EXPECT_EQ(GetLocalizeString("SYSTEM", "viewdll"), s.stored);
         frame.DestroyWindow();
@@ -383,6 +393,7 @@ TEST_F(ViewPluginTest, AViewThatCannotBeMadeGivesTheStandardOne) {
     Create(&frame);
     frame.SendMessage(WM_SYSCOMMAND, ID_VIEW_FIRST_PLUGIN + 1);  // good.so
     ASSERT_EQ(frame.CurrentViewPlugin(), 1);
+    ASSERT_EQ(std::string(frame.ViewPlugins()[0].fileName), "EMPTY.SO");
     frame.SendMessage(WM_SYSCOMMAND, ID_VIEW_FIRST_PLUGIN);  // empty.so
     EXPECT_EQ(frame.CurrentViewPlugin(), -1);
     EXPECT_EQ(frame.Workspace(), nullptr);

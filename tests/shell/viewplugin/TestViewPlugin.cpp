@@ -1,5 +1,6 @@
 // A small view plug-in for the frame's tests, built as a good library and as faulty variants
-// (a missing export, wrong flags or kind, a refusing or zero workplace answer, no window). It
+// (a missing export, wrong flags or kind, a refusing or zero workplace answer, no window, no
+// release entry). It
 // counts what it is asked and what its window receives, for the tests to read back.
 #include <dlfcn.h>
 
@@ -77,7 +78,11 @@ __attribute__((visibility("default"))) int32_t GetWorkPlaceInfo(shell::WorkPlace
     const std::string name = "视图 " + OwnFileName();
     std::strncpy(info->displayName, name.c_str(), sizeof info->displayName - 1);
     std::strcpy(info->createName, "CreateTestView");
+#ifdef VIEW_NO_RELEASE
+    std::strcpy(info->releaseName, "NoSuchEntry");
+#else
     std::strcpy(info->releaseName, "ReleaseTestView");
+#endif
     return VIEW_WORKPLACE_RESULT;
 }
 
