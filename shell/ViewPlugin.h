@@ -23,10 +23,11 @@ inline constexpr uint32_t kViewInstanceFlag = 0x100;
 inline constexpr int32_t kViewKindWorkspace = 1;
 
 // Filled by a plug-in's "GetWorkPlaceInfo" (called with the record and 0) after the frame
-// zeroed it and set cbSize; a negative result refuses. The texts end with a zero inside their
-// fields. `module` is the plug-in's own word for its library (pointer-sized here): the frame
-// keeps it with the current plug-in but frees the library through the handle it loaded itself,
-// so a plug-in that leaves it empty or wrong cannot make the frame free something else.
+// zeroed it and set cbSize; a negative result refuses. The texts are UTF-8, as all text in
+// memory, and end with a zero inside their fields. `module` is the plug-in's own word for its
+// library (pointer-sized here): the frame keeps it with the current plug-in but frees the
+// library through the handle it loaded itself, so a plug-in that leaves it empty or wrong
+// cannot make the frame free something else.
 struct WorkPlaceInfo {
     uint32_t cbSize = sizeof(WorkPlaceInfo);
     int32_t value = 0;          // handed back to the create entry

@@ -127,7 +127,8 @@ CViewPluginLibrary& CViewPluginLibrary::operator=(CViewPluginLibrary&& other) no
 
 bool CViewPluginLibrary::Open(const std::string& path) {
     Close();
-    // Always a full path: the loader never searches its path for a plug-in.
+    // Always a full path: the loader never searches its path for a plug-in, and a program
+    // directory that could not be found ("./") never makes it the working directory's.
     if (path.empty() || path.front() != '/') return false;
     handle_ = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle_ == nullptr) {
