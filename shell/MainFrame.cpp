@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -15,12 +16,14 @@
 #include "flexui/MsgWnd.h"
 #include "platform/core/Clock.h"
 #include "platform/ui/DialogResources.h"
+#include "platform/ui/Menu.h"
 #include "platform/ui/ProfileCodecs.h"
 #include "platform/ui/WindowApi.h"
 #include "record/Configure.h"
 #include "shell/AboutDlg.h"
 #include "shell/FrameWorker.h"
 #include "shell/TradeApp.h"
+#include "shell/ViewPlugin.h"
 #include "shell/services/LogLine.h"
 #include "shell/services/SettingsWriters.h"
 #include "shell/services/StartupSettings.h"
@@ -108,7 +111,18 @@ bool WriteFramePlacement(const WINDOWPLACEMENT& placement) {
     return WriteLocalizeStruct(kSection, kPlacementKey, record.data(), record.size());
 }
 
-CMainFrame::CMainFrame() { InstallMessageHandlers(); }
+CMainFrame::CMainFrame() {
+    InstallMessageHandlers();
+    OnMessage(WM_SYSCOMMAND, [this](WPARAM w, LPARAM l) {
+        OnSysCommand(static_cast<UINT>(w), l);
+        return LRESULT{0};
+    });
+    OnMessage(WM_INITMENUPOPUP, [this](WPARAM w, LPARAM l) {
+        OnInitMenuPopup(static_cast<HMENU>(w), LOWORD(static_cast<uintptr_t>(l)),
+                        HIWORD(static_cast<uintptr_t>(l)));
+        return LRESULT{0};
+    });
+}
 
 CMainFrame::~CMainFrame() {
     // Destroyed here, while OnDestroy is still this class's, and not by the base destructor.
@@ -209,6 +223,8 @@ int CMainFrame::OnCreate() {
     resourceModule_ = kProgramResourceModule;
 
     tradedata::CreateFrameTables();
+    // The menu a frame is created with; BuildSystemMenu turns it into system-menu items.
+    if (::GetMenu(m_hWnd) == 0) ::SetMenu(m_hWnd, CreateFrameMenu());
     BuildSystemMenu();
 
     DWORD hostStyle = WS_CHILD | WS_VISIBLE | WS_BORDER;
@@ -270,6 +286,9 @@ void CMainFrame::OnClose() {
 }
 
 void CMainFrame::OnDestroy() {
+    // A frame destroyed without being closed still gives its plug-in the window back (it is
+    // still whole here: children hear of their destruction after the frame).
+    UnloadViewPlugin();
     CFrameWnd::OnDestroy();
     g_mainFrame.store(nullptr);
 
@@ -383,6 +402,157 @@ void CMainFrame::ScreenLock() {
             PostMessage(WM_CLOSE);
         else
             QuitProgram(1);
+    }
+}
+
+HMENU CMainFrame::CreateFrameMenu() {
+    HMENU bar = ::CreatePopupMenu();
+    HMENU help = ::CreatePopupMenu();
+    ::AppendMenu(help, MF_STRING, ID_APP_ABOUT, kAboutMenuText);
+    ::AppendMenu(bar, MF_POPUP, help, "帮助(&H)");
+    return bar;
+}
+
+void CMainFrame::BuildSystemMenu() {
+    HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE);
+    HMENU menu = ::GetMenu(m_hWnd);
+    const int popups = ::GetMenuItemCount(menu);
+    for (int i = 0; i < popups; ++i) {
+        HMENU popup = ::GetSubMenu(menu, i);
+        if (popup == 0 ||
+            ::GetMenuState(popup, ID_APP_ABOUT, MF_BYCOMMAND) == static_cast<UINT>(-1))
+            continue;
+        char text[128];
+        ::GetMenuString(popup, ID_APP_ABOUT, text, sizeof text, MF_BYCOMMAND);
+        ::AppendMenu(systemMenu, MF_SEPARATOR, 0, nullptr);
+        ::AppendMenu(systemMenu, MF_STRING, ID_APP_ABOUT, text);
+        break;
+    }
+
+    if (EnumViewPlugins() > 0) {
+        ::AppendMenu(systemMenu, MF_SEPARATOR, 0, nullptr);
+        HMENU views = ::CreatePopupMenu();
+        ::AppendMenu(views, MF_STRING, ID_VIEW_STANDARD, kStandardViewText);
+        for (size_t i = 0; i < plugins_.size(); ++i)
+            ::AppendMenu(views, MF_STRING, ID_VIEW_FIRST_PLUGIN + i, plugins_[i].displayName);
+        ::InsertMenu(systemMenu, static_cast<UINT>(::GetMenuItemCount(systemMenu)),
+                     MF_BYPOSITION | MF_POPUP, views, kViewMenuText);
+    }
+
+    ::SetMenu(m_hWnd, 0);
+    if (menu != 0) ::DestroyMenu(menu);
+}
+
+int CMainFrame::EnumViewPlugins() {
+    plugins_ = EnumerateViewPlugins();
+    return static_cast<int>(plugins_.size());
+}
+
+void CMainFrame::LoadViewPlugin(const std::string& fileName) {
+    // Clearing the record below frees the current library, which must not go before its window.
+    if (workspace_ != nullptr) UnloadViewPlugin();
+    currentPlugin_ = -1;
+    plugin_ = CurrentPlugin{};
+    CWnd* workspace = nullptr;
+
+    const std::string upper = UpperFileName(fileName);
+    const auto entry = std::find_if(plugins_.begin(), plugins_.end(),
+                                    [&](const ViewPluginEntry& e) { return upper == e.fileName; });
+    if (!fileName.empty() && entry != plugins_.end()) {
+        // The stored name is upper case; the folder's file may be spelt otherwise.
+        const std::string path = FindViewPluginFile(fileName);
+        WorkPlaceInfo info;
+        if (!path.empty() && ProbeViewPlugin(path, &plugin_.library, &info)) {
+            plugin_.module = info.module;
+            plugin_.value = info.value;
+            plugin_.create = reinterpret_cast<ViewCreateFn>(plugin_.library.Find(info.createName));
+            plugin_.release =
+                reinterpret_cast<ViewReleaseFn>(plugin_.library.Find(info.releaseName));
+            ViewCreateParams params;
+            params.value = plugin_.value;
+            params.frame = m_hWnd;
+            params.parent = childHost_.m_hWnd;
+            // Without its release entry the window could not be given back, and it would
+            // outlive the code it runs on once the library is freed.
+            if (plugin_.create != nullptr && plugin_.release != nullptr) {
+                // The plug-in's templates are looked for first while it builds its window,
+                // under its table name (a module it may register; unregistered, the search
+                // simply goes on through the program's own modules).
+                platform::ui::ScopedResourceModule module(entry->fileName);
+                workspace = plugin_.create(&params, 0);
+            }
+            if (workspace != nullptr) currentPlugin_ = static_cast<int>(entry - plugins_.begin());
+        }
+        if (workspace == nullptr) {
+            WriteLogLine("视图插件未能创建工作区, 改用标准界面: " + fileName);
+            plugin_ = CurrentPlugin{};  // frees a library that made no window
+        }
+    }
+
+    if (workspace == nullptr) {
+        platform::ui::ScopedResourceModule module(resourceModule_);
+        ViewCreateParams params;
+        params.frame = m_hWnd;
+        params.parent = childHost_.m_hWnd;
+        workspace = CreateStandardWorkspace(&params, 0);
+    }
+
+    workspace_ = workspace;
+    SetWorkspaceWindow(workspace != nullptr ? workspace->m_hWnd : 0);
+    childHost_.SetChildWnd(workspace);
+    if (workspace != nullptr && ::IsWindow(workspace->m_hWnd)) workspace->ShowWindow(SW_SHOW);
+}
+
+void CMainFrame::UnloadViewPlugin() {
+    if (childHost_.m_hWnd != 0 && ::IsWindow(childHost_.m_hWnd))
+        childHost_.SetChildWnd(static_cast<CWnd*>(nullptr));
+    if (workspace_ != nullptr) {
+        if (currentPlugin_ < 0) {
+            ReleaseStandardWorkspace(workspace_);
+        } else {
+            plugin_.release(workspace_);  // a plug-in without it is never loaded
+            // The window object is the plug-in's: it is gone before its code is.
+            plugin_ = CurrentPlugin{};
+            currentPlugin_ = -1;
+            platform::ui::SetCurrentResourceModule(resourceModule_);
+        }
+    }
+    workspace_ = nullptr;
+    SetWorkspaceWindow(0);
+}
+
+void CMainFrame::OnSysCommand(UINT id, LPARAM lParam) {
+    if (id == ID_APP_ABOUT) {
+        PostMessage(WM_COMMAND, ID_APP_ABOUT);
+        return;
+    }
+    if (id >= ID_VIEW_STANDARD && id <= ID_VIEW_LAST) {
+        const int index = static_cast<int>(id) - static_cast<int>(ID_VIEW_FIRST_PLUGIN);
+        // An id past the table names no plug-in: nothing to switch to.
+        if (index == currentPlugin_ || index >= static_cast<int>(plugins_.size())) return;
+        UnloadViewPlugin();
+        NoltComm::SetRequestAbort(0);
+        LoadViewPlugin(index >= 0 ? std::string(plugins_[static_cast<size_t>(index)].fileName)
+                                  : std::string());
+        WriteLocalizeString(
+            kSection, kViewKey,
+            currentPlugin_ >= 0 ? plugins_[static_cast<size_t>(currentPlugin_)].fileName : "");
+        return;
+    }
+    DefWindowProc(WM_SYSCOMMAND, id, lParam);
+}
+
+void CMainFrame::OnInitMenuPopup(HMENU popup, UINT index, BOOL systemMenu) {
+    (void)index;
+    if (!systemMenu) return;
+    const int count = ::GetMenuItemCount(popup);
+    for (int i = 0; i < count; ++i) {
+        const UINT id = ::GetMenuItemID(popup, i);
+        if (id < ID_VIEW_STANDARD || id > ID_VIEW_LAST) continue;
+        const bool current =
+            static_cast<int>(id) - static_cast<int>(ID_VIEW_FIRST_PLUGIN) == currentPlugin_;
+        ::CheckMenuItem(popup, static_cast<UINT>(i),
+                        MF_BYPOSITION | (current ? MF_CHECKED : MF_UNCHECKED));
     }
 }
 

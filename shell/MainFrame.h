@@ -9,10 +9,12 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/ui/FrameWnd.h"
 #include "shell/ChildHostWnd.h"
 #include "shell/FrameMessages.h"
+#include "shell/ViewPluginHost.h"
 #include "shell/WorkerThread.h"
 
 namespace NoltComm {
@@ -42,6 +44,8 @@ inline constexpr UINT ID_UPGRADE_NOTICE = 32793;
 inline constexpr UINT ID_SCREEN_LOCK = 32794;
 // The command a click on the upgrade notice sends back to the frame.
 inline constexpr UINT ID_UPGRADE_NOTICE_CLICKED = 32771;
+// The About item of the frame's menu (moved into the system menu at creation).
+inline constexpr const char* kAboutMenuText = "关于Velmora交易终端(&A)...";
 inline constexpr const char* kUpgradeNoticeText = "服务端有升级程序,\n请点击这里升级...";
 
 // The function number of the quote subscription until the subscriptions replace it.
@@ -118,6 +122,23 @@ public:
     std::string UpgradeSessions(int32_t* lastIndex = nullptr) const;
     void SetUpgradeSessions(std::string sessions, int32_t lastIndex);
 
+    // ---- The workspace view ----
+    // Fills the plug-in table from the plug-in folder; returns the count.
+    int EnumViewPlugins();
+    const std::vector<ViewPluginEntry>& ViewPlugins() const { return plugins_; }
+    // The plug-in of that file name (as the table keeps it, compared upper case), or the
+    // standard view for an empty name or whenever the plug-in cannot be loaded or makes no
+    // window. Only a plug-in of the table is loaded, so its checks and its size hold here too.
+    void LoadViewPlugin(const std::string& fileName);
+    // Releases the workspace window (and the plug-in library); nothing when there is none.
+    void UnloadViewPlugin();
+    // The table index of the current plug-in; -1 for the standard view.
+    int CurrentViewPlugin() const { return currentPlugin_; }
+    // The workspace window object (the standard panel's or a plug-in's); null when none.
+    CWnd* Workspace() const { return workspace_; }
+    // The menu the frame is created with: its About item is what BuildSystemMenu looks for.
+    static HMENU CreateFrameMenu();
+
     // Key-down messages go to the workspace while it exists, hot keys are not suspended and
     // the frame is the last active window; the workspace's answer is the frame's.
     BOOL PreTranslateMessage(MSG* msg) override;
@@ -134,14 +155,20 @@ protected:
     // Offers a command to the workspace window's own routing; TRUE when it took it.
     virtual BOOL RouteCommandToWorkspace(WPARAM wParam, LPARAM lParam);
 
-    // ---- Seams filled by the parts that own them; each does nothing here. ----
-    // Moves About and the view choices into the system menu and removes the menu bar.
-    virtual void BuildSystemMenu() {}
-    // Loads the workspace: the view plug-in named `viewdll`, or the standard panel when it
-    // is empty, into ChildHost().
-    virtual void LoadWorkspace(const std::string& viewdll) { (void)viewdll; }
-    // Releases the view plug-in and its library.
-    virtual void ReleaseWorkspace() {}
+    // Moves About and the view choices (when there is a plug-in) into the system menu and
+    // removes the menu; called once by OnCreate.
+    virtual void BuildSystemMenu();
+    // System-menu commands: About, the view choices; the rest to the default procedure.
+    virtual void OnSysCommand(UINT id, LPARAM lParam);
+    // The system menu's view choices carry a check mark on the current view.
+    virtual void OnInitMenuPopup(HMENU popup, UINT index, BOOL systemMenu);
+
+    // ---- Seams filled by the parts that own them ----
+    // Loads the workspace at creation: the view plug-in named `viewdll`, or the standard panel
+    // when it is empty, into ChildHost().
+    virtual void LoadWorkspace(const std::string& viewdll) { LoadViewPlugin(viewdll); }
+    // Releases the workspace at close: the view plug-in and its library.
+    virtual void ReleaseWorkspace() { UnloadViewPlugin(); }
     // The frame's worker (started at normal priority); null: none.
     virtual std::unique_ptr<CWorkerThread> CreateWorkerThread();
     // The quote thread runs QuoteReceiveStep until the frame closes; it is started only when
@@ -204,6 +231,18 @@ private:
     void StopThreads();
 
     CChildHostWnd childHost_;
+    // The plug-in table, the current plug-in (index -1 and all empty for the standard view)
+    // and the workspace window object.
+    std::vector<ViewPluginEntry> plugins_;
+    int currentPlugin_ = -1;
+    struct CurrentPlugin {
+        void* module = nullptr;  // as the plug-in reported it; the library below is freed
+        int32_t value = 0;
+        ViewCreateFn create = nullptr;
+        ViewReleaseFn release = nullptr;
+        CViewPluginLibrary library;
+    } plugin_;
+    CWnd* workspace_ = nullptr;
     std::unique_ptr<NoltComm::CFixApiClient> pushConnection_;
     std::unique_ptr<NoltComm::CFixApiClient> quoteConnection_;
     std::atomic<int32_t> quoteSubscriptionFunction_{kDefaultQuoteSubscriptionFunction};

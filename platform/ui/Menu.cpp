@@ -109,8 +109,30 @@ bool MakeItem(UINT flags, UINT_PTR idNewItem, const char* text, MenuItem* item) 
 struct Tracking {
     HWND owner = 0;
     bool notify = true;
+    bool systemMenu = false;  // announced with TRUE in the high word of lParam
     UINT chosen = 0;
 };
+
+// The menus the layer keeps per window (user-interface thread).
+struct WindowMenus {
+    HMENU menu = 0;
+    HMENU systemMenu = 0;
+};
+
+std::unordered_map<HWND, WindowMenus>& MenusOfWindows() {
+    static std::unordered_map<HWND, WindowMenus> menus;
+    return menus;
+}
+
+HMENU MakeStandardSystemMenu() {
+    HMENU menu = CreatePopupMenu();
+    AppendMenu(menu, MF_STRING, SC_RESTORE, "还原(&R)");
+    AppendMenu(menu, MF_STRING, SC_MINIMIZE, "最小化(&N)");
+    AppendMenu(menu, MF_STRING, SC_MAXIMIZE, "最大化(&X)");
+    AppendMenu(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenu(menu, MF_STRING, SC_CLOSE, "关闭(&C)\tAlt+F4");
+    return menu;
+}
 
 void Populate(QMenu* shown, HMENU handle, const std::shared_ptr<Tracking>& tracking);
 
@@ -129,8 +151,9 @@ void AddItems(QMenu* shown, const MenuData& menu, const std::shared_ptr<Tracking
             HMENU subHandle = item.sub;
             QObject::connect(sub, &QMenu::aboutToShow, sub, [sub, subHandle, position, tracking] {
                 if (tracking->notify && IsWindow(tracking->owner))
-                    SendMessage(tracking->owner, WM_INITMENUPOPUP, subHandle,
-                                static_cast<LPARAM>(position));
+                    SendMessage(
+                        tracking->owner, WM_INITMENUPOPUP, subHandle,
+                        MAKELPARAM(static_cast<WORD>(position), tracking->systemMenu ? 1 : 0));
                 Populate(sub, subHandle, tracking);
             });
             Populate(sub, subHandle, tracking);
@@ -317,14 +340,17 @@ HMENU GetSubMenu(HMENU menu, int position) {
     return ref.menu ? ref.get()->sub : 0;
 }
 
-BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int, HWND owner, const RECT*) {
-    if (!IsMenu(menu) || !IsWindow(owner)) return FALSE;
-    auto tracking = std::make_shared<Tracking>();
-    tracking->owner = owner;
-    tracking->notify = !(flags & TPM_NONOTIFY);
-    if (tracking->notify) SendMessage(owner, WM_INITMENUPOPUP, menu, 0);
+namespace {
+
+// Shows the pop-up until it closes and returns the chosen id (0: none); false when the menu or
+// its owner went away first.
+bool RunPopup(HMENU menu, UINT flags, int x, int y, const std::shared_ptr<Tracking>& tracking,
+              UINT* chosen) {
+    if (tracking->notify)
+        SendMessage(tracking->owner, WM_INITMENUPOPUP, menu,
+                    MAKELPARAM(0, tracking->systemMenu ? 1 : 0));
     // The owner may have destroyed the menu or itself while filling it.
-    if (GetMenuItemCount(menu) <= 0 || !IsWindow(owner)) return FALSE;
+    if (GetMenuItemCount(menu) <= 0 || !IsWindow(tracking->owner)) return false;
 
     QMenu shown;
     Populate(&shown, menu, tracking);
@@ -339,12 +365,46 @@ BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int, HWND owner, const
     else if (flags & TPM_VCENTERALIGN)
         at.ry() -= size.height() / 2;
     shown.exec(at);
+    *chosen = tracking->chosen;
+    return true;
+}
 
-    UINT chosen = tracking->chosen;
+}  // namespace
+
+BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int, HWND owner, const RECT*) {
+    if (!IsMenu(menu) || !IsWindow(owner)) return FALSE;
+    auto tracking = std::make_shared<Tracking>();
+    tracking->owner = owner;
+    tracking->notify = !(flags & TPM_NONOTIFY);
+    UINT chosen = 0;
+    if (!RunPopup(menu, flags, x, y, tracking, &chosen)) return FALSE;
     if (flags & TPM_RETURNCMD) return static_cast<BOOL>(chosen);
     if (chosen != 0 && tracking->notify)
         PostMessage(owner, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(chosen), 0), 0);
     return TRUE;
+}
+
+HMENU GetMenu(HWND hwnd) {
+    auto found = MenusOfWindows().find(hwnd);
+    return found == MenusOfWindows().end() ? 0 : found->second.menu;
+}
+
+BOOL SetMenu(HWND hwnd, HMENU menu) {
+    if (!IsWindow(hwnd) || (menu != 0 && !IsMenu(menu))) return FALSE;
+    MenusOfWindows()[hwnd].menu = menu;
+    return TRUE;
+}
+
+HMENU GetSystemMenu(HWND hwnd, BOOL revert) {
+    if (!IsWindow(hwnd)) return 0;
+    WindowMenus& menus = MenusOfWindows()[hwnd];
+    if (revert) {
+        if (menus.systemMenu) DestroyMenu(menus.systemMenu);
+        menus.systemMenu = MakeStandardSystemMenu();
+        return 0;
+    }
+    if (!IsMenu(menus.systemMenu)) menus.systemMenu = MakeStandardSystemMenu();
+    return menus.systemMenu;
 }
 
 namespace platform::ui {
@@ -353,6 +413,27 @@ HMENU MenuOfQMenu(const QMenu* shown) {
     if (!shown) return 0;
     QVariant value = shown->property(kMenuProperty);
     return value.isValid() ? static_cast<HMENU>(value.toUInt()) : 0;
+}
+
+UINT TrackSystemMenu(HWND hwnd, int x, int y) {
+    HMENU menu = ::GetSystemMenu(hwnd, FALSE);
+    if (!menu) return 0;
+    auto tracking = std::make_shared<Tracking>();
+    tracking->owner = hwnd;
+    tracking->systemMenu = true;
+    UINT chosen = 0;
+    if (!RunPopup(menu, 0, x, y, tracking, &chosen) || chosen == 0) return 0;
+    if (IsWindow(hwnd)) SendMessage(hwnd, WM_SYSCOMMAND, chosen, 0);
+    return chosen;
+}
+
+void ForgetWindowMenus(HWND hwnd) {
+    auto found = MenusOfWindows().find(hwnd);
+    if (found == MenusOfWindows().end()) return;
+    const WindowMenus menus = found->second;
+    MenusOfWindows().erase(found);
+    if (menus.menu) ::DestroyMenu(menus.menu);
+    if (menus.systemMenu) ::DestroyMenu(menus.systemMenu);
 }
 
 }  // namespace platform::ui

@@ -44,6 +44,16 @@ HMENU GetSubMenu(HMENU menu, int position);
 BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner,
                     const RECT* rect = nullptr);
 
+// A window's menu and its system menu. The layer keeps a top-level window's menu but draws no
+// menu bar: the program's frame turns its menu into system-menu items. Both menus are destroyed
+// with their window; SetMenu leaves the menu it replaces to the caller, as Win32 does.
+HMENU GetMenu(HWND hwnd);
+BOOL SetMenu(HWND hwnd, HMENU menu);
+// Made on first request with the standard commands (SC_RESTORE, SC_MINIMIZE, SC_MAXIMIZE,
+// SC_CLOSE), which the default window procedure carries out. `revert` puts the standard menu
+// back and answers 0.
+HMENU GetSystemMenu(HWND hwnd, BOOL revert);
+
 class CWnd;
 
 // A menu object over a handle; the object owns the handle it created or attached.
@@ -86,5 +96,13 @@ namespace platform::ui {
 // The QMenu showing `menu` while it is tracked (its sub-menus included), else null; lets a
 // headless test act on the pop-up from inside its loop.
 HMENU MenuOfQMenu(const QMenu* shown);
+
+// Shows the window's system menu at (x, y) (screen) and sends the chosen command as
+// WM_SYSCOMMAND. The menu and its sub-menus are announced with WM_INITMENUPOPUP whose high word
+// of lParam is TRUE, as a system menu's are. Returns the command (0 when cancelled). The window
+// procedure's default answer to SC_KEYMENU (Alt+Space) comes here.
+UINT TrackSystemMenu(HWND hwnd, int x, int y);
+// The window layer drops a window's menus when the window is gone.
+void ForgetWindowMenus(HWND hwnd);
 
 }  // namespace platform::ui

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/core/Clock.h"
+#include "platform/ui/Menu.h"
 #include "platform/ui/NonClient.h"
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/WindowClass.h"
@@ -225,6 +226,37 @@ LRESULT CallWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, QE
     return result;
 }
 
+namespace {
+
+// The system menu's standard commands; the low four bits are the system's own.
+LRESULT DefaultSysCommand(HWND hwnd, WPARAM command) {
+    switch (command & 0xFFF0) {
+        case SC_CLOSE:
+            ::SendMessage(hwnd, WM_CLOSE, 0, 0);
+            break;
+        case SC_MINIMIZE:
+            ::ShowWindow(hwnd, SW_MINIMIZE);
+            break;
+        case SC_MAXIMIZE:
+            ::ShowWindow(hwnd, SW_SHOWMAXIMIZED);
+            break;
+        case SC_RESTORE:
+            ::ShowWindow(hwnd, SW_RESTORE);
+            break;
+        case SC_KEYMENU: {
+            RECT r{};
+            ::GetWindowRect(hwnd, &r);
+            TrackSystemMenu(hwnd, r.left, r.top);
+            break;
+        }
+        default:
+            break;
+    }
+    return 0;
+}
+
+}  // namespace
+
 LRESULT DefaultWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     WindowRecord* record = WindowTable::Instance().Find(hwnd);
     if (!record) return 0;
@@ -252,9 +284,23 @@ LRESULT DefaultWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         case WM_CLOSE:
             ::DestroyWindow(hwnd);
             return 0;
+        case WM_SYSCOMMAND:
+            return DefaultSysCommand(hwnd, wParam);
+        case WM_SYSKEYDOWN:
+            // Alt+Space opens the system menu of the top-level window.
+            if (wParam == VK_SPACE) {
+                HWND root = hwnd;
+                while ((::GetWindowLong(root, GWL_STYLE) & WS_CHILD) && ::GetParent(root))
+                    root = ::GetParent(root);
+                if (::GetWindowLong(root, GWL_STYLE) & WS_SYSMENU) {
+                    ::SendMessage(root, WM_SYSCOMMAND, SC_KEYMENU, VK_SPACE);
+                    return 0;
+                }
+            }
+            DefaultKeyProcessing(*record, message, wParam, lParam);
+            return 0;
         case WM_KEYDOWN:
         case WM_KEYUP:
-        case WM_SYSKEYDOWN:
         case WM_SYSKEYUP:
         case WM_CHAR:
             DefaultKeyProcessing(*record, message, wParam, lParam);

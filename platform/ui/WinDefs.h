@@ -1314,6 +1314,11 @@ inline constexpr UINT WM_COMPAREITEM = 0x0039;
 inline constexpr UINT WM_MDIACTIVATE = 0x0222;
 inline constexpr UINT WM_MDIGETACTIVE = 0x0229;
 inline constexpr WPARAM SC_CLOSE = 0xF060;
+// The other system commands of a window's system menu (Menu.h).
+inline constexpr WPARAM SC_MINIMIZE = 0xF020;
+inline constexpr WPARAM SC_MAXIMIZE = 0xF030;
+inline constexpr WPARAM SC_KEYMENU = 0xF100;
+inline constexpr WPARAM SC_RESTORE = 0xF120;
 inline constexpr UINT TCM_SETITEMSIZE = 0x1329;
 inline constexpr UINT TCM_SETPADDING = 0x132B;
 struct AFX_SIZEPARENTPARAMS {

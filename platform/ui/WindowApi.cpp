@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+#include "platform/ui/Menu.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/NonClient.h"
 #include "platform/ui/WindowClass.h"
@@ -61,6 +62,7 @@ void Forget(HWND hwnd, bool notify) {
     std::unique_ptr<WindowRecord> record = WindowTable::Instance().Remove(hwnd);
     if (!record) return;
     KillWindowTimers(hwnd);
+    ForgetWindowMenus(hwnd);
     if (gCapture == hwnd) gCapture = 0;
     if (record->temporary) record->temporary->m_hWnd = 0;
     CWnd* permanent = record->permanent;
