@@ -17,6 +17,7 @@
 #include "shell/LoginDlg.h"
 #include "shell/MainFrame.h"
 #include "shell/TradeApp.h"
+#include "shell/TradePanel.h"
 #include "support/ui/ModalDriver.h"
 #include "support/ui/UiTestApp.h"
 #include "tests/tradedata/TradeDataFixture.h"
@@ -111,6 +112,14 @@ TEST_F(EndToEndTest, TypedLoginShowsTheFrameAndClosingLogsOutAndStopsEveryThread
     EXPECT_GT(tradedata::FuturesContractTable.GetCount(), 0);
     EXPECT_GT(tradedata::TradingCodeTable.GetCount(), 0);
     EXPECT_EQ(Count(testserver::kFunctionLogin), 1);
+
+    // The workspace is the standard panel, its fixed tabs first and the first one in front.
+    auto* panel = dynamic_cast<CTradePanelDlg*>(CWnd::FromHandlePermanent(GetWorkspaceWindow()));
+    ASSERT_NE(panel, nullptr);
+    ASSERT_GE(panel->TabCount(), 7);
+    EXPECT_EQ(panel->TabText(0), "委托");
+    EXPECT_EQ(panel->TabText(6), "代码表");
+    EXPECT_EQ(panel->CurrentTab(), 0);
 
     // The worker refreshes funds and positions whenever the account is marked for it (a trade
     // push marks it), at most once a second: twice in a row here.

@@ -72,6 +72,9 @@ public:
     int foregrounds = 0;
 
 protected:
+    // The frame's own answers, without the panel's start-up (its settings switch services).
+    void LoadWorkspace(const std::string&) override {}
+    void ReleaseWorkspace() override {}
     void StartOnlineUpgrade() override { ++upgrades; }
     void RunMarginWebLogin() override { ++marginLogins; }
     void RunPasswordDialog(const std::string& khh) override { passwordDialogs.push_back(khh); }

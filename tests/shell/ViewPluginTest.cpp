@@ -22,6 +22,7 @@
 #include "platform/ui/WindowApi.h"
 #include "shell/MainFrame.h"
 #include "shell/TradeApp.h"
+#include "shell/TradePanel.h"
 #include "shell/services/SettingsWriters.h"
 #include "shell/services/StartupSettings.h"
 #include "support/ScratchProfile.h"
@@ -50,6 +51,14 @@ protected:
         CMainFrame::OnInitMenuPopup(popup, index, systemMenu);
     }
 };
+
+// The standard view is the trading panel, published as the workspace and shown in the host.
+bool ShowsTheStandardPanel(PluginFrame& frame) {
+    auto* panel = dynamic_cast<CTradePanelDlg*>(frame.Workspace());
+    return panel != nullptr && GetWorkspaceWindow() == panel->m_hWnd &&
+           frame.ChildHost().GetChildWnd() == panel &&
+           (::GetWindowLong(panel->m_hWnd, GWL_STYLE) & WS_VISIBLE) != 0;
+}
 
 // Opens the sub-menus of each tracked pop-up as it shows, as a user pointing at them does.
 class SubMenuOpener : public QObject {
@@ -285,8 +294,7 @@ TEST_F(ViewPluginTest, SwitchingReleasesTheOldViewBeforeMakingTheNewOne) {
     PluginFrame frame;
     Create(&frame);
     ASSERT_EQ(frame.ViewPlugins().size(), 2u);
-    // The standard view is empty until the panel is built.
-    EXPECT_EQ(GetWorkspaceWindow(), HWND{0});
+    EXPECT_TRUE(ShowsTheStandardPanel(frame));
 
     NoltComm::SetRequestAbort(1);
     frame.SendMessage(WM_SYSCOMMAND, ID_VIEW_FIRST_PLUGIN);
@@ -330,7 +338,7 @@ TEST_F(ViewPluginTest, SwitchingReleasesTheOldViewBeforeMakingTheNewOne) {
     frame.SendMessage(WM_SYSCOMMAND, ID_VIEW_STANDARD);
     EXPECT_FALSE(Loaded(beta));
     EXPECT_EQ(frame.CurrentViewPlugin(), -1);
-    EXPECT_EQ(GetWorkspaceWindow(), HWND{0});
+    EXPECT_TRUE(ShowsTheStandardPanel(frame));
     EXPECT_EQ(GetLocalizeString("SYSTEM", "viewdll"), "");
     EXPECT_EQ(Checks(frame), (std::vector<bool>{true, false, false}));
 
@@ -379,7 +387,7 @@ TEST_F(ViewPluginTest, AViewThatCannotBeMadeGivesTheStandardOne) {
         PluginFrame frame;
         Create(&frame);
         EXPECT_EQ(frame.CurrentViewPlugin(), -1);
-        EXPECT_EQ(frame.Workspace(), nullptr);
+        EXPECT_TRUE(ShowsTheStandardPanel(frame));
         EXPECT_FALSE(Loaded(empty));
         EXPECT_FALSE(Loaded(keeper));
         // At a start the choice stays stored.
@@ -396,7 +404,7 @@ TEST_F(ViewPluginTest, AViewThatCannotBeMadeGivesTheStandardOne) {
     ASSERT_EQ(std::string(frame.ViewPlugins()[0].fileName), "EMPTY.SO");
     frame.SendMessage(WM_SYSCOMMAND, ID_VIEW_FIRST_PLUGIN);  // empty.so
     EXPECT_EQ(frame.CurrentViewPlugin(), -1);
-    EXPECT_EQ(frame.Workspace(), nullptr);
+    EXPECT_TRUE(ShowsTheStandardPanel(frame));
     EXPECT_FALSE(Loaded(empty));
     EXPECT_EQ(GetLocalizeString("SYSTEM", "viewdll"), "");
     frame.DestroyWindow();
