@@ -43,6 +43,9 @@ std::vector<LoginAccount> LoginAccountsOf(const TradingDay& day) {
         if (const std::string branch = FieldOf(account.info, 697); !branch.empty())
             login.branch = branch;
         if (const std::string name = FieldOf(account.info, 613); !name.empty()) login.name = name;
+        // The rest of the account's fields (services, dates, prompt) come with the answer.
+        for (const auto& field : account.info)
+            if (field.tag != 697 && field.tag != 613) login.extra.push_back(field);
         out.push_back(std::move(login));
     }
     return out;

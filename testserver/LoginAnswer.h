@@ -27,7 +27,8 @@ inline constexpr const char* kLoginWrongPassword = "交易密码错误";
 // A hook for TestServer::SetHook(kFunctionLogin, ...).
 TestServer::Hook LoginAnswerHook(std::vector<LoginAccount> accounts);
 
-// A trading day's accounts as accounts that can log in (number, password, branch, name).
+// A trading day's accounts as accounts that can log in: number, password, branch, name and the
+// rest of the account's information fields.
 std::vector<LoginAccount> LoginAccountsOf(const TradingDay& day);
 
 }  // namespace testserver

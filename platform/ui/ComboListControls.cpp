@@ -637,6 +637,7 @@ public:
             if (closing_) FinishClose(true);
         });
         view()->window()->installEventFilter(this);
+        KeepOneLine();
     }
 
     HWND hwnd = 0;
@@ -662,6 +663,13 @@ public:
     }
     // The height of the selection field (CB_SETITEMHEIGHT with -1).
     int fieldHeight = -1;
+
+    // A drop-down combo box is one line high, whatever height it was made with: that height is
+    // its list's room when dropped, as the system control takes it.
+    void KeepOneLine() {
+        if (simple_) return;
+        setMaximumHeight(fieldHeight > 0 ? fieldHeight + 6 : sizeHint().height());
+    }
 
     // A simple combo box: the edit field on top, the list under it.
     void PlaceSimpleParts() {
@@ -694,6 +702,10 @@ protected:
     void resizeEvent(QResizeEvent* event) override {
         QComboBox::resizeEvent(event);
         PlaceSimpleParts();
+    }
+    void changeEvent(QEvent* event) override {
+        QComboBox::changeEvent(event);
+        if (event->type() == QEvent::FontChange && fieldHeight <= 0) KeepOneLine();
     }
     void paintEvent(QPaintEvent* event) override {
         if (simple_) return;  // the edit field and the list paint themselves

@@ -120,6 +120,8 @@ TEST_F(EndToEndTest, TypedLoginShowsTheFrameAndClosingLogsOutAndStopsEveryThread
     EXPECT_EQ(panel->TabText(0), "委托");
     EXPECT_EQ(panel->TabText(6), "代码表");
     EXPECT_EQ(panel->CurrentTab(), 0);
+    // The account's services came with the login: its bank service brings the transfer tab.
+    EXPECT_GE(panel->FindTabByPage(9), 7);
 
     // The worker refreshes funds and positions whenever the account is marked for it (a trade
     // push marks it), at most once a second: twice in a row here.

@@ -139,6 +139,28 @@ TEST_F(ComboListTest, ComboItemsFindAndSelectByProgramWithoutNotifying) {
     EXPECT_TRUE(Codes().empty()) << "program changes are not told to the parent";
 }
 
+TEST_F(ComboListTest, DropDownCombosAreOneLineHighWhateverTheirMadeHeight) {
+    // The made height of a drop-down combo box is its list's room, not its own height.
+    const struct {
+        DWORD style;
+        bool oneLine;
+    } cases[] = {{CBS_DROPDOWNLIST, true}, {CBS_DROPDOWN, true}, {CBS_SIMPLE, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.style);
+        Make("ComboBox", c.style, 150);
+        RECT rect{};
+        ::GetWindowRect(control_.m_hWnd, &rect);
+        const int height = rect.bottom - rect.top;
+        if (c.oneLine) {
+            EXPECT_GT(height, 10);
+            EXPECT_LT(height, 40);
+        } else {
+            EXPECT_EQ(height, 150);
+        }
+        control_.DestroyWindow();
+    }
+}
+
 TEST_F(ComboListTest, ComboKeyboardChangeOnClosedListNotifiesOnce) {
     Make("ComboBox", CBS_DROPDOWNLIST);
     for (const char* text : {"a", "b", "c"}) Add(text, CB_ADDSTRING);

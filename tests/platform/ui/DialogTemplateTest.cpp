@@ -87,13 +87,14 @@ TEST(DialogTemplateTest, ParsesStylesIdsNamesAndEscapes) {
         "CONTROL IDOK \"Button\" \"OK\" 0 0 100 50 BS_DEFPUSHBUTTON|WS_TABSTOP\n"
         "CONTROL IDC_STATIC \"Static\" \"a\" 0 0 1 1 NOT WS_VISIBLE SS_RIGHT\n"
         "CONTROL IDC_STATIC \"Static\" \"b\\nc\" 0 0 1 1\n"
-        "CONTROL -7 \"Edit\" \"\" 5 5 10 10 ES_PASSWORD WS_EX_CLIENTEDGE");
+        "CONTROL -7 \"Edit\" \"\" 5 5 10 10 ES_PASSWORD WS_EX_CLIENTEDGE\n"
+        "CONTROL 9 \"ComboBox\" \"\" 0 0 50 40 CBS_DROPDOWNLIST CBS_OWNERDRAWFIXED CBS_HASSTRINGS");
     EXPECT_EQ(t.id, 77);
     EXPECT_EQ(t.name, "");
     EXPECT_EQ(t.caption, "A \"quoted\" \\ title");
     EXPECT_EQ(t.style, WS_POPUP | WS_CAPTION | DS_CENTER);
     EXPECT_EQ(t.exStyle, WS_EX_TOOLWINDOW);
-    ASSERT_EQ(t.items.size(), 4u);
+    ASSERT_EQ(t.items.size(), 5u);
     EXPECT_EQ(t.items[0].id, IDOK);
     EXPECT_EQ(t.items[0].style, WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON | WS_TABSTOP);
     EXPECT_EQ(t.items[1].style, WS_CHILD | SS_RIGHT) << "NOT removes the default WS_VISIBLE";
@@ -101,6 +102,8 @@ TEST(DialogTemplateTest, ParsesStylesIdsNamesAndEscapes) {
     EXPECT_EQ(t.items[3].id, -7);
     EXPECT_EQ(t.items[3].exStyle, WS_EX_CLIENTEDGE);
     EXPECT_EQ(t.items[3].line, 7);
+    EXPECT_EQ(t.items[4].style,
+              WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS);
 }
 
 TEST(DialogTemplateTest, BrokenTemplatesAreRefusedWithTheirLine) {
