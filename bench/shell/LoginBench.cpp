@@ -28,6 +28,7 @@
 #include "shell/TradeApp.h"
 #include "shell/services/SettingsWriters.h"
 #include "tests/support/ui/ModalDriver.h"
+#include "tests/support/ui/UiTestApp.h"
 #include "tests/tradedata/TradeDataFixture.h"
 #include "testserver/LoginAnswer.h"
 #include "testserver/TestServer.h"
@@ -45,17 +46,6 @@ QApplication& Application() {
         return new QApplication(argc, argv);
     }();
     return *application;
-}
-
-bool ProcessEventsUntil(const std::function<bool()>& done, int timeoutMs = 20000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    return true;
 }
 
 // Runs the event loop as the program does, blocking while nothing happens.
@@ -132,7 +122,7 @@ public:
     }
     ~Start() {
         if (CWnd* frame = app_->MainWnd()) frame->DestroyWindow();
-        ProcessEventsUntil([this] { return app_->MainWnd() == nullptr; });
+        kelmon::test::ui::ProcessEventsUntil([this] { return app_->MainWnd() == nullptr; });
         app_.reset();
         tradedata::testing::ResetGlobalTables();
     }
