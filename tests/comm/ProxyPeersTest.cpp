@@ -122,8 +122,10 @@ TEST_F(Dante, UdpLinkThroughTheRelay) {
     EXPECT_EQ(server.SendData("through-dante"), 1u);
     ASSERT_TRUE(link.WaitForPayloads(1));
     EXPECT_EQ(link.Payloads()[0], "through-dante");
+    // The unregister goes out on Close, but the relay ends its association as soon as the
+    // control connection closes and may drop a datagram it has not forwarded yet: through a
+    // relay it is best effort, so only the direct link's tests count on it arriving.
     link.Close();
-    EXPECT_TRUE(server.WaitForMessages(NoltComm::kUdpUnregister, 1, std::chrono::seconds(5)));
 }
 
 // dante checks SOCKS5 user names against the system's accounts: a throw-away account is
