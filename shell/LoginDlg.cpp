@@ -35,6 +35,8 @@ namespace {
 constexpr const char* kLoginCaption = "客户登录";
 constexpr const char* kTokenCaption = "动态令牌时间同步";
 constexpr const char* kConnectFailed = "连接服务器失败!";
+// A refusal or a failed request that brought no reason of its own.
+constexpr const char* kLoginFailed = "登录失败!";
 constexpr COLORREF kBannerColor = RGB(32, 32, 32);
 
 std::mutex& ServerLock() {
@@ -325,7 +327,8 @@ int32_t CLoginDlg::Login() {
         const std::string text = request->GetString(507);
         if (!text.empty()) result = request->GetLong(507);
     }
-    const std::string errorText = request->GetErrorText();
+    std::string errorText = request->GetErrorText();
+    if (errorText.empty()) errorText = kLoginFailed;
 
     if (result <= 0) {
         request.reset();

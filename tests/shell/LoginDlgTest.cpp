@@ -233,6 +233,27 @@ TEST_F(LoginDlgTest, UnreachableServerIsReportedAndNotCountedAsARefusal) {
     dialog.DestroyWindow();
 }
 
+TEST_F(LoginDlgTest, ARefusalWithoutAReasonStillSaysTheLoginFailed) {
+    const testserver::Answer answers[] = {
+        testserver::Answer{{testserver::Row{{507, "-1"}}}},  // refused, no text
+        testserver::Answer{{testserver::Row{{605, "x"}}}},   // no result at all
+    };
+    for (const auto& answer : answers) {
+        server_.SetHook(testserver::kFunctionLogin,
+                        [answer](const testserver::ReceivedRequest&) { return answer; });
+        services_.Clear();
+        CLoginDlg dialog;
+        ASSERT_TRUE(dialog.Create(CLoginDlg::IDD));
+        Type(dialog, CLoginDlg::kCustomer, "12345");
+        Type(dialog, CLoginDlg::kPassword, kPasswordText);
+        dialog.OnOK();
+        ASSERT_EQ(Boxes().size(), 1u);
+        EXPECT_EQ(Boxes()[0].text, "登录失败!");
+        EXPECT_EQ(dialog.Connection(), nullptr);
+        dialog.DestroyWindow();
+    }
+}
+
 TEST_F(LoginDlgTest, RowsStackByAuthenticationStyleAndThreshold) {
     struct Case {
         int style;
