@@ -343,9 +343,9 @@ int CTradePanelDlg::FindTabByPage(int32_t pageId) const {
 }
 
 CWnd* CTradePanelDlg::PageFor(int32_t pageId) {
-    const PageSpec* spec = FindPageSpec(pageId);
-    if (spec == nullptr) return nullptr;
-    PageKind kind = spec->kind;
+    const PageSpec* entry = FindPageSpec(pageId);
+    if (entry == nullptr) return nullptr;
+    PageKind kind = entry->kind;
     if (pageId == kPageTransfer && (GetAppStateFlags() & kAppStateFundsPasswordFirst) != 0 &&
         !tradedata::TestAccountFlag(32, -1))
         kind = PageKind::FundsPassword;
@@ -362,8 +362,8 @@ int32_t CTradePanelDlg::SelectPage(int tabIndex) {
     currentPage_ = nullptr;
     currentPageId_ = pageId;
 
-    const PageSpec* spec = FindPageSpec(pageId);
-    ShowOrderPanel(spec ? spec->mode : 0);
+    const PageSpec* entry = FindPageSpec(pageId);
+    ShowOrderPanel(entry ? entry->mode : 0);
     currentPage_ = PageFor(pageId);
     if (currentPage_ && IsLiveWindow(currentPage_->m_hWnd)) {
         PlaceCurrentPage();
