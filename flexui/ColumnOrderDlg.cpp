@@ -233,3 +233,13 @@ void CColumnOrderDlg::OnOK() {
     order_ = result;
     CLibraryDialog::OnOK();
 }
+
+BOOL RunColumnOrderDialog(CWnd* parent, const std::string& order, const std::string& fields,
+                          std::string* result) {
+    CColumnOrderDlg dialog(parent);
+    dialog.SetColumnOrder(order);
+    dialog.SetFieldList(fields);
+    if (dialog.DoModal() != IDOK) return FALSE;
+    *result = dialog.GetColumnOrder();
+    return TRUE;
+}

@@ -55,3 +55,8 @@ private:
     std::string fields_;
     CImageList images_;
 };
+
+// Runs the dialog modally over `parent` with an order and the fields offered; TRUE with the
+// chosen order in *result after OK.
+BOOL RunColumnOrderDialog(CWnd* parent, const std::string& order, const std::string& fields,
+                          std::string* result);

@@ -413,15 +413,10 @@ void CFlexListCtrl::SortAndMap() {
     }
 }
 
-int CFlexListCtrl::GetViewCount() const {
-    if (!mem_) return 0;
-    return hasMap_ ? static_cast<int>(map_.size()) : mem_->GetCount();
-}
+int CFlexListCtrl::GetViewCount() const { return pavlet::DisplayRowCount(mem_, hasMap_, map_); }
 
 int CFlexListCtrl::GetMapRecno(int displayRow) const {
-    if (!mem_ || displayRow < 0) return -1;
-    if (!hasMap_) return displayRow < mem_->GetCount() ? displayRow : -1;
-    return displayRow < static_cast<int>(map_.size()) ? map_[static_cast<size_t>(displayRow)] : -1;
+    return pavlet::DisplayRowEntry(mem_, hasMap_, map_, displayRow);
 }
 
 bool CFlexListCtrl::IsGroupRow(int displayRow) const {
@@ -1083,35 +1078,24 @@ std::string CFlexListCtrl::GetAttribute() const {
 
 void CFlexListCtrl::SetAttribute(const char* text) {
     if (!text) return;
-    const std::string_view list(text);
-    auto has = [&](const char* key) {
-        int length = 0;
-        return pavlet::GetFlexItemEntry(list, key, length) != std::string::npos;
-    };
-    auto value = [&](const char* key) { return pavlet::GetFlexItemLong(list, key); };
+    const pavlet::ListAttributes attributes(text);
     auto bit = [&](const char* key, DWORD allow, DWORD flag) {
-        if (!has(key) || !(style_ & allow)) return;
-        if (value(key))
+        if (!attributes.Has(key) || !(style_ & allow)) return;
+        if (attributes.Long(key))
             style_ |= flag;
         else
             style_ &= ~flag;
     };
     bit("indicator", FLS_INDICATOR, FLS_INDICATORON);
     bit("gridline", FLS_GRIDLINES, FLS_GRIDLINESON);
-    if (has("gridcolor") && value("gridcolor") >= 0)
-        gridColor_ = static_cast<COLORREF>(value("gridcolor"));
-    if (has("rowspace") && value("rowspace") >= 0 && value("rowspace") <= 255) {
-        rowSpace_ = value("rowspace");
+    attributes.Colour("gridcolor", &gridColor_);
+    if (attributes.Has("rowspace") && attributes.Long("rowspace") >= 0 &&
+        attributes.Long("rowspace") <= 255) {
+        rowSpace_ = attributes.Long("rowspace");
         MeasureLine();
     }
     if (m_hWnd) {
-        if (has("bkcolor") && value("bkcolor") >= 0) {
-            const auto bk = static_cast<LPARAM>(value("bkcolor"));
-            ::SendMessage(m_hWnd, LVM_SETBKCOLOR, 0, bk);
-            ::SendMessage(m_hWnd, LVM_SETTEXTBKCOLOR, 0, bk);
-        }
-        if (has("textcolor") && value("textcolor") >= 0)
-            ::SendMessage(m_hWnd, LVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(value("textcolor")));
+        pavlet::ApplyReportListColours(m_hWnd, attributes);
         PlaceIndicator();
         Invalidate(FALSE);
     }
@@ -1164,12 +1148,7 @@ std::string CFlexListCtrl::AskExportPath() { return pavlet::AskExportPath(m_hWnd
 
 BOOL CFlexListCtrl::RunColumnOrderDialog(const std::string& order, const std::string& fields,
                                          std::string* result) {
-    CColumnOrderDlg dialog(this);
-    dialog.SetColumnOrder(order);
-    dialog.SetFieldList(fields);
-    if (dialog.DoModal() != IDOK) return FALSE;
-    *result = dialog.GetColumnOrder();
-    return TRUE;
+    return ::RunColumnOrderDialog(this, order, fields, result);
 }
 
 BOOL CFlexListCtrl::RunRowSpaceDialog(int* space, BOOL* asDefault) {

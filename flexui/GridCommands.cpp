@@ -74,12 +74,7 @@ private:
 
 BOOL CGridCtrl::RunColumnOrderDialog(const std::string& order, const std::string& fields,
                                      std::string* result) {
-    CColumnOrderDlg dialog(this);
-    dialog.SetColumnOrder(order);
-    dialog.SetFieldList(fields);
-    if (dialog.DoModal() != IDOK) return FALSE;
-    *result = dialog.GetColumnOrder();
-    return TRUE;
+    return ::RunColumnOrderDialog(this, order, fields, result);
 }
 
 BOOL CGridCtrl::RunListStyleDialog(COLORREF colors[8]) {

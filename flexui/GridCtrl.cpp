@@ -25,6 +25,7 @@
 #include "platform/ui/WindowClass.h"
 #include "platform/ui/WindowLayer.h"
 #include "record/MemRecord.h"
+#include "record/StringHelpers.h"
 
 namespace {
 
@@ -261,6 +262,42 @@ int pavlet::ReportHeaderHeight(HWND header) {
     RECT r{};
     ::GetWindowRect(header, &r);
     return r.bottom - r.top;
+}
+
+bool pavlet::ListAttributes::Has(const char* key) const {
+    int length = 0;
+    return GetFlexItemEntry(text_, key, length) != std::string::npos;
+}
+
+int32_t pavlet::ListAttributes::Long(const char* key) const {
+    return GetFlexItemLong(text_, key);
+}
+
+bool pavlet::ListAttributes::Colour(const char* key, COLORREF* target) const {
+    if (!Has(key) || Long(key) < 0) return false;
+    *target = static_cast<COLORREF>(Long(key));
+    return true;
+}
+
+void pavlet::ApplyReportListColours(HWND list, const ListAttributes& attributes) {
+    COLORREF colour = 0;
+    if (attributes.Colour("bkcolor", &colour)) {
+        ::SendMessage(list, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(colour));
+        ::SendMessage(list, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(colour));
+    }
+    if (attributes.Colour("textcolor", &colour))
+        ::SendMessage(list, LVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(colour));
+}
+
+int pavlet::DisplayRowCount(const CMemRecord* source, bool mapped, const std::vector<int>& map) {
+    if (!source) return 0;
+    return mapped ? static_cast<int>(map.size()) : source->GetCount();
+}
+
+int pavlet::DisplayRowEntry(const CMemRecord* source, bool mapped, const std::vector<int>& map,
+                            int displayRow) {
+    if (displayRow < 0 || displayRow >= DisplayRowCount(source, mapped, map)) return -1;
+    return mapped ? map[static_cast<size_t>(displayRow)] : displayRow;
 }
 
 COLORREF CGridCtrl::ListBkColor() const { return pavlet::ReportListBkColor(m_hWnd); }
@@ -558,15 +595,10 @@ void CGridCtrl::UpdateViewMap() {
     }
 }
 
-int CGridCtrl::GetViewCount() const {
-    if (!mem_) return 0;
-    return hasMap_ ? static_cast<int>(map_.size()) : mem_->GetCount();
-}
+int CGridCtrl::GetViewCount() const { return pavlet::DisplayRowCount(mem_, hasMap_, map_); }
 
 int CGridCtrl::GetMapRecno(int displayRow) const {
-    if (!mem_ || displayRow < 0) return -1;
-    if (!hasMap_) return displayRow < mem_->GetCount() ? displayRow : -1;
-    return displayRow < static_cast<int>(map_.size()) ? map_[static_cast<size_t>(displayRow)] : -1;
+    return pavlet::DisplayRowEntry(mem_, hasMap_, map_, displayRow);
 }
 
 bool CGridCtrl::IsGroupRow(int displayRow) const {

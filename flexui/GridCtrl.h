@@ -420,6 +420,27 @@ COLORREF ReportListBkColor(HWND list);
 COLORREF ReportListTextColor(HWND list);
 int ReportHeaderHeight(HWND header);
 void FocusListItem(HWND list, int row);
+// A stored list attribute text ("key=value" items): whether a key is there, its number, and a
+// colour taken only when it is there and not negative.
+class ListAttributes {
+public:
+    explicit ListAttributes(std::string_view text) : text_(text) {}
+    bool Has(const char* key) const;
+    int32_t Long(const char* key) const;
+    bool Colour(const char* key, COLORREF* target) const;
+
+private:
+    std::string_view text_;
+};
+// The report list's background (also behind its texts) and text colours from "bkcolor" and
+// "textcolor" of the attributes, each when it is there and not negative.
+void ApplyReportListColours(HWND list, const ListAttributes& attributes);
+// The rows a list shows: its source's rows, or the display map (group rows and expanded
+// members) while one is in use.
+int DisplayRowCount(const CMemRecord* source, bool mapped, const std::vector<int>& map);
+// A shown row's map entry (a source row, or a group with GRID_GROUPROW); -1 past the end.
+int DisplayRowEntry(const CMemRecord* source, bool mapped, const std::vector<int>& map,
+                    int displayRow);
 // The context menu of a library list: the parent is offered the pop-up first
 // (WM_INITMENUPOPUP with the control id), *tracked names it while it shows (the list adds its
 // own entries then); the chosen command, 0 when none or when the list went away.

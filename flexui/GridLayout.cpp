@@ -262,41 +262,25 @@ void CGridCtrl::SavePrivateAttribute() {
 
 void CGridCtrl::SetAttribute(const char* text) {
     if (!text) return;
-    const std::string_view list(text);
-    auto has = [&](const char* key) {
-        int length = 0;
-        return pavlet::GetFlexItemEntry(list, key, length) != std::string::npos;
-    };
-    auto value = [&](const char* key) { return pavlet::GetFlexItemLong(list, key); };
+    const pavlet::ListAttributes attributes(text);
     auto bit = [&](const char* key, uint32_t flag) {
-        if (!has(key)) return;
-        if (value(key))
+        if (!attributes.Has(key)) return;
+        if (attributes.Long(key))
             style_ |= flag;
         else
             style_ &= ~flag;
     };
     bit("indicator", GRID_INDICATOR);
     bit("gridline", GRID_GRIDLINES);
-    auto colour = [&](const char* key, COLORREF* target) {
-        if (has(key) && value(key) >= 0) *target = static_cast<COLORREF>(value(key));
-    };
-    colour("gridcolor", &gridColor_);
-    colour("headerbkcolor", &headerBk_);
-    colour("headertextcolor", &headerText_);
-    colour("headergridcolor", &headerGridColor_);
-    colour("selectedbkcolor", &selBk_);
-    colour("selectedtextcolor", &selText_);
-    if (m_hWnd) {
-        if (has("bkcolor") && value("bkcolor") >= 0) {
-            const auto bk = static_cast<LPARAM>(value("bkcolor"));
-            ::SendMessage(m_hWnd, LVM_SETBKCOLOR, 0, bk);
-            ::SendMessage(m_hWnd, LVM_SETTEXTBKCOLOR, 0, bk);
-        }
-        if (has("textcolor") && value("textcolor") >= 0)
-            ::SendMessage(m_hWnd, LVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(value("textcolor")));
-    }
-    if (has("rowheight")) {
-        const int height = value("rowheight");
+    attributes.Colour("gridcolor", &gridColor_);
+    attributes.Colour("headerbkcolor", &headerBk_);
+    attributes.Colour("headertextcolor", &headerText_);
+    attributes.Colour("headergridcolor", &headerGridColor_);
+    attributes.Colour("selectedbkcolor", &selBk_);
+    attributes.Colour("selectedtextcolor", &selText_);
+    if (m_hWnd) pavlet::ApplyReportListColours(m_hWnd, attributes);
+    if (attributes.Has("rowheight")) {
+        const int height = attributes.Long("rowheight");
         if (height >= 0 && height <= 255 && height != customHeight_) {
             customHeight_ = height;
             MeasureLine();  // keeps only a height the rows can take

@@ -22,6 +22,7 @@
 #include "tradedata/Accounts.h"
 #include "tradedata/GlobalTables.h"
 #include "tradedata/ProgramClock.h"
+#include "tradedata/TradingHelpers.h"
 #include "tradedata/Rates.h"
 #include "tradedata/ServerLists.h"
 
@@ -34,6 +35,17 @@ BOOL PostFrameText(HWND hwnd, UINT message, WPARAM code, std::string_view text) 
     // Only a queued message owns the copy; a refused post leaves it with us to free.
     if (posted) copy.release();
     return posted;
+}
+
+void InstallWindowSender() {
+    tradedata::SetWindowSender(
+        {[](tradedata::WindowId w, uint32_t m, uintptr_t wp, intptr_t lp) -> intptr_t {
+             return ::SendMessage(w, m, wp, lp);
+         },
+         [](tradedata::WindowId w) { return ::IsWindowVisible(w) != FALSE; },
+         [](tradedata::WindowId w, uint32_t m, uintptr_t wp, std::string_view text) {
+             return PostFrameText(w, m, wp, text) != FALSE;
+         }});
 }
 
 std::unique_ptr<std::string> TakeFrameText(LPARAM lParam) {

@@ -113,6 +113,9 @@ inline constexpr uint32_t kFrameCombinationCodesPending = 0x80000;
 // copy is freed here. The receiver takes it with TakeFrameText exactly once (null lParam:
 // null). Any thread.
 BOOL PostFrameText(HWND hwnd, UINT message, WPARAM code, std::string_view text);
+// Lets the data model's helpers reach windows through the window layer: SendMessage, the
+// visibility test and PostFrameText (their status texts). Start-up installs it.
+void InstallWindowSender();
 std::unique_ptr<std::string> TakeFrameText(LPARAM lParam);
 
 // ---- value checks for numbers that arrive in quotes ----

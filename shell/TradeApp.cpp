@@ -118,15 +118,7 @@ BOOL CTradeApp::InitInstance() {
     CreateSharedFonts();
     pavlet::SetProfileName("KELMON.INI");
 
-    // The data model's helpers reach windows through the window layer.
-    tradedata::SetWindowSender(
-        {[](tradedata::WindowId w, uint32_t m, uintptr_t wp, intptr_t lp) -> intptr_t {
-             return ::SendMessage(w, m, wp, lp);
-         },
-         [](tradedata::WindowId w) { return ::IsWindowVisible(w) != FALSE; },
-         [](tradedata::WindowId w, uint32_t m, uintptr_t wp, std::string_view text) {
-             return PostFrameText(w, m, wp, text) != FALSE;
-         }});
+    InstallWindowSender();
     MigrateUserFiles();
     InstallAliasRelabelling();
     tradedata::ApplyServiceOrder();

@@ -153,10 +153,6 @@ void DestroyOwned(std::unique_ptr<CWnd>& wnd) {
 
 }  // namespace
 
-BOOL PostPanelStatusText(HWND workspace, std::string_view text, bool sticky) {
-    return PostFrameText(workspace, WM_FRAME_COMMAND,
-                         sticky ? kCommandStatusTextFlagged : kCommandStatusText, text);
-}
 
 // ---------------------------------------------------------------------------------------------
 // Built-in view entries

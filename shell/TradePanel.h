@@ -73,9 +73,6 @@ inline constexpr UINT kAutoLockPeriodMs = 100;
 // A sticky status text holds the strip this long unless the user acts meanwhile.
 inline constexpr int64_t kStickyStatusMs = 10000;
 
-// A status text for the panel's status strip (sticky: it holds the strip for a while), posted
-// as an owned copy, so a worker thread never waits for the user-interface thread. Any thread.
-BOOL PostPanelStatusText(HWND workspace, std::string_view text, bool sticky);
 
 class CTradePanelDlg : public CFlexDialog {
 public:

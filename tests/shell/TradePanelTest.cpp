@@ -128,6 +128,7 @@ protected:
         ASSERT_TRUE(host_.Create(nullptr, "", WS_CHILD | WS_VISIBLE, RECT{0, 0, 1, 1}, &frame_,
                                  AFX_IDW_PANE_FIRST));
         SetMainWindow(frame_.m_hWnd);
+        InstallWindowSender();
         ResetPanelFactories();
     }
     void TearDown() override {
@@ -139,6 +140,7 @@ protected:
                 r->DestroyWindow();
             }
         recorders_.clear();
+        tradedata::SetWindowSender({});
         tradedata::SetQuoteBoardWindow(0);
         tradedata::SetOrderEntryWindow(0);
         ResetPanelFactories();
@@ -639,12 +641,12 @@ TEST_F(TradePanelTest, StickyStatusHoldsTenSecondsOrUntilTheUserActs) {
 
 TEST_F(TradePanelTest, StatusTextsFromAnotherThreadArriveAsPostedCopies) {
     Open();
-    const HWND workspace = panel_->m_hWnd;
-    std::thread worker([workspace] {
+    ASSERT_EQ(tradedata::GetWorkplaceWindow(), panel_->m_hWnd);
+    std::thread worker([] {
         std::string text = "查询可撤单委托 ...";
-        PostPanelStatusText(workspace, text, false);
+        tradedata::SendTextToMainWindow(text, false);
         text = "overwritten after the post";  // the message holds a copy of its own
-        PostPanelStatusText(workspace, "没有可撤单委托 ...", true);
+        tradedata::SendTextToMainWindow("没有可撤单委托 ...", true);
     });
     worker.join();
     EXPECT_TRUE(panel_->statuses.empty());  // nothing runs on the worker's side
@@ -765,7 +767,7 @@ TEST_F(TradePanelTest, StandardWorkspaceEntriesMakeAndReleaseThePanel) {
     EXPECT_NE(panel->BarPanel(BarPanelKind::StatusStrip), nullptr);
     EXPECT_TRUE(panel->Bar(PanelBar::StatusStrip)->IsWindowVisible());
     // The status texts reach the strip in its bar.
-    PostPanelStatusText(workspace->m_hWnd, "合约代码[x]无效", true);
+    tradedata::SendTextToMainWindow("合约代码[x]无效", true);
     DrainEvents();
     auto* strip = dynamic_cast<CStatusStripDlg*>(panel->BarPanel(BarPanelKind::StatusStrip));
     ASSERT_NE(strip, nullptr);
