@@ -87,7 +87,7 @@ std::string GetWindowTitle();
 bool HasIniSection(std::string_view section, const std::string& file);
 struct CodeAliases {
     std::string helpInfo;
-    std::vector<std::string> aliases;  // "key=value" lines of section "CODE"
+    std::vector<std::string> aliases;  // the lines of section "CODE": "key=value" or item text
 };
 CodeAliases LoadCodeAliases();
 

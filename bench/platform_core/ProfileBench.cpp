@@ -2,6 +2,7 @@
 // profile.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -32,6 +33,9 @@ public:
         dir_ = pattern;
         path_ = dir_ + "/bench.ini";
         std::ofstream(path_, std::ios::binary) << makeProfile(bytes);
+        // Installed long ago: a file changed in the last seconds is read again at each look.
+        const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+        std::filesystem::last_write_time(path_, old);
     }
     ~ProfileFixture() { std::filesystem::remove_all(dir_); }
     const std::string& path() const { return path_; }

@@ -41,26 +41,28 @@ struct NoCaseEqual {
 };
 using NameIndex = std::unordered_map<std::string, std::size_t, NoCaseHash, NoCaseEqual>;
 
-enum class LineKind : uint8_t { Other, Section, BrokenSection, Key };
+// Item: a line of plain text without '=', one entry of a section used as a list.
+enum class LineKind : uint8_t { Other, Section, BrokenSection, Key, Item };
 
 struct Line {
     std::string raw;  // the bytes on disk without the line end
     LineKind kind = LineKind::Other;
-    std::string name;   // UTF-8: section or key name
+    std::string name;   // UTF-8: section or key name, or the text of an item, trimmed
     std::string value;  // UTF-8: key value, trimmed and unquoted
 };
 
 struct Section {
     std::size_t header = 0;
-    std::size_t lastKey = 0;  // last key line of the block, or the header
-    NameIndex keys;           // first line of each key
-    std::vector<std::size_t> keyOrder;
+    std::size_t lastEntry = 0;          // last key or item line of the block, or the header
+    NameIndex keys;                     // first line of each key
+    std::vector<std::size_t> keyOrder;  // first line of each named key, for the key list
 };
 
 struct Document {
     std::vector<Line> lines;
     std::vector<Section> sections;  // first block of each section name, in file order
     NameIndex sectionIndex;         // name -> position in sections
+    bool cut = false;               // lines past kProfileMaxLines were not read
 
     void reindex();
     const Section* findSection(std::string_view name) const {
@@ -125,11 +127,13 @@ Line parseLine(std::string raw) {
         return line;
     }
     const std::size_t eq = text.find('=');
-    if (eq == std::string_view::npos) return line;
-    const std::string_view key = trim(text.substr(0, eq));
-    if (key.empty()) return line;
+    if (eq == std::string_view::npos) {
+        line.kind = LineKind::Item;
+        line.name = text;
+        return line;
+    }
     line.kind = LineKind::Key;
-    line.name = key;
+    line.name = trim(text.substr(0, eq));
     line.value = unquote(trim(text.substr(eq + 1)));
     return line;
 }
@@ -145,7 +149,7 @@ void Document::reindex() {
                 const auto [it, added] = sectionIndex.try_emplace(line.name, sections.size());
                 if (added) {
                     Section s;
-                    s.header = s.lastKey = i;
+                    s.header = s.lastEntry = i;
                     sections.push_back(std::move(s));
                     current = it->second;
                 } else {
@@ -159,9 +163,14 @@ void Document::reindex() {
             case LineKind::Key:
                 if (current) {
                     Section& s = sections[*current];
-                    s.lastKey = i;
-                    if (s.keys.try_emplace(line.name, i).second) s.keyOrder.push_back(i);
+                    s.lastEntry = i;
+                    // The empty name reads, but a NUL-separated key list cannot carry it.
+                    if (s.keys.try_emplace(line.name, i).second && !line.name.empty())
+                        s.keyOrder.push_back(i);
                 }
+                break;
+            case LineKind::Item:
+                if (current) sections[*current].lastEntry = i;
                 break;
             case LineKind::Other:
                 break;
@@ -169,27 +178,38 @@ void Document::reindex() {
     }
 }
 
+// CR LF, LF and a lone CR each end a line, in any mix within one file.
 Document parseDocument(std::string_view bytes) {
     Document doc;
+    const std::size_t size = bytes.size();
+    const std::size_t ends = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n') +
+                                                      std::count(bytes.begin(), bytes.end(), '\r'));
+    doc.lines.reserve(std::min(ends + 1, kProfileMaxLines));
     std::size_t pos = 0;
-    while (pos < bytes.size()) {
-        std::size_t end = bytes.find('\n', pos);
-        const std::size_t next = end == std::string_view::npos ? bytes.size() : end + 1;
-        if (end == std::string_view::npos) end = bytes.size();
-        std::size_t len = end - pos;
-        if (len > 0 && bytes[pos + len - 1] == '\r') --len;
-        doc.lines.push_back(parseLine(std::string(bytes.substr(pos, len))));
-        pos = next;
+    while (pos < size) {
+        if (doc.lines.size() == kProfileMaxLines) {
+            doc.cut = true;
+            break;
+        }
+        std::size_t end = pos;
+        while (end < size && bytes[end] != '\n' && bytes[end] != '\r') ++end;
+        doc.lines.push_back(parseLine(std::string(bytes.substr(pos, end - pos))));
+        pos = end;
+        if (pos < size && bytes[pos++] == '\r' && pos < size && bytes[pos] == '\n') ++pos;
     }
     doc.reindex();
     return doc;
 }
 
-std::string serialize(const Document& doc) {
+std::size_t serializedSize(const Document& doc) {
     std::size_t total = 0;
     for (const Line& line : doc.lines) total += line.raw.size() + 2;
+    return total;
+}
+
+std::string serialize(const Document& doc) {
     std::string out;
-    out.reserve(total);
+    out.reserve(serializedSize(doc));
     for (const Line& line : doc.lines) {
         out += line.raw;
         out += "\r\n";
@@ -212,9 +232,30 @@ FileStamp stampOf(const struct stat& st) {
     return FileStamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
 }
 
+// Modification times advance in clock ticks (whole seconds on some file systems), so a file
+// changed in place again within one tick keeps its stamp. Bytes read more than this after
+// the file's modification time are final for that stamp; until then every look reads the
+// bytes again and compares them with those parsed.
+constexpr time_t kStampSettleSeconds = 2;
+
+struct timespec wallClock() {
+    struct timespec t {};
+    ::clock_gettime(CLOCK_REALTIME, &t);
+    return t;
+}
+
+bool settledAt(const FileStamp& stamp, const struct timespec& readAt) {
+    const time_t limit = readAt.tv_sec - kStampSettleSeconds;
+    return stamp.sec < limit || (stamp.sec == limit && stamp.nsec < readAt.tv_nsec);
+}
+
+std::size_t digestOf(std::string_view bytes) { return std::hash<std::string_view>{}(bytes); }
+
 struct CacheEntry {
     FileStamp stamp;
     std::shared_ptr<const Document> doc;
+    std::size_t digest = 0;  // of the bytes parsed
+    bool settled = false;    // the bytes were read well after the modification time
 };
 
 constexpr std::size_t kMaxCachedFiles = 256;
@@ -225,11 +266,17 @@ std::mutex g_writeMutex;  // one read-modify-write at a time, so no write of our
 std::mutex g_hookMutex;
 std::function<bool(const std::string&)> g_writeHook;
 
-void storeInCache(const std::string& file, const FileStamp& stamp,
-                  std::shared_ptr<const Document> doc) {
+void storeInCache(const std::string& file, CacheEntry entry) {
     std::lock_guard lock(g_cacheMutex);
     if (g_cache.size() >= kMaxCachedFiles && g_cache.find(file) == g_cache.end()) g_cache.clear();
-    g_cache[file] = CacheEntry{stamp, std::move(doc)};
+    g_cache[file] = std::move(entry);
+}
+
+std::optional<CacheEntry> cached(const std::string& file) {
+    std::lock_guard lock(g_cacheMutex);
+    const auto it = g_cache.find(file);
+    if (it == g_cache.end()) return std::nullopt;
+    return it->second;
 }
 
 void dropFromCache(const std::string& file) {
@@ -238,12 +285,6 @@ void dropFromCache(const std::string& file) {
 }
 
 enum class LoadStatus { Ok, Missing, Failed };
-
-struct Loaded {
-    LoadStatus status = LoadStatus::Missing;
-    std::shared_ptr<const Document> doc;
-    mode_t mode = 0;
-};
 
 class Fd {
 public:
@@ -274,56 +315,55 @@ bool readAll(int fd, std::string& out) {
     }
 }
 
-// Writes pass trustCache = false: they read the bytes again, so that a change made in place by
-// another program within the clock's granularity is not overwritten with an older copy.
-Loaded load(const std::string& file, bool trustCache = true) {
-    Loaded result;
-    struct stat st;
-    if (::stat(file.c_str(), &st) != 0) {
-        result.status =
-            (errno == ENOENT || errno == ENOTDIR) ? LoadStatus::Missing : LoadStatus::Failed;
-        dropFromCache(file);
-        return result;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        result.status = LoadStatus::Failed;
-        return result;
-    }
-    result.mode = st.st_mode & 07777;
-    if (trustCache) {
-        std::lock_guard lock(g_cacheMutex);
-        const auto it = g_cache.find(file);
-        if (it != g_cache.end() && it->second.stamp == stampOf(st)) {
-            result.status = LoadStatus::Ok;
-            result.doc = it->second.doc;
-            return result;
-        }
-    }
-    Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-    // The stamp is taken before the bytes are read: a change made while reading then shows
-    // as a newer stamp at the next look and is parsed again.
-    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        result.status =
-            (fd.get() < 0 && errno == ENOENT) ? LoadStatus::Missing : LoadStatus::Failed;
-        return result;
-    }
+// The bytes of a regular file with the stamp and mode they were read under. The stamp is
+// taken before the bytes are read: a change made while reading then shows as a newer stamp
+// at the next look and is parsed again.
+struct FileBytes {
     std::string bytes;
-    if (static_cast<std::size_t>(st.st_size) > kProfileMaxFileSize || !readAll(fd.get(), bytes)) {
-        result.status = LoadStatus::Failed;
-        dropFromCache(file);
-        return result;
-    }
-    auto doc = std::make_shared<Document>(parseDocument(bytes));
-    storeInCache(file, stampOf(st), doc);
-    result.status = LoadStatus::Ok;
-    result.mode = st.st_mode & 07777;
-    result.doc = std::move(doc);
-    return result;
+    FileStamp stamp;
+    mode_t mode = 0;
+};
+
+LoadStatus readFile(const std::string& file, FileBytes& out) {
+    struct stat st;
+    if (::stat(file.c_str(), &st) != 0)
+        return (errno == ENOENT || errno == ENOTDIR) ? LoadStatus::Missing : LoadStatus::Failed;
+    if (!S_ISREG(st.st_mode)) return LoadStatus::Failed;
+    Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (fd.get() < 0) return errno == ENOENT ? LoadStatus::Missing : LoadStatus::Failed;
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<std::size_t>(st.st_size) > kProfileMaxFileSize)
+        return LoadStatus::Failed;
+    out.bytes.reserve(static_cast<std::size_t>(st.st_size));
+    if (!readAll(fd.get(), out.bytes)) return LoadStatus::Failed;
+    out.stamp = stampOf(st);
+    out.mode = st.st_mode & 07777;
+    return LoadStatus::Ok;
 }
 
+// The parsed file for a read, or null when it is missing or cannot be read.
 std::shared_ptr<const Document> loadForRead(const std::string& file) {
-    Loaded l = load(file);
-    return l.status == LoadStatus::Ok ? l.doc : nullptr;
+    struct stat st;
+    if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        dropFromCache(file);
+        return nullptr;
+    }
+    const std::optional<CacheEntry> entry = cached(file);
+    if (entry && entry->settled && entry->stamp == stampOf(st)) return entry->doc;
+    const struct timespec readAt = wallClock();
+    FileBytes read;
+    if (readFile(file, read) != LoadStatus::Ok) {
+        dropFromCache(file);
+        return nullptr;
+    }
+    const std::size_t digest = digestOf(read.bytes);
+    std::shared_ptr<const Document> doc;
+    if (entry && entry->stamp == read.stamp && entry->digest == digest)
+        doc = entry->doc;
+    else
+        doc = std::make_shared<const Document>(parseDocument(read.bytes));
+    storeInCache(file, CacheEntry{read.stamp, doc, digest, settledAt(read.stamp, readAt)});
+    return doc;
 }
 
 bool writeAll(int fd, std::string_view bytes) {
@@ -390,17 +430,23 @@ bool modify(const std::string& file, mode_t newFileMode, Change change) {
     std::lock_guard writeLock(g_writeMutex);
     const std::optional<std::string> target = writeTarget(file);
     if (!target) return false;
-    const Loaded current = load(*target, false);
-    if (current.status == LoadStatus::Failed) return false;
-    auto doc = std::make_shared<Document>();
-    if (current.doc) *doc = *current.doc;
+    // The bytes are read again rather than taken from the cache, so that a change made in
+    // place by another program within one clock tick is not overwritten with an older copy.
+    FileBytes current;
+    const LoadStatus status = readFile(*target, current);
+    if (status == LoadStatus::Failed) return false;
+    auto doc = std::make_shared<Document>(parseDocument(current.bytes));
+    current.bytes = std::string();
+    if (doc->cut) return false;  // the lines not read would be lost
     if (!change(*doc)) return true;
+    if (serializedSize(*doc) > kProfileMaxFileSize) return false;  // never to be read back
     doc->reindex();
+    const std::string bytes = serialize(*doc);
     FileStamp stamp;
-    const mode_t mode = current.status == LoadStatus::Ok ? current.mode : newFileMode;
-    if (!replaceFile(*target, serialize(*doc), mode, stamp)) return false;
+    const mode_t mode = status == LoadStatus::Ok ? current.mode : newFileMode;
+    if (!replaceFile(*target, bytes, mode, stamp)) return false;
     if (*target != file) dropFromCache(file);
-    storeInCache(*target, stamp, std::move(doc));
+    storeInCache(*target, CacheEntry{stamp, std::move(doc), digestOf(bytes), false});
     return true;
 }
 
@@ -442,6 +488,12 @@ std::string joinKeyValue(std::string_view key, std::string_view value) {
     return text;
 }
 
+// The default loses its trailing blanks, as a stored value does.
+std::string_view trimEnd(std::string_view s) {
+    while (!s.empty() && AsciiIsSpace(s.back())) s.remove_suffix(1);
+    return s;
+}
+
 // Copies text into a caller's buffer without cutting a UTF-8 character; returns the length.
 uint32_t copyText(std::string_view text, char* buffer, uint32_t size) {
     std::size_t n = std::min<std::size_t>(text.size(), size - 1);
@@ -452,25 +504,24 @@ uint32_t copyText(std::string_view text, char* buffer, uint32_t size) {
     return static_cast<uint32_t>(n);
 }
 
+// A list that needs the whole buffer or more is cut to size - 2 bytes and ended by two NULs,
+// and gives size - 2 (so an exact fit reads as cut: the caller cannot tell them apart and
+// asks again with more room). An empty list is one NUL.
 uint32_t copyList(const std::vector<std::string>& names, char* buffer, uint32_t size) {
-    if (names.empty()) {
+    if (names.empty() || size == 1) {
         buffer[0] = '\0';
-        if (size > 1) buffer[1] = '\0';
         return 0;
     }
-    const std::string list = ToDoubleNulList(names);  // ends "\0\0", or "\0" when empty
-    const std::size_t body = list.size() - 1;         // what is counted: all but the last NUL
-    if (list.size() <= size) {
+    const std::string list = ToDoubleNulList(names);  // ends "\0\0"
+    if (list.size() < size) {
         std::memcpy(buffer, list.data(), list.size());
-        return static_cast<uint32_t>(body);
+        return static_cast<uint32_t>(list.size() - 1);  // all but the last NUL
     }
-    if (size == 1) {
-        buffer[0] = '\0';
-        return 0;
-    }
-    std::memcpy(buffer, list.data(), size - 2);
-    buffer[size - 2] = '\0';
-    buffer[size - 1] = '\0';
+    // The cut falls between characters; what is left of the buffer is NULs.
+    std::size_t n = size - 2;
+    while (n > 0 && (static_cast<unsigned char>(list[n]) & 0xC0) == 0x80) --n;
+    std::memcpy(buffer, list.data(), n);
+    std::memset(buffer + n, 0, size - n);
     return size - 2;
 }
 
@@ -489,7 +540,7 @@ std::string ReadProfileString(const std::string& file, std::string_view section,
                               std::string_view key, std::string_view defaultValue) {
     const auto doc = loadForRead(file);
     const Line* line = doc ? doc->findKey(trim(section), trim(key)) : nullptr;
-    return std::string(line ? std::string_view(line->value) : defaultValue);
+    return std::string(line ? std::string_view(line->value) : trimEnd(defaultValue));
 }
 
 std::vector<std::string> ReadProfileSectionNames(const std::string& file) {
@@ -518,7 +569,10 @@ std::vector<std::string> ReadProfileSection(const std::string& file, std::string
         const std::size_t end = doc->blockEnd(s->header);
         for (std::size_t i = s->header + 1; i < end; ++i) {
             const Line& line = doc->lines[i];
-            if (line.kind == LineKind::Key) entries.push_back(joinKeyValue(line.name, line.value));
+            if (line.kind == LineKind::Key)
+                entries.push_back(joinKeyValue(line.name, line.value));
+            else if (line.kind == LineKind::Item)
+                entries.push_back(line.name);
         }
     }
     return entries;
@@ -545,7 +599,7 @@ bool WriteProfileString(const std::string& file, std::string_view section, std::
             Line& line = lines[k->second];
             line = rewriteValue(line, value);
         } else {
-            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(s.lastKey + 1),
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(s.lastEntry + 1),
                          makeLine(joinKeyValue(key, value)));
         }
         return true;

@@ -14,33 +14,41 @@
 namespace platform {
 
 // Rules every function below follows:
+// - CR LF, LF and a lone CR each end a line, in any mix within one file;
 // - section and key names compare without ASCII case; names and values lose their leading and
-//   trailing blanks; one pair of matching quotes (" or ') around a value is removed;
+//   trailing blanks; one pair of matching quotes (" or ') around a value is removed; a
+//   default loses its trailing blanks;
 // - a missing file, section or key reads as the default; of two sections or two keys with the
 //   same name the first one counts (keys are looked up in the first block of a section only);
-// - lines before the first section, comment lines (';'), lines without '=' and lines holding
-//   NUL bytes are no settings, but they are kept as they stand when the file is rewritten;
-// - a '[' line without ']' is a broken header: the keys under it belong to no section (they
-//   are not taken for keys of the section above it);
+// - within a section a line with '=' is a setting ("=value" is one, of the empty key) and any
+//   other line is an item (a section can be a list, one item a line), except comment lines
+//   (';'), blank lines and lines holding NUL bytes; lines before the first section belong to
+//   none. Every line is kept as it stands when the file is rewritten (its end becomes CR LF);
+// - a '[' line without ']' is a broken header: the lines under it belong to no section (they
+//   are not taken for lines of the section above it);
 // - every write rewrites the file with CR LF line ends into a temporary file in the same
 //   directory, syncs it and renames it over the old one, so the file on disk is always either
 //   the old or the new one. An existing file keeps its mode; a new one gets newFileMode.
-//   A file that exists but cannot be read is never rewritten (its other settings would be lost).
+//   A file that exists but cannot be read is never rewritten (its other settings would be
+//   lost), and neither is one that the write would make larger than kProfileMaxFileSize.
 
 constexpr mode_t kProfileNewFileMode = 0600;
 
 // Files larger than this read as empty and are never rewritten.
 constexpr std::size_t kProfileMaxFileSize = 64u << 20;
+// Of a file with more lines than this only these are read, and it is never rewritten: what
+// a file holds in memory stays within a few times its size however short its lines are.
+constexpr std::size_t kProfileMaxLines = 1u << 16;
 
 std::string ReadProfileString(const std::string& file, std::string_view section,
                               std::string_view key, std::string_view defaultValue = {});
 
 // Names of all sections, or of the keys of one section, each once (first spelling), in file
-// order.
+// order. The key names leave out items and the empty key (a NUL-separated list cannot hold it).
 std::vector<std::string> ReadProfileSectionNames(const std::string& file);
 std::vector<std::string> ReadProfileKeyNames(const std::string& file, std::string_view section);
-// Every "key=value" line of a section (first block), in file order, the key as stored and the
-// value as a read returns it.
+// Every setting and item of a section (first block), in file order: a setting as "key=value",
+// the key as stored and the value as a read returns it; an item as its text.
 std::vector<std::string> ReadProfileSection(const std::string& file, std::string_view section);
 
 // Replaces the value of the key in place (keeping its line and stored spelling) or appends the
@@ -74,7 +82,11 @@ std::string ToDoubleNulList(const std::vector<std::string>& names);
 // - a null section lists the section names, a null key the key names of the section, as a
 //   double-NUL text; otherwise the value, or def (null: empty) when missing;
 // - copies at most size - 1 bytes (never cutting a UTF-8 character) plus NUL and returns the
-//   bytes copied; a list that does not fit is cut, ended by two NULs, and gives size - 2.
+//   bytes copied;
+// - a list that needs the whole buffer or more is cut (between characters) and ended by two
+//   NULs, and gives size - 2: an exact fit gives size - 2 too, as a cut list does, so a caller
+//   that gets size - 2 asks again with more room; an empty list (a missing file or section
+//   too) is one NUL and gives 0.
 uint32_t GetPrivateProfileString(const char* section, const char* key, const char* def,
                                  char* buffer, uint32_t size, const char* file);
 // A null value deletes the key, a null key deletes the section; all three null empties the
@@ -86,9 +98,12 @@ bool GetPrivateProfileStruct(const char* section, const char* key, void* data, u
 bool WritePrivateProfileStruct(const char* section, const char* key, const void* data,
                                uint32_t size, const char* file);
 
-// The cache notices changes by the file's modification time (nanoseconds), size and inode.
-// A program that rewrites a file in place within the clock's granularity keeping its size
-// is only seen after this.
+// The cache notices changes by the file's size, inode and modification time (nanoseconds).
+// Times move in clock ticks, so while a file's time is less than two seconds old each look
+// also reads its bytes again and parses them when they changed. What remains: a change in place
+// that keeps the size and sets the time back to one older than that, or a file system whose
+// clock runs more than two seconds behind ours, is only seen after this call (or by a write,
+// which always reads the file again).
 void FlushProfileCache();
 
 // Tests: called with the temporary file's path after it has been written and synced, just

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -319,6 +320,17 @@ TEST_F(TradingHelpersTest, CodeAliasesFromThePrivateProfileElseTheProgramProfile
     aliases = LoadCodeAliases();
     EXPECT_EQ(aliases.helpInfo, "program");  // the private store falls back to the program's
     EXPECT_EQ(aliases.aliases, (std::vector<std::string>{"al=al2501"}));
+}
+
+TEST_F(TradingHelpersTest, CodeAliasesTakeEveryLineOfASectionWithCrLineEnds) {
+    // Saved by an editor that ends lines in CR alone; the alias page drops what is no alias.
+    std::ofstream(PrivateProfileFile(), std::ios::binary | std::ios::trunc)
+        << "[CODE]\rHelpInfo=mine\rcu=cu2501\r// note\r=orphan\r rb = rb2505 \r[NEXT]\rx=1\r";
+    platform::FlushProfileCache();
+    const CodeAliases aliases = LoadCodeAliases();
+    EXPECT_EQ(aliases.helpInfo, "mine");
+    EXPECT_EQ(aliases.aliases, (std::vector<std::string>{"HelpInfo=mine", "cu=cu2501", "// note",
+                                                         "=orphan", "rb=rb2505"}));
 }
 
 TEST_F(TradingHelpersTest, ServiceItemsOrder) {

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -46,6 +47,31 @@ protected:
         struct stat st {};
         ::stat(path.c_str(), &st);
         return st;
+    }
+    // Sets the file's times `seconds` away from now (negative: in the past).
+    static void setTimes(const std::string& path, long seconds) {
+        struct timespec t {};
+        ::clock_gettime(CLOCK_REALTIME, &t);
+        t.tv_sec += seconds;
+        const struct timespec times[2] = {t, t};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    }
+    // Rewrites the file in place (same inode) and gives it back its modification time, as a
+    // second change within one clock tick leaves it.
+    static void rewriteKeepingTime(const std::string& path, const std::string& bytes) {
+        const struct stat st = statOf(path);
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+        const struct timespec times[2] = {st.st_atim, st.st_mtim};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    }
+    // The lines of a file this engine wrote (CR LF after each).
+    static std::vector<std::string> crlfLines(const std::string& bytes) {
+        std::vector<std::string> lines;
+        std::size_t pos = 0;
+        for (std::size_t end; (end = bytes.find("\r\n", pos)) != std::string::npos; pos = end + 2)
+            lines.push_back(bytes.substr(pos, end - pos));
+        EXPECT_EQ(pos, bytes.size()) << "every line ends in CR LF";
+        return lines;
     }
 
     testsupport::TempDir dir;
@@ -135,8 +161,149 @@ TEST_F(ProfileFileTest, BufferFormsCountAndCut) {
     EXPECT_EQ(GetPrivateProfileString("s", nullptr, "", buf, 4, path.c_str()), 2u);
     EXPECT_EQ(std::string(buf, 4), std::string("K\0\0\0", 4));
     EXPECT_EQ(GetPrivateProfileString("T", nullptr, "", buf, 16, path.c_str()), 0u);
-    EXPECT_EQ(std::string(buf, 2), std::string("\0\0", 2));
+    EXPECT_EQ(buf[0], '\0') << "an empty list is one NUL";
     EXPECT_EQ(ToDoubleNulList({"a", "bc"}), std::string("a\0bc\0\0", 6));
+}
+
+// The same settings with each kind of line end, and all of them mixed in one file.
+TEST_F(ProfileFileTest, LineEndsReadAlike) {
+    const std::vector<std::string> lines = {
+        "; head",   "[Main]",   "Name = Kelmon", "Empty=", "; note", "[List]", "alpha",
+        "  beta  ", "= value ", "k=v",           "",       "[Last]", "K=last",
+    };
+    struct Case {
+        const char* name;
+        std::vector<const char*> ends;  // used in turn
+    };
+    const Case cases[] = {
+        {"CR LF", {"\r\n"}},
+        {"LF", {"\n"}},
+        {"CR", {"\r"}},
+        {"mixed", {"\r\n", "\r", "\n", "\n", "\r"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string text;
+        for (std::size_t i = 0; i < lines.size(); ++i) text += lines[i] + c.ends[i % c.ends.size()];
+        const std::string path = put("ends.ini", text);
+        EXPECT_EQ(ReadProfileSectionNames(path),
+                  (std::vector<std::string>{"Main", "List", "Last"}));
+        EXPECT_EQ(ReadProfileString(path, "Main", "Name"), "Kelmon");
+        EXPECT_EQ(ReadProfileString(path, "Main", "Empty", "d"), "");
+        EXPECT_EQ(ReadProfileString(path, "Last", "K"), "last");
+        EXPECT_EQ(ReadProfileString(path, "List", ""), "value");
+        EXPECT_EQ(ReadProfileSection(path, "list"),
+                  (std::vector<std::string>{"alpha", "beta", "=value", "k=v"}));
+        EXPECT_EQ(ReadProfileKeyNames(path, "List"), std::vector<std::string>{"k"});
+
+        // A write keeps every line as it stood, ends made CR LF, and does not add the
+        // section again.
+        ASSERT_TRUE(WriteProfileString(path, "Main", "New", "1"));
+        std::vector<std::string> expected = lines;
+        expected.insert(expected.begin() + 4, "New=1");
+        EXPECT_EQ(crlfLines(bytesOf(path)), expected);
+        EXPECT_EQ(ReadProfileString(path, "Last", "K"), "last");
+    }
+
+    // A stray CR inside a CR LF file ends a line; CR CR LF is a line end and an empty line.
+    const std::string stray = put("stray.ini", "[s]\r\nk=v\rj=w\r\r\nx=y\r");
+    EXPECT_EQ(ReadProfileString(stray, "s", "k"), "v");
+    EXPECT_EQ(ReadProfileString(stray, "s", "j"), "w");
+    EXPECT_EQ(ReadProfileString(stray, "s", "x"), "y");
+    ASSERT_TRUE(WriteProfileString(stray, "s", "j", "2"));
+    EXPECT_EQ(bytesOf(stray), "[s]\r\nk=v\r\nj=2\r\n\r\nx=y\r\n");
+}
+
+TEST_F(ProfileFileTest, DefaultsLoseTrailingBlanks) {
+    const std::string path = put("def.ini", "[S]\nK=value  \nQ=\"spaced  \"\n");
+    EXPECT_EQ(ReadProfileString(path, "S", "X", "default  "), "default");
+    EXPECT_EQ(ReadProfileString(path, "S", "X", "  lead \t"), "  lead");
+    EXPECT_EQ(ReadProfileString(dir.file("none.ini"), "S", "X", "gone \t "), "gone");
+    EXPECT_EQ(ReadProfileString(path, "S", "Q", "d  "), "spaced  ") << "a stored value keeps its";
+    char buf[16];
+    EXPECT_EQ(GetPrivateProfileString("S", "X", "default  ", buf, sizeof buf, path.c_str()), 7u);
+    EXPECT_STREQ(buf, "default");
+    EXPECT_EQ(GetPrivateProfileString("S", "X", " \t ", buf, sizeof buf, path.c_str()), 0u);
+    EXPECT_STREQ(buf, "");
+    EXPECT_EQ(GetPrivateProfileString("S", "K", "d", buf, sizeof buf, path.c_str()), 5u);
+}
+
+// A section used as a list, with the empty key among its lines.
+TEST_F(ProfileFileTest, ListSectionsAndTheEmptyKey) {
+    const std::string path = put("list.ini",
+                                 "[Codes]\n"
+                                 "cu2501\n"
+                                 "  al 2502  \n"
+                                 "; not an item\n"
+                                 "\"quoted\"\n"
+                                 " = first empty \n"
+                                 "=second empty\n"
+                                 "[Broken\n"
+                                 "orphan\n"
+                                 "[Next]\n");
+    EXPECT_EQ(ReadProfileSection(path, "Codes"),
+              (std::vector<std::string>{"cu2501", "al 2502", "\"quoted\"", "=first empty",
+                                        "=second empty"}));
+    EXPECT_TRUE(ReadProfileKeyNames(path, "Codes").empty()) << "items and the empty key";
+    EXPECT_EQ(ReadProfileString(path, "Codes", " ", "d"), "first empty");
+    EXPECT_EQ(ReadProfileString(path, "Codes", "cu2501", "d"), "d") << "an item is no key";
+    EXPECT_TRUE(ReadProfileSection(path, "Next").empty());
+    char buf[8] = "xxxxxxx";
+    EXPECT_EQ(GetPrivateProfileString("Codes", nullptr, "", buf, sizeof buf, path.c_str()), 0u);
+    EXPECT_EQ(buf[0], '\0');
+
+    // A key written into a list goes after its last item; the empty key is never written.
+    ASSERT_TRUE(WriteProfileString(path, "Codes", "k", "v"));
+    EXPECT_FALSE(WriteProfileString(path, "Codes", "", "v"));
+    EXPECT_EQ(ReadProfileSection(path, "Codes").back(), "k=v");
+    EXPECT_EQ(ReadProfileKeyNames(path, "Codes"), std::vector<std::string>{"k"});
+    ASSERT_TRUE(DeleteProfileKey(path, "Codes", ""));
+    EXPECT_EQ(ReadProfileSection(path, "Codes"),
+              (std::vector<std::string>{"cu2501", "al 2502", "\"quoted\"", "k=v"}));
+    EXPECT_EQ(crlfLines(bytesOf(path)),
+              (std::vector<std::string>{"[Codes]", "cu2501", "  al 2502  ", "; not an item",
+                                        "\"quoted\"", "k=v", "[Broken", "orphan", "[Next]"}));
+}
+
+// Section names "S" and "T" make the list "S\0T\0\0" (5 bytes, 4 counted).
+TEST_F(ProfileFileTest, ListResultsAtTheBufferEdge) {
+    const std::string path = put("edge.ini", "[S]\n[T]\n");
+    struct Case {
+        uint32_t size;
+        uint32_t result;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {16, 4, std::string("S\0T\0\0", 5)},
+        {6, 4, std::string("S\0T\0\0", 5)},  // one larger than the list
+        {5, 3, std::string("S\0T\0\0", 5)},  // exactly the list: reads as cut
+        {4, 2, std::string("S\0\0\0", 4)},
+        {3, 1, std::string("S\0\0", 3)},
+        {2, 0, std::string("\0\0", 2)},
+        {1, 0, std::string("\0", 1)},
+    };
+    for (const Case& c : cases) {
+        char buf[17];
+        std::memset(buf, 'x', sizeof buf);
+        EXPECT_EQ(GetPrivateProfileString(nullptr, nullptr, "", buf, c.size, path.c_str()),
+                  c.result)
+            << c.size;
+        EXPECT_EQ(std::string(buf, c.bytes.size()), c.bytes) << c.size;
+        EXPECT_EQ(buf[c.size], 'x') << "nothing past the buffer";
+    }
+
+    // A missing file writes one NUL; a cut never splits a character ("行" takes three bytes).
+    char buf[8] = "xxxxxxx";
+    const std::string none = dir.file("none.ini");
+    EXPECT_EQ(GetPrivateProfileString(nullptr, nullptr, "", buf, 8, none.c_str()), 0u);
+    EXPECT_EQ(std::string(buf, 2), std::string("\0x", 2));
+    EXPECT_EQ(GetPrivateProfileString("S", nullptr, "", buf, 8, none.c_str()), 0u);
+    EXPECT_EQ(std::string(buf, 2), std::string("\0x", 2));
+    const std::string wide = put("wide.ini", "[ab]\n[\xD0\xD0\xC7\xE9]\n");  // 行情 in GBK
+    EXPECT_EQ(GetPrivateProfileString(nullptr, nullptr, "", buf, 8, wide.c_str()), 6u);
+    EXPECT_EQ(std::string(buf, 8), std::string("ab\0行\0\0", 8));
+    EXPECT_EQ(GetPrivateProfileString(nullptr, nullptr, "", buf, 7, wide.c_str()), 5u);
+    EXPECT_EQ(std::string(buf, 7), std::string("ab\0\0\0\0\0", 7));
 }
 
 TEST_F(ProfileFileTest, WriteInPlaceKeepsSpellingAndLines) {
@@ -284,15 +451,26 @@ TEST_F(ProfileFileTest, CacheSeesOutsideWritesWithinOneSecond) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << "[S]\nK=three\n";
     EXPECT_EQ(ReadProfileString(path, "S", "K"), "three");
 
-    // Same size, same inode, the time moved by one nanosecond within the same second.
+    // Same size, same inode, same time: changed twice within one tick of a fresh file's time
+    // (or of a time ahead of our clock), the bytes are read again.
+    rewriteKeepingTime(path, "[S]\nK=seven\n");
+    EXPECT_EQ(ReadProfileString(path, "S", "K"), "seven");
+    setTimes(path, 3600);
+    EXPECT_EQ(ReadProfileString(path, "S", "K"), "seven");
+    rewriteKeepingTime(path, "[S]\nK=eight\n");
+    EXPECT_EQ(ReadProfileString(path, "S", "K"), "eight");
+
+    // Read well after its time, the copy is final for that stamp: what remains unseen is a
+    // change that sets an old time back; moving the time by one nanosecond is seen.
+    setTimes(path, -3600);
+    EXPECT_EQ(ReadProfileString(path, "S", "K"), "eight");
+    rewriteKeepingTime(path, "[S]\nK=nine!\n");
+    EXPECT_EQ(ReadProfileString(path, "S", "K"), "eight") << "identical old stamp: cached copy";
     struct stat st = statOf(path);
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << "[S]\nK=seven\n";
     struct timespec times[2] = {st.st_atim, st.st_mtim};
-    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
-    EXPECT_EQ(ReadProfileString(path, "S", "K"), "three") << "identical stamp: cached copy";
     times[1].tv_nsec = (times[1].tv_nsec + 1) % 1000000000;
     ::utimensat(AT_FDCWD, path.c_str(), times, 0);
-    EXPECT_EQ(ReadProfileString(path, "S", "K"), "seven");
+    EXPECT_EQ(ReadProfileString(path, "S", "K"), "nine!");
 
     // Another program replaces the file by rename (a new inode).
     const std::string other = put("c2.ini", "[S]\nK=eight\n");
@@ -305,11 +483,9 @@ TEST_F(ProfileFileTest, CacheSeesOutsideWritesWithinOneSecond) {
 
 TEST_F(ProfileFileTest, WriteRereadsWhatTheCacheCannotSee) {
     const std::string path = put("c.ini", "[S]\nK=one\n");
+    setTimes(path, -3600);
     EXPECT_EQ(ReadProfileString(path, "S", "K"), "one");
-    const struct stat st = statOf(path);
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << "[S]\nK=two\n";
-    const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+    rewriteKeepingTime(path, "[S]\nK=two\n");
     ASSERT_EQ(ReadProfileString(path, "S", "K"), "one") << "the stamp did not move";
     ASSERT_TRUE(WriteProfileString(path, "S", "Mine", "3"));
     EXPECT_EQ(bytesOf(path), "[S]\r\nK=two\r\nMine=3\r\n");
@@ -368,9 +544,75 @@ TEST_F(ProfileFileTest, DamagedFilesReadWhatTheyCanAndKeepTheRest) {
         if (c == '\n') crlf += '\r';
         crlf += c;
     }
-    const std::string tail = "M=2\r\n";
-    crlf.insert(crlf.find(tail) + tail.size(), "New=v\r\n");
-    EXPECT_TRUE(bytesOf(path) == crlf + "\r\n") << "every other byte of the file is kept";
+    // The last line, not GBK, is an item of [T]: the key goes after it.
+    EXPECT_TRUE(bytesOf(path) == crlf + "\r\nNew=v\r\n") << "every other byte of the file is kept";
+}
+
+// Lines the reader does not take for settings, with every kind of line end, survive writes
+// byte for byte.
+TEST_F(ProfileFileTest, UnderstoodOrNotEveryLineSurvivesAWrite) {
+    const std::vector<std::string> lines = {
+        std::string("\0lead", 5),
+        "[S]",
+        std::string("K=1\0tail", 8),  // a NUL: no setting
+        "K=2",
+        "[Open",  // no ']': what follows belongs to no section
+        "lost=1",
+        "]odd[",
+        std::string("[U\0]", 4),
+        "[T]",
+        "\xFF\xFE",
+        "M=2",
+    };
+    const char* ends[] = {"\r\n", "\n", "\r"};
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) text += lines[i] + ends[i % 3];
+    text.pop_back();  // the last line has no end
+    const std::string path = put("bad.ini", text);
+    EXPECT_EQ(ReadProfileString(path, "S", "K"), "2");
+    EXPECT_EQ(ReadProfileString(path, "Open", "lost", "d"), "d");
+    EXPECT_EQ(ReadProfileString(path, "T", "M"), "2");
+    EXPECT_EQ(ReadProfileSectionNames(path), (std::vector<std::string>{"S", "T"}));
+
+    ASSERT_TRUE(WriteProfileString(path, "S", "K", "3"));
+    ASSERT_TRUE(WriteProfileString(path, "T", "New", "v"));
+    std::vector<std::string> expected = lines;
+    expected[3] = "K=3";
+    expected.push_back("New=v");
+    EXPECT_EQ(crlfLines(bytesOf(path)), expected);
+}
+
+// One long line (1 MB: long enough that a scan per character would show) reads and survives
+// a write.
+TEST_F(ProfileFileTest, OneLongLineReadsAndSurvives) {
+    const std::size_t length = 1u << 20;
+    std::string text = "[S]\nK=1\nX=";
+    text.append(length, 'x');
+    text += "\r[T]\rM=2";
+    const std::string path = put("long.ini", text);
+    EXPECT_EQ(ReadProfileString(path, "S", "K"), "1");
+    EXPECT_EQ(ReadProfileString(path, "S", "X").size(), length);
+    EXPECT_EQ(ReadProfileString(path, "T", "M"), "2");
+
+    ASSERT_TRUE(WriteProfileString(path, "T", "New", "v"));
+    std::string expected = "[S]\r\nK=1\r\nX=";
+    expected.append(length, 'x');
+    expected += "\r\n[T]\r\nM=2\r\nNew=v\r\n";
+    EXPECT_TRUE(bytesOf(path) == expected) << "every byte of the long line is kept";
+}
+
+// A file of more lines than the engine keeps (here empty ones) reads up to the limit and is
+// never rewritten, since the lines past it would be lost.
+TEST_F(ProfileFileTest, TooManyLinesReadUpToTheLimitAndAreKept) {
+    std::string text = "[S]\nK=1\n";
+    text.append(kProfileMaxLines, '\n');
+    text += "[T]\nM=2\n";
+    const std::string path = put("lines.ini", text);
+    EXPECT_EQ(ReadProfileString(path, "S", "K"), "1");
+    EXPECT_EQ(ReadProfileString(path, "T", "M", "past"), "past");
+    EXPECT_FALSE(WriteProfileString(path, "S", "K", "2"));
+    EXPECT_FALSE(DeleteProfileSection(path, "S"));
+    EXPECT_TRUE(bytesOf(path) == text);
 }
 
 TEST_F(ProfileFileTest, KeyBytesThatAreNotGbkSurviveAValueWrite) {
