@@ -10,6 +10,8 @@
 #include "support/ui/PixelProbe.h"
 #include "support/ui/UiTestApp.h"
 
+namespace settings {
+
 namespace {
 
 using kelmon::test::ui::DrainEvents;
@@ -110,3 +112,5 @@ TEST_F(StatusStripDlgTest, TheTextFollowsTheStripsWidthAndEnterOrEscLeaveItOpen)
 }
 
 }  // namespace
+
+}  // namespace settings
