@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QWidget>
 
+#include "kelmon/RegisterParts.h"
 #include "platform/ui/WindowLayer.h"
 #include "platform/ui/Wnd.h"
 #include "shell/MainFrame.h"
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
     // (the login dialog closes before the frame exists).
     QApplication::setQuitOnLastWindowClosed(false);
     platform::ui::EnsureWindowLayer();
+    kelmon::RegisterParts();
 
     shell::CTradeApp::Environment environment;
     environment.createMainFrame = shell::CreateMainFrame;
@@ -22,8 +24,9 @@ int main(int argc, char** argv) {
 
     int code = 0;
     if (app.InitInstance()) {
-        QObject::connect(app.MainWnd()->GetWidget(), &QObject::destroyed, &application,
-                         [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+        QObject::connect(
+            app.MainWnd()->GetWidget(), &QObject::destroyed, &application,
+            [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
         code = QApplication::exec();
     }
     SetApplicationMessageFilter({});

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+namespace settings {
+
 CStatusStripDlg::CStatusStripDlg() : CFlexDialog(IDD) {}
 CStatusStripDlg::~CStatusStripDlg() = default;
 
@@ -36,3 +38,5 @@ void CStatusStripDlg::ShowText() {
     status_.SetWindowText(line);
     status_.Invalidate();
 }
+
+}  // namespace settings

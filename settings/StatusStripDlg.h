@@ -7,6 +7,8 @@
 #include "flexui/FlexDialog.h"
 #include "flexui/StaticEx.h"
 
+namespace settings {
+
 class CStatusStripDlg : public CFlexDialog {
 public:
     static constexpr UINT IDD = 203;
@@ -38,3 +40,5 @@ private:
     std::string text_;
     BOOL sticky_ = FALSE;
 };
+
+}  // namespace settings

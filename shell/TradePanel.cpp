@@ -8,7 +8,7 @@
 
 #include "flexui/DrawHelpers.h"
 #include "flexui/GridCtrl.h"
-#include "orderentry/HotkeyTable.h"
+#include "orderentry/controls/HotkeyTable.h"
 #include "platform/core/Clock.h"
 #include "platform/ui/FrameWnd.h"
 #include "platform/ui/HotKey.h"
@@ -16,7 +16,6 @@
 #include "platform/ui/Messages.h"
 #include "platform/ui/WindowApi.h"
 #include "record/Configure.h"
-#include "settings/StatusStripDlg.h"
 #include "shell/FrameMessages.h"
 #include "shell/MainFrame.h"
 #include "shell/TradeApp.h"
@@ -153,7 +152,6 @@ void DestroyOwned(std::unique_ptr<CWnd>& wnd) {
 
 }  // namespace
 
-
 // ---------------------------------------------------------------------------------------------
 // Built-in view entries
 
@@ -272,15 +270,15 @@ void CTradePanelDlg::ApplyTopMost() {
 }
 
 void CTradePanelDlg::LoadHotkeys() {
-    orderentry::ClearHotkeyTable();
+    orderentry::controls::ClearHotkeyTable();
     for (const CommandHotkey& h : kCommandHotkeys) {
         const int32_t word = HotkeyWord(h.key, 0);
-        if (word != 0) orderentry::SetHotkeyCommand(word, h.command);
+        if (word != 0) orderentry::controls::SetHotkeyCommand(word, h.command);
     }
     if ((GetDisplaySettings() & kDisplayLayered) &&
         pavlet::ReadPrivateConfigure("SYSTEM", "EnableLayer", 1) != 0) {
         const int32_t word = HotkeyWord("LAYERRESTORE", kLayerRestoreDefault);
-        if (word != 0) orderentry::SetHotkeyCommand(word, ID_PANEL_LAYER_RESTORE);
+        if (word != 0) orderentry::controls::SetHotkeyCommand(word, ID_PANEL_LAYER_RESTORE);
     }
     if (frame_ && IsLiveWindow(frame_->m_hWnd)) {
         ::UnregisterHotKey(frame_->m_hWnd, kBossHotKeyId);
@@ -290,20 +288,21 @@ void CTradePanelDlg::LoadHotkeys() {
     }
     const int32_t alt = HOTKEYF_ALT << 8;
     for (int i = 0; i < 9; ++i)
-        orderentry::SetHotkeyCommand(alt | ('1' + i), ID_PANEL_TAB_FIRST + i);
-    orderentry::SetHotkeyCommand(alt | '0', ID_PANEL_TAB_FIRST + 9);
+        orderentry::controls::SetHotkeyCommand(alt | ('1' + i), ID_PANEL_TAB_FIRST + i);
+    orderentry::controls::SetHotkeyCommand(alt | '0', ID_PANEL_TAB_FIRST + 9);
 
     for (const PageSpec& page : kPages) {
         if (page.hotkey == nullptr) continue;
         const int32_t word = HotkeyWord(page.hotkey, 0);
         const std::string label =
-            word != 0 ? std::string(page.caption) + orderentry::GetHotkeyText(word) : page.caption;
+            word != 0 ? std::string(page.caption) + orderentry::controls::GetHotkeyText(word)
+                      : page.caption;
         for (int i = 0; i < TabCount(); ++i)
             if (TabPage(i) == page.id && TabText(i) != label) SetTabText(i, label);
-        if (word != 0) orderentry::SetHotkeyCommand(word, ID_PANEL_PAGE_FIRST + page.id);
+        if (word != 0) orderentry::controls::SetHotkeyCommand(word, ID_PANEL_PAGE_FIRST + page.id);
     }
     if (HACCEL old = GetHotKeyAccelerators()) DestroyAcceleratorTable(old);
-    SetHotKeyAccelerators(orderentry::BuildAcceleratorTable());
+    SetHotKeyAccelerators(orderentry::controls::BuildAcceleratorTable());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -830,8 +829,7 @@ void CTradePanelDlg::OnStatusText(LPARAM text, bool sticky) {
 }
 
 void CTradePanelDlg::ShowStatusText(const std::string& text, BOOL sticky) {
-    if (auto* strip = dynamic_cast<CStatusStripDlg*>(BarPanel(BarPanelKind::StatusStrip)))
-        strip->SetStatusText(text, sticky);
+    ShowBarPanelText(BarPanelKind::StatusStrip, BarPanel(BarPanelKind::StatusStrip), text, sticky);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -21,7 +21,7 @@
 
 #include "flexui/FlexDialog.h"
 #include "flexui/FlexDialogBar.h"
-#include "settings/GradientTabCtrl.h"
+#include "settings/controls/GradientTabCtrl.h"
 #include "shell/TradePanelParts.h"
 #include "shell/TradePanelSettings.h"
 #include "shell/TradePanelWorker.h"
@@ -72,7 +72,6 @@ inline constexpr UINT_PTR kAutoLockTimer = 1;
 inline constexpr UINT kAutoLockPeriodMs = 100;
 // A sticky status text holds the strip this long unless the user acts meanwhile.
 inline constexpr int64_t kStickyStatusMs = 10000;
-
 
 class CTradePanelDlg : public CFlexDialog {
 public:
@@ -172,7 +171,7 @@ private:
     int InsertTab(int index, const std::string& text, int32_t pageId);
     void SetTabText(int index, const std::string& text);
 
-    CGradientTabCtrl tabs_;
+    settings::controls::CGradientTabCtrl tabs_;
     CFrameWnd* frame_ = nullptr;
     uint32_t appliedDisplay_ = 0;
     std::atomic<uint32_t> state_{0};

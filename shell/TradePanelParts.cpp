@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "settings/StatusStripDlg.h"
+#include "platform/ui/Wnd.h"
 
 namespace shell {
 namespace {
@@ -13,24 +13,15 @@ struct OrderPanelSlot {
     OrderPanelModeHook modeHook;
 };
 
-std::unique_ptr<CWnd> MakeStatusStrip(CWnd* parent) {
-    auto strip = std::make_unique<CStatusStripDlg>();
-    if (!strip->Create(parent)) return nullptr;
-    return strip;
-}
+struct BarPanelSlot {
+    PanelWindowFactory create;
+    BarPanelTextHook textHook;
+};
 
 struct Slots {
     std::array<PanelWindowFactory, static_cast<size_t>(PageKind::Count)> pages;
     std::array<OrderPanelSlot, static_cast<size_t>(OrderPanelKind::Count)> orderPanels;
-    std::array<PanelWindowFactory, static_cast<size_t>(BarPanelKind::Count)> barPanels;
-
-    Slots() { Reset(); }
-    void Reset() {
-        pages = {};
-        orderPanels = {};
-        barPanels = {};
-        barPanels[static_cast<size_t>(BarPanelKind::StatusStrip)] = &MakeStatusStrip;
-    }
+    std::array<BarPanelSlot, static_cast<size_t>(BarPanelKind::Count)> barPanels;
 };
 
 Slots& PartSlots() {
@@ -54,8 +45,8 @@ void SetOrderPanelFactory(OrderPanelKind kind, PanelWindowFactory factory,
                                                              std::move(modeHook)};
 }
 
-void SetBarPanelFactory(BarPanelKind kind, PanelWindowFactory factory) {
-    PartSlots().barPanels.at(static_cast<size_t>(kind)) = std::move(factory);
+void SetBarPanelFactory(BarPanelKind kind, PanelWindowFactory factory, BarPanelTextHook textHook) {
+    PartSlots().barPanels.at(static_cast<size_t>(kind)) = {std::move(factory), std::move(textHook)};
 }
 
 std::unique_ptr<CWnd> CreatePage(PageKind kind, CWnd* parent) {
@@ -72,9 +63,14 @@ void ApplyOrderPanelMode(OrderPanelKind kind, CWnd* panel, int mode) {
 }
 
 std::unique_ptr<CWnd> CreateBarPanel(BarPanelKind kind, CWnd* parent) {
-    return Make(PartSlots().barPanels.at(static_cast<size_t>(kind)), parent);
+    return Make(PartSlots().barPanels.at(static_cast<size_t>(kind)).create, parent);
 }
 
-void ResetPanelFactories() { PartSlots().Reset(); }
+void ShowBarPanelText(BarPanelKind kind, CWnd* panel, const std::string& text, BOOL sticky) {
+    const auto& hook = PartSlots().barPanels.at(static_cast<size_t>(kind)).textHook;
+    if (hook && panel != nullptr) hook(panel, text, sticky);
+}
+
+void ResetPanelFactories() { PartSlots() = {}; }
 
 }  // namespace shell

@@ -2,21 +2,18 @@
 // panels and the panels of its bars. Each kind has one factory slot that the subsystem owning
 // the window fills; the panel asks the slot on first use, and an empty slot creates nothing.
 //
-// Slots filled so far: the status strip. Still empty until their windows are built: every
-// page (order query, funds and positions, trades, pre-placed orders, code table, history,
-// settlement bill, extended functions, funds password, transfer, arbitrage instructions,
-// other services), every order panel (order entry in both forms, option combinations, bank
-// transfer, linked accounts, arbitrage, batch orders), and the quote tabs, quote board,
+// The folders fill them in their RegisterParts (the status strip: settings). Still empty until
+// their windows are built: every page, every order panel, and the quote tabs, quote board,
 // information list, account summary bar and option calculator.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "platform/ui/WinDefs.h"
-
-class CWnd;
+#include "shell/PartSlots.h"
 
 namespace shell {
 
@@ -73,26 +70,28 @@ enum class BarPanelKind {
     Count
 };
 
-// Makes the window (its one-line Create with `parent`) and hands it over; null when it could
-// not be made.
-using PanelWindowFactory = std::function<std::unique_ptr<CWnd>(CWnd* parent)>;
 // Called when an order panel is chosen, with the order-panel mode it is shown for (the order
 // entry panel switches between ordinary and pre-placed orders by it).
 using OrderPanelModeHook = std::function<void(CWnd* panel, int mode)>;
+// Shows a status text in a bar's panel (the status strip), red when sticky.
+using BarPanelTextHook = std::function<void(CWnd* panel, const std::string& text, BOOL sticky)>;
 
 // User-interface thread. A null factory empties the slot.
 void SetPageFactory(PageKind kind, PanelWindowFactory factory);
 void SetOrderPanelFactory(OrderPanelKind kind, PanelWindowFactory factory,
                           OrderPanelModeHook modeHook = {});
-void SetBarPanelFactory(BarPanelKind kind, PanelWindowFactory factory);
+void SetBarPanelFactory(BarPanelKind kind, PanelWindowFactory factory,
+                        BarPanelTextHook textHook = {});
 
 // What the panel calls: the window, or null for an empty slot or a failed creation.
 std::unique_ptr<CWnd> CreatePage(PageKind kind, CWnd* parent);
 std::unique_ptr<CWnd> CreateOrderPanel(OrderPanelKind kind, CWnd* parent);
 void ApplyOrderPanelMode(OrderPanelKind kind, CWnd* panel, int mode);
 std::unique_ptr<CWnd> CreateBarPanel(BarPanelKind kind, CWnd* parent);
+// Nothing when the slot has no text hook or there is no panel.
+void ShowBarPanelText(BarPanelKind kind, CWnd* panel, const std::string& text, BOOL sticky);
 
-// Puts every slot back as the program starts: only the status strip filled.
+// Empties every slot of the panel (as before RegisterParts).
 void ResetPanelFactories();
 
 }  // namespace shell

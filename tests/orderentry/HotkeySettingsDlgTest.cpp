@@ -1,6 +1,7 @@
 // The hot-key settings dialog: its template, the shortcuts read with their defaults, the
 // order-entry fields taking plain keys only, the groups in which a key may appear once, and OK
-// storing everything and telling the workspace while Cancel stores nothing.
+// storing everything and telling the workspace while Cancel stores nothing, and the dialog run
+// through the shell's opener slot.
 #include "orderentry/HotkeySettingsDlg.h"
 
 #include <gtest/gtest.h>
@@ -10,10 +11,13 @@
 #include <set>
 #include <vector>
 
+#include "orderentry/Parts.h"
 #include "platform/ui/DialogResources.h"
 #include "platform/ui/ProfileCodecs.h"
 #include "record/Configure.h"
+#include "shell/PartOpeners.h"
 #include "support/ScratchProfile.h"
+#include "support/ui/ModalDriver.h"
 #include "support/ui/UiTestApp.h"
 #include "tradedata/Registries.h"
 
@@ -185,6 +189,24 @@ TEST_F(HotkeySettingsDlgTest, OkStoresEverythingAndTellsTheWorkspaceCancelStores
         }
         dialog_.DestroyWindow();
     }
+}
+
+// The folder's RegisterParts fills the shell's opener, which runs the dialog modally and
+// answers how it ended.
+TEST_F(HotkeySettingsDlgTest, RegisterPartsFillsTheShellsHotkeyOpener) {
+    shell::SlotsResetGuard guard;
+    EXPECT_EQ(shell::RunOpener(shell::PartOpeners().hotkeySettings, nullptr), 0);
+    RegisterParts();
+    kelmon::test::ui::ModalDriver driver;
+    size_t fields = 0;
+    driver.OnNextModal([&](QWidget* window) {
+        fields = window->findChildren<QWidget*>().size();
+        EXPECT_TRUE(kelmon::test::ui::ModalDriver::ClickButton(window, "取消"));
+    });
+    const INT_PTR end = shell::RunOpener(shell::PartOpeners().hotkeySettings, nullptr);
+    EXPECT_EQ(driver.Handled(), 1);
+    EXPECT_GE(fields, static_cast<size_t>(kHotkeyFieldCount));  // the shortcut fields were there
+    EXPECT_EQ(end, IDCANCEL);
 }
 
 }  // namespace

@@ -1,14 +1,19 @@
 // CStatusStripDlg: its template, the status text with its colour (before and after the strip
-// opens), line breaks in a one-line strip, the text following the strip's width, and Enter and
-// Esc leaving the strip alone.
+// opens), line breaks in a one-line strip, the text following the strip's width, Enter and
+// Esc leaving the strip alone, and the strip in the panel's slot.
 #include "settings/StatusStripDlg.h"
 
 #include <gtest/gtest.h>
 
 #include "platform/ui/DialogResources.h"
 #include "platform/ui/WindowApi.h"
+#include "settings/Parts.h"
+#include "shell/PartSlots.h"
+#include "shell/TradePanelParts.h"
 #include "support/ui/PixelProbe.h"
 #include "support/ui/UiTestApp.h"
+
+namespace settings {
 
 namespace {
 
@@ -109,4 +114,29 @@ TEST_F(StatusStripDlgTest, TheTextFollowsTheStripsWidthAndEnterOrEscLeaveItOpen)
     strip.DestroyWindow();
 }
 
+// The folder's RegisterParts puts the strip into the panel's slot: made in its bar, and the
+// panel's status texts reach it through the slot.
+TEST_F(StatusStripDlgTest, RegisterPartsFillsThePanelsStatusStripSlot) {
+    shell::SlotsResetGuard guard;
+    EXPECT_EQ(shell::CreateBarPanel(shell::BarPanelKind::StatusStrip, &host_), nullptr);
+    RegisterParts();
+    std::unique_ptr<CWnd> made = shell::CreateBarPanel(shell::BarPanelKind::StatusStrip, &host_);
+    auto* strip = dynamic_cast<CStatusStripDlg*>(made.get());
+    ASSERT_NE(strip, nullptr);
+    EXPECT_EQ(::GetParent(strip->m_hWnd), host_.m_hWnd);
+
+    shell::ShowBarPanelText(shell::BarPanelKind::StatusStrip, strip, "合约代码[x]无效", TRUE);
+    EXPECT_EQ(strip->GetStatusText(), "合约代码[x]无效");
+    EXPECT_TRUE(strip->IsSticky());
+    shell::ShowBarPanelText(shell::BarPanelKind::StatusStrip, strip, "委托成功", FALSE);
+    EXPECT_EQ(strip->GetDlgItemText(CStatusStripDlg::kStatusTextId), "委托成功");
+    EXPECT_FALSE(strip->IsSticky());
+    // Another window in the strip's place is left alone.
+    shell::ShowBarPanelText(shell::BarPanelKind::StatusStrip, &host_, "别的窗口", TRUE);
+    EXPECT_EQ(strip->GetStatusText(), "委托成功");
+    strip->DestroyWindow();
+}
+
 }  // namespace
+
+}  // namespace settings

@@ -13,16 +13,16 @@
 #include <vector>
 
 #include "flexui/GridCtrl.h"
-#include "orderentry/HotkeyTable.h"
+#include "orderentry/controls/HotkeyTable.h"
 #include "platform/core/SoundPlayer.h"
 #include "platform/ui/FrameWnd.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/WindowApi.h"
 #include "record/Configure.h"
 #include "record/StringHelpers.h"
-#include "settings/StatusStripDlg.h"
 #include "shell/FrameMessages.h"
 #include "shell/MainFrame.h"
+#include "shell/PartSlots.h"
 #include "shell/TradeApp.h"
 #include "shell/ViewPlugin.h"
 #include "shell/WindowHelpers.h"
@@ -30,6 +30,7 @@
 #include "shell/services/StartupSettings.h"
 #include "support/RecordingSoundPlayer.h"
 #include "support/ScratchProfile.h"
+#include "support/ui/ProbeWnd.h"
 #include "support/ui/UiTestApp.h"
 #include "tradedata/AccountFiles.h"
 #include "tradedata/Accounts.h"
@@ -43,11 +44,13 @@ namespace shell {
 namespace {
 
 using kelmon::test::ui::DrainEvents;
+using kelmon::test::ui::LoggedMessage;
+using kelmon::test::ui::ProbeWnd;
 using kelmon::test::ui::UiTest;
 
 constexpr const char* kKhh = "000123456789";
 
-// One message as a window saw it.
+// One message as the frame saw it.
 struct Seen {
     HWND hwnd;
     UINT message;
@@ -56,26 +59,24 @@ struct Seen {
 };
 
 // Logs the workspace messages it receives into a shared log (the order across windows
-// counts); takes the owned text of a contract change.
-class Recorder : public CWnd {
+// counts) and answers them; takes the owned text of a contract change.
+class Recorder : public ProbeWnd {
 public:
-    explicit Recorder(std::vector<Seen>* log) : log_(log) {}
+    explicit Recorder(std::vector<LoggedMessage>* log) : ProbeWnd("recorder", log) {
+        logPre = false;
+        logOnly = [](UINT message) { return message >= WM_FRAME_REFRESH && message <= WM_APP + 4; };
+        handle = [this](UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+            if (!logOnly(message)) return false;
+            if (message == WM_FRAME_COMMAND && wParam == kCommandContractChanged)
+                texts.push_back(*TakeFrameText(lParam));
+            *result = 1;
+            return true;
+        };
+    }
     BOOL Make(CWnd* parent) {
         return Create(nullptr, "", WS_CHILD | WS_VISIBLE, RECT{0, 0, 40, 20}, parent, 0);
     }
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-        if (message >= WM_FRAME_REFRESH && message <= WM_APP + 4) {
-            log_->push_back({m_hWnd, message, wParam, lParam});
-            if (message == WM_FRAME_COMMAND && wParam == kCommandContractChanged)
-                texts.push_back(*TakeFrameText(lParam));
-            return 1;
-        }
-        return CWnd::WindowProc(message, wParam, lParam);
-    }
     std::vector<std::string> texts;
-
-private:
-    std::vector<Seen>* log_;
 };
 
 // The frame: logs what the panel gives it.
@@ -129,7 +130,6 @@ protected:
                                  AFX_IDW_PANE_FIRST));
         SetMainWindow(frame_.m_hWnd);
         InstallWindowSender();
-        ResetPanelFactories();
     }
     void TearDown() override {
         if (panel_ && ::IsWindow(panel_->m_hWnd)) panel_->DestroyWindow();
@@ -143,7 +143,6 @@ protected:
         tradedata::SetWindowSender({});
         tradedata::SetQuoteBoardWindow(0);
         tradedata::SetOrderEntryWindow(0);
-        ResetPanelFactories();
         SetMainWindow(0);
         host_.DestroyWindow();
         frame_.DestroyWindow();
@@ -185,12 +184,13 @@ protected:
         return pages;
     }
 
+    SlotsResetGuard slots_;  // first made, last gone: after the panel and its windows
     testsupport::ScratchProfile profile_;
     RecordingFrame frame_;
     CWnd host_;
     int account_ = -1;
     std::unique_ptr<TestPanel> panel_;
-    std::vector<Seen> log_;
+    std::vector<LoggedMessage> log_;
     std::vector<std::unique_ptr<Recorder>> recorders_;
 };
 
@@ -715,7 +715,8 @@ TEST_F(TradePanelTest, HotkeysLabelTheTabsAndAltDigitsSelectTabs) {
     tradedata::AccountTable.Set(922, "2,29991231", account_);
     Open();
     EXPECT_EQ(panel_->TabText(0), "委托");
-    EXPECT_EQ(panel_->TabText(1), std::string("资金持仓") + orderentry::GetHotkeyText(ctrlF1));
+    EXPECT_EQ(panel_->TabText(1),
+              std::string("资金持仓") + orderentry::controls::GetHotkeyText(ctrlF1));
     EXPECT_NE(GetHotKeyAccelerators(), 0u);
     ASSERT_EQ(panel_->TabCount(), 11);
 
@@ -755,6 +756,14 @@ TEST_F(TradePanelTest, AutoLockAfterTheIdleMinutes) {
 }
 
 TEST_F(TradePanelTest, StandardWorkspaceEntriesMakeAndReleaseThePanel) {
+    // The status strip is another folder's window: a stand-in fills its slot.
+    std::vector<CWnd*> strips;
+    std::vector<std::pair<std::string, BOOL>> shown;
+    SetBarPanelFactory(BarPanelKind::StatusStrip, RecorderFactory(&strips),
+                       [&](CWnd* strip, const std::string& text, BOOL sticky) {
+                           ASSERT_EQ(strip, strips.at(0));
+                           shown.emplace_back(text, sticky);
+                       });
     ViewCreateParams params;
     params.frame = frame_.m_hWnd;
     params.parent = host_.m_hWnd;
@@ -764,16 +773,14 @@ TEST_F(TradePanelTest, StandardWorkspaceEntriesMakeAndReleaseThePanel) {
     EXPECT_EQ(::GetParent(workspace->m_hWnd), host_.m_hWnd);
     auto* panel = dynamic_cast<CTradePanelDlg*>(workspace);
     ASSERT_NE(panel, nullptr);
-    EXPECT_NE(panel->BarPanel(BarPanelKind::StatusStrip), nullptr);
+    ASSERT_EQ(strips.size(), 1u);
+    EXPECT_EQ(panel->BarPanel(BarPanelKind::StatusStrip), strips[0]);
     EXPECT_TRUE(panel->Bar(PanelBar::StatusStrip)->IsWindowVisible());
-    // The status texts reach the strip in its bar.
+    EXPECT_EQ(panel->Bar(PanelBar::StatusStrip)->GetInPlaceWnd(), strips[0]);
+    // The status texts reach the strip in its bar through the slot's text hook.
     tradedata::SendTextToMainWindow("合约代码[x]无效", true);
     DrainEvents();
-    auto* strip = dynamic_cast<CStatusStripDlg*>(panel->BarPanel(BarPanelKind::StatusStrip));
-    ASSERT_NE(strip, nullptr);
-    EXPECT_EQ(strip->GetStatusText(), "合约代码[x]无效");
-    EXPECT_TRUE(strip->IsSticky());
-    EXPECT_EQ(panel->Bar(PanelBar::StatusStrip)->GetInPlaceWnd(), strip);
+    EXPECT_EQ(shown, (std::vector<std::pair<std::string, BOOL>>{{"合约代码[x]无效", TRUE}}));
     const HWND bar = panel->Bar(PanelBar::QuoteTabs)->m_hWnd;
     const HWND hwnd = workspace->m_hWnd;
     ReleaseStandardWorkspace(workspace);

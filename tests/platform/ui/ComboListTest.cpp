@@ -12,10 +12,10 @@
 #include <QTest>
 #include <set>
 
-#include "ProbeWnd.h"
 #include "platform/ui/Dc.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/WindowApi.h"
+#include "support/ui/ProbeWnd.h"
 #include "support/ui/UiTestApp.h"
 
 namespace {

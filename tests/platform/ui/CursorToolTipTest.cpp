@@ -12,7 +12,7 @@
 #include "platform/ui/Cursor.h"
 #include "platform/ui/ToolTip.h"
 #include "platform/ui/WindowApi.h"
-#include "tests/platform/ui/ProbeWnd.h"
+#include "support/ui/ProbeWnd.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/ui/UiTestApp.h"
 

@@ -5,9 +5,9 @@
 #include <QApplication>
 #include <QTest>
 
-#include "ProbeWnd.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/WindowApi.h"
+#include "support/ui/ProbeWnd.h"
 #include "support/ui/UiTestApp.h"
 
 namespace {

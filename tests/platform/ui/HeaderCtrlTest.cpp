@@ -7,9 +7,9 @@
 #include <QTest>
 #include <map>
 
-#include "ProbeWnd.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/WindowApi.h"
+#include "support/ui/ProbeWnd.h"
 #include "support/ui/UiTestApp.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include <QKeyEvent>
 #include <QTest>
 
-#include "ProbeWnd.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/WindowApi.h"
+#include "support/ui/ProbeWnd.h"
 #include "support/ui/UiTestApp.h"
 
 namespace {

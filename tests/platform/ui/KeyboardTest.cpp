@@ -10,10 +10,10 @@
 #include <QTest>
 #include <thread>
 
-#include "ProbeWnd.h"
 #include "platform/core/Clock.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/WindowApi.h"
+#include "support/ui/ProbeWnd.h"
 #include "support/ui/UiTestApp.h"
 
 namespace {

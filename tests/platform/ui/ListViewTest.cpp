@@ -13,10 +13,10 @@
 #include <map>
 #include <set>
 
-#include "ProbeWnd.h"
 #include "platform/ui/Dc.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/WindowApi.h"
+#include "support/ui/ProbeWnd.h"
 #include "support/ui/Screenshots.h"
 #include "support/ui/UiTestApp.h"
 

@@ -5,7 +5,7 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/WindowApi.h"
-#include "tests/platform/ui/ProbeWnd.h"
+#include "support/ui/ProbeWnd.h"
 #include "tests/support/ui/MenuDriver.h"
 #include "tests/support/ui/UiTestApp.h"
 

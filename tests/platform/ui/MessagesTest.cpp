@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "ProbeWnd.h"
 #include "platform/ui/WindowApi.h"
+#include "support/ui/ProbeWnd.h"
 #include "support/ui/UiTestApp.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include <QTest>
 
-#include "NotifyProbe.h"
+#include "support/ui/NotifyProbe.h"
 
 namespace {
 

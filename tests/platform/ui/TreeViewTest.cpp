@@ -8,8 +8,8 @@
 #include <QTest>
 #include <set>
 
-#include "NotifyProbe.h"
 #include "platform/ui/ImageList.h"
+#include "support/ui/NotifyProbe.h"
 
 namespace {
 

@@ -9,12 +9,12 @@
 #include <QPushButton>
 #include <QWidget>
 
-#include "ProbeWnd.h"
 #include "platform/ui/QtUiServices.h"
 #include "platform/ui/ScriptedUiServices.h"
 #include "platform/ui/Wnd.h"
 #include "support/ui/ModalDriver.h"
 #include "support/ui/PixelProbe.h"
+#include "support/ui/ProbeWnd.h"
 #include "support/ui/UiTestApp.h"
 
 namespace {

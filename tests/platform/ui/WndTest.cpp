@@ -12,9 +12,9 @@
 #include <set>
 #include <thread>
 
-#include "ProbeWnd.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/WindowApi.h"
+#include "support/ui/ProbeWnd.h"
 #include "support/ui/UiTestApp.h"
 
 namespace {

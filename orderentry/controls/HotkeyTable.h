@@ -7,7 +7,7 @@
 
 #include "platform/ui/WinDefs.h"
 
-namespace orderentry {
+namespace orderentry::controls {
 
 // Entries of the table; a 129th distinct shortcut is refused.
 inline constexpr int kHotkeyTableSize = 128;
@@ -31,4 +31,4 @@ HACCEL BuildAcceleratorTable();
 // at most 63 characters.
 std::string GetHotkeyText(int32_t hotKeyWord);
 
-}  // namespace orderentry
+}  // namespace orderentry::controls

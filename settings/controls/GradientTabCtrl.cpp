@@ -1,5 +1,5 @@
 // CGradientTabCtrl: one tab's painting and the size messages.
-#include "settings/GradientTabCtrl.h"
+#include "settings/controls/GradientTabCtrl.h"
 
 #include <string>
 
@@ -10,6 +10,8 @@
 #include "platform/ui/Messages.h"
 #include "platform/ui/SysColors.h"
 #include "platform/ui/WindowApi.h"
+
+namespace settings::controls {
 
 namespace {
 
@@ -93,3 +95,5 @@ void CGradientTabCtrl::DrawTab(CDC* dc, int index, const RECT& rect, bool presse
     if (font) dc->SelectObject(font);
     if (oldFont) dc->SelectObject(oldFont);
 }
+
+}  // namespace settings::controls

@@ -1,6 +1,6 @@
 // The shortcut table: what is entered and refused, a shortcut entered twice, a full table,
 // the accelerators built from it firing their commands, and the text of a hot key.
-#include "orderentry/HotkeyTable.h"
+#include "orderentry/controls/HotkeyTable.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 #include "platform/ui/Wnd.h"
 #include "support/ui/UiTestApp.h"
 
-namespace orderentry {
+namespace orderentry::controls {
 namespace {
 
 using kelmon::test::ui::UiTest;
@@ -180,4 +180,4 @@ TEST_F(HotkeyTableTest, TextNamesTheModifiersInAFixedOrderThenTheKey) {
 }
 
 }  // namespace
-}  // namespace orderentry
+}  // namespace orderentry::controls

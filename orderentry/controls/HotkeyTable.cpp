@@ -1,6 +1,6 @@
 // The shortcut table: a fixed array of accelerator entries filled from the front, where the
 // first entry without a key ends the part in use.
-#include "orderentry/HotkeyTable.h"
+#include "orderentry/controls/HotkeyTable.h"
 
 #include <array>
 #include <cstddef>
@@ -9,7 +9,7 @@
 #include "platform/ui/ProfileCodecs.h"
 #include "platform/ui/SmallControls.h"
 
-namespace orderentry {
+namespace orderentry::controls {
 namespace {
 
 // An entry left free for reuse; it stays inside the part in use but is never built.
@@ -78,4 +78,4 @@ std::string GetHotkeyText(int32_t hotKeyWord) {
     return text;
 }
 
-}  // namespace orderentry
+}  // namespace orderentry::controls

@@ -1,6 +1,6 @@
 // CGradientTabCtrl: the tab size and spacing reach the layout (and with it the page area), and
 // the painting of the tabs at the top and at the bottom.
-#include "settings/GradientTabCtrl.h"
+#include "settings/controls/GradientTabCtrl.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,8 @@
 #include "platform/ui/WindowApi.h"
 #include "support/ui/PixelProbe.h"
 #include "support/ui/UiTestApp.h"
+
+namespace settings::controls {
 
 namespace {
 
@@ -133,3 +135,5 @@ TEST_F(GradientTabCtrlTest, UnselectedTabsShadeAwayFromThePageAndTheSelectedOneI
 }
 
 }  // namespace
+
+}  // namespace settings::controls

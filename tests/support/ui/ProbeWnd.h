@@ -28,6 +28,8 @@ public:
     // WindowProc answers these itself instead of going to the default procedure.
     std::function<bool(UINT, WPARAM, LPARAM, LRESULT*)> handle;
     bool logPre = true;
+    // When set, only the messages it picks are logged (both stages).
+    std::function<bool(UINT)> logOnly;
 
     BOOL PreTranslateMessage(MSG* msg) override {
         if (logPre) Log("pre", msg->hwnd, msg->message, msg->wParam, msg->lParam);
@@ -50,6 +52,7 @@ public:
 
 private:
     void Log(const char* stage, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (logOnly && !logOnly(message)) return;
         log_->push_back({name_, stage, hwnd, message, wParam, lParam});
     }
     std::string name_;

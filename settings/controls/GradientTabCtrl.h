@@ -5,6 +5,8 @@
 
 #include "flexui/FlexTabCtrl.h"
 
+namespace settings::controls {
+
 class CGradientTabCtrl : public CFlexTabCtrl {
 public:
     static constexpr COLORREF kOutlineColor = 0xA0A0A0;
@@ -25,3 +27,5 @@ public:
 protected:
     void DrawTab(CDC* dc, int index, const RECT& rect, bool pressed, bool bottom) override;
 };
+
+}  // namespace settings::controls

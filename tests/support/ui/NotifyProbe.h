@@ -8,10 +8,10 @@
 #include <map>
 #include <vector>
 
-#include "ProbeWnd.h"
 #include "platform/ui/Dc.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/WindowApi.h"
+#include "support/ui/ProbeWnd.h"
 #include "support/ui/UiTestApp.h"
 
 namespace kelmon::test::ui {

@@ -1,0 +1,31 @@
+// The reset of every slot of the shell, and the opener and command slots.
+#include "shell/PartSlots.h"
+
+#include "shell/HostParts.h"
+#include "shell/PartOpeners.h"
+#include "shell/TradePanelParts.h"
+
+namespace shell {
+
+Openers& PartOpeners() {
+    static Openers openers;
+    return openers;
+}
+
+Commands& PartCommands() {
+    static Commands commands;
+    return commands;
+}
+
+void ResetOpeners() {
+    PartOpeners() = {};
+    PartCommands() = {};
+}
+
+void ResetPartSlots() {
+    ResetPanelFactories();
+    ResetHostPages();
+    ResetOpeners();
+}
+
+}  // namespace shell
