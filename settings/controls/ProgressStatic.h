@@ -8,15 +8,6 @@
 
 namespace settings::controls {
 
-// The progress bar messages (Win32 values), which the control answers as its methods do, so
-// that a worker thread can move the bar by posting them.
-inline constexpr UINT PBM_SETPOS = WM_USER + 2;      // wParam: position
-inline constexpr UINT PBM_DELTAPOS = WM_USER + 3;    // wParam: delta (signed)
-inline constexpr UINT PBM_SETSTEP = WM_USER + 4;     // wParam: step (signed)
-inline constexpr UINT PBM_STEPIT = WM_USER + 5;      //
-inline constexpr UINT PBM_SETRANGE32 = WM_USER + 6;  // wParam: lower, lParam: upper
-inline constexpr UINT PBM_GETPOS = WM_USER + 8;
-
 class CProgressStatic : public CWnd {
 public:
     static constexpr COLORREF kBarColor = 0x79CD60;
@@ -27,7 +18,9 @@ public:
     // A "Static" window painted by this object.
     BOOL Create(const char* text, DWORD style, const RECT& rect, CWnd* parent, UINT id);
 
-    // User-interface thread (a worker posts the PBM_* messages instead).
+    // User-interface thread. The control answers the progress bar's PBM_SETRANGE32, PBM_SETPOS,
+    // PBM_DELTAPOS, PBM_SETSTEP, PBM_STEPIT and PBM_GETPOS as these do, so that a worker
+    // thread moves the bar by posting them.
     // Stores the bounds without repainting and without moving the position.
     void SetRange(int32_t lower, int32_t upper);
     void GetRange(int32_t& lower, int32_t& upper) const;

@@ -128,11 +128,11 @@ TEST_F(ProgressStaticTest, PaintsTheBarOverTheButtonFaceWithTheTextOnTop) {
 TEST_F(ProgressStaticTest, AWorkerMovesTheBarByPostedMessages) {
     const HWND hwnd = bar_.m_hWnd;
     std::thread worker([hwnd] {
-        ::PostMessage(hwnd, settings::controls::PBM_SETRANGE32, 0, 8);
-        ::PostMessage(hwnd, settings::controls::PBM_SETSTEP, 3, 0);
-        ::PostMessage(hwnd, settings::controls::PBM_SETPOS, 2, 0);
-        ::PostMessage(hwnd, settings::controls::PBM_STEPIT, 0, 0);
-        ::PostMessage(hwnd, settings::controls::PBM_DELTAPOS, static_cast<WPARAM>(-1), 0);
+        ::PostMessage(hwnd, PBM_SETRANGE32, 0, 8);
+        ::PostMessage(hwnd, PBM_SETSTEP, 3, 0);
+        ::PostMessage(hwnd, PBM_SETPOS, 2, 0);
+        ::PostMessage(hwnd, PBM_STEPIT, 0, 0);
+        ::PostMessage(hwnd, PBM_DELTAPOS, static_cast<WPARAM>(-1), 0);
     });
     worker.join();
     DrainEvents();
@@ -141,7 +141,7 @@ TEST_F(ProgressStaticTest, AWorkerMovesTheBarByPostedMessages) {
     EXPECT_EQ(lower, 0);
     EXPECT_EQ(upper, 8);
     EXPECT_EQ(bar_.GetPos(), 4);
-    EXPECT_EQ(::SendMessage(hwnd, settings::controls::PBM_GETPOS, 0, 0), 4);
+    EXPECT_EQ(::SendMessage(hwnd, PBM_GETPOS, 0, 0), 4);
 }
 
 }  // namespace
