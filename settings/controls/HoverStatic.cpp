@@ -68,14 +68,13 @@ CHoverStatic::CHoverStatic() = default;
 CHoverStatic::~CHoverStatic() = default;
 
 BOOL CHoverStatic::Create(const char* text, DWORD style, const RECT& rect, CWnd* parent, UINT id) {
-    if (!CWnd::Create("Static", text, style | SS_NOTIFY, rect, parent, id)) return FALSE;
+    if (!CWnd::Create("Static", text, style, rect, parent, id)) return FALSE;
     PreSubclassWindow();
     return TRUE;
 }
 
 BOOL CHoverStatic::SubclassDlgItem(UINT id, CWnd* parent) {
     if (!CWnd::SubclassDlgItem(id, parent)) return FALSE;
-    ModifyStyle(0, SS_NOTIFY);
     PreSubclassWindow();
     return TRUE;
 }

@@ -50,7 +50,7 @@ public:
     CHoverStatic();
     ~CHoverStatic() override;
 
-    // A "Static" window (with SS_NOTIFY, so that it sees the mouse) painted by this object.
+    // A "Static" window painted by this object.
     BOOL Create(const char* text, DWORD style, const RECT& rect, CWnd* parent, UINT id);
     BOOL SubclassDlgItem(UINT id, CWnd* parent);
     // Makes the fonts and the arrow images that all the fields share.
