@@ -203,7 +203,14 @@ void CDialog::CheckRadioButton(int firstId, int lastId, int checkId) {
     ::CheckRadioButton(m_hWnd, firstId, lastId, checkId);
 }
 
-BOOL CDialog::PreTranslateMessage(MSG* msg) { return ::IsDialogMessage(m_hWnd, msg); }
+BOOL CDialog::PreTranslateMessage(MSG* msg) {
+    if (updateBeforeMessages_) {
+        UpdateDialogControls(this, FALSE);
+        // A handler may have closed the dialog.
+        if (!IsWindow(m_hWnd)) return FALSE;
+    }
+    return ::IsDialogMessage(m_hWnd, msg);
+}
 
 LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) return OnInitDialog();

@@ -55,10 +55,16 @@ public:
     UINT IsDlgButtonChecked(int id) const;
     void CheckRadioButton(int firstId, int lastId, int checkId);
 
+    // Runs the command-update pass first when asked to (below), then the dialog keyboard.
     BOOL PreTranslateMessage(MSG* msg) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 protected:
+    // On: before every message it translates (input, posted messages, timers of the dialog and
+    // its controls) the dialog brings its controls up to date from its own update handlers,
+    // UpdateDialogControls(this, FALSE), so that Enter or a click meets the current state.
+    void UpdateControlsBeforeMessages(BOOL on = TRUE) { updateBeforeMessages_ = on != FALSE; }
+
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     // Makes the window and its controls and sends WM_INITDIALOG. `style` replaces the
     // template's window kind: WS_CHILD for a child dialog, WS_POPUP for a modal one.
@@ -73,5 +79,6 @@ protected:
 private:
     QEventLoop* loop_ = nullptr;  // the running modal loop
     bool ended_ = false;
+    bool updateBeforeMessages_ = false;
     int result_ = -1;
 };

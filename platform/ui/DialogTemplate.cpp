@@ -112,6 +112,17 @@ constexpr StyleName kStyleNames[] = {
     {"SS_BITMAP", SS_BITMAP, "Static", false},
     {"SS_NOTIFY", SS_NOTIFY, "Static", false},
     {"SS_CENTERIMAGE", SS_CENTERIMAGE, "Static", false},
+    {"TBS_AUTOTICKS", TBS_AUTOTICKS, "msctls_trackbar32", false},
+    {"TBS_HORZ", TBS_HORZ, "msctls_trackbar32", false},
+    {"TBS_VERT", TBS_VERT, "msctls_trackbar32", false},
+    {"TBS_TOP", TBS_TOP, "msctls_trackbar32", false},
+    {"TBS_BOTTOM", TBS_BOTTOM, "msctls_trackbar32", false},
+    {"TBS_LEFT", TBS_LEFT, "msctls_trackbar32", false},
+    {"TBS_RIGHT", TBS_RIGHT, "msctls_trackbar32", false},
+    {"TBS_BOTH", TBS_BOTH, "msctls_trackbar32", false},
+    {"TBS_NOTICKS", TBS_NOTICKS, "msctls_trackbar32", false},
+    {"PBS_SMOOTH", PBS_SMOOTH, "msctls_progress32", false},
+    {"PBS_VERTICAL", PBS_VERTICAL, "msctls_progress32", false},
 };
 
 struct NamedId {

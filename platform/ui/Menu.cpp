@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/ui/CmdUI.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/Wnd.h"
@@ -134,6 +135,14 @@ HMENU MakeStandardSystemMenu() {
     return menu;
 }
 
+// Offers the owner a menu about to show (WM_INITMENUPOPUP), then runs the update handlers of
+// its items; a system menu has no application commands to update.
+void Announce(const Tracking& tracking, HMENU menu, WORD position) {
+    SendMessage(tracking.owner, WM_INITMENUPOPUP, menu,
+                MAKELPARAM(position, tracking.systemMenu ? 1 : 0));
+    if (!tracking.systemMenu) platform::ui::UpdateMenuItems(tracking.owner, menu);
+}
+
 void Populate(QMenu* shown, HMENU handle, const std::shared_ptr<Tracking>& tracking);
 
 void AddItems(QMenu* shown, const MenuData& menu, const std::shared_ptr<Tracking>& tracking) {
@@ -151,9 +160,7 @@ void AddItems(QMenu* shown, const MenuData& menu, const std::shared_ptr<Tracking
             HMENU subHandle = item.sub;
             QObject::connect(sub, &QMenu::aboutToShow, sub, [sub, subHandle, position, tracking] {
                 if (tracking->notify && IsWindow(tracking->owner))
-                    SendMessage(
-                        tracking->owner, WM_INITMENUPOPUP, subHandle,
-                        MAKELPARAM(static_cast<WORD>(position), tracking->systemMenu ? 1 : 0));
+                    Announce(*tracking, subHandle, static_cast<WORD>(position));
                 Populate(sub, subHandle, tracking);
             });
             Populate(sub, subHandle, tracking);
@@ -346,9 +353,7 @@ namespace {
 // its owner went away first.
 bool RunPopup(HMENU menu, UINT flags, int x, int y, const std::shared_ptr<Tracking>& tracking,
               UINT* chosen) {
-    if (tracking->notify)
-        SendMessage(tracking->owner, WM_INITMENUPOPUP, menu,
-                    MAKELPARAM(0, tracking->systemMenu ? 1 : 0));
+    if (tracking->notify) Announce(*tracking, menu, 0);
     // The owner may have destroyed the menu or itself while filling it.
     if (GetMenuItemCount(menu) <= 0 || !IsWindow(tracking->owner)) return false;
 

@@ -38,9 +38,10 @@ HMENU GetSubMenu(HMENU menu, int position);
 // Shows the menu at (x, y) in screen coordinates for `owner` and runs until it is closed.
 // Unless TPM_NONOTIFY, the owner gets WM_INITMENUPOPUP (wParam = menu, lParam = position of
 // the item in its parent menu, 0 for the top) before each menu shows, so that it can still
-// add, check or gray items. With TPM_RETURNCMD the chosen id is returned (0 when cancelled);
-// otherwise a choice is posted to the owner as WM_COMMAND (high word 0) and the result is
-// TRUE. `reserved` and `rect` are ignored.
+// add, check or gray items; then the update handlers of the owner (or of its parents) set
+// the state of the items they know (command-update, CmdUI.h). With TPM_RETURNCMD the chosen id is
+// returned (0 when cancelled); otherwise a choice is posted to the owner as WM_COMMAND (high word
+// 0) and the result is TRUE. `reserved` and `rect` are ignored.
 BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner,
                     const RECT* rect = nullptr);
 

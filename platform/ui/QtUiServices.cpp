@@ -1,9 +1,11 @@
-// The desktop implementation of the UI services: Qt's message box, file, colour and font
-// dialogs, sounds through the system's wave player, the screen's work area.
+// The desktop implementation of the UI services: Qt's message box, file, folder, colour and font
+// dialogs, sounds through the system's wave player, the screen's work area, the desktop's web
+// browser.
 #include "platform/ui/QtUiServices.h"
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -12,6 +14,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QTemporaryDir>
+#include <QUrl>
 #include <QWidget>
 #include <algorithm>
 #include <cstring>
@@ -71,6 +75,33 @@ QWidget* OwnerWidget(HWND owner) {
 
 QString ToQt(const std::string& text) { return QString::fromStdString(text); }
 
+std::string EscapeHtml(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string QtFileFilter(const std::string& filter) {
@@ -95,7 +126,21 @@ std::string QtFileFilter(const std::string& filter) {
     return out;
 }
 
+std::string AutoSubmitFormPage(const std::string& url, const FormFields& fields) {
+    std::string page =
+        "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title></title></head>\n"
+        "<body onload=\"document.forms[0].submit()\">\n<form method=\"post\" action=\"" +
+        EscapeHtml(url) +
+        "\" enctype=\"application/x-www-form-urlencoded\" accept-charset=\"UTF-8\">\n";
+    for (const auto& [name, value] : fields)
+        page += "<input type=\"hidden\" name=\"" + EscapeHtml(name) + "\" value=\"" +
+                EscapeHtml(value) + "\">\n";
+    page += "<noscript><input type=\"submit\" value=\"OK\"></noscript>\n</form></body></html>\n";
+    return page;
+}
+
 QtUiServices::QtUiServices() = default;
+
 QtUiServices::~QtUiServices() { StopSound(); }
 
 int QtUiServices::MessageBox(HWND owner, const std::string& text, const std::string& caption,
@@ -139,6 +184,15 @@ std::vector<std::string> QtUiServices::FileDialog(HWND owner, const FileDialogRe
         path += "." + ToQt(request.defaultExt);
     chosen.push_back(path.toStdString());
     return chosen;
+}
+
+bool QtUiServices::ChooseFolder(HWND owner, const std::string& title, std::string* folder) {
+    if (!folder) return false;
+    const QString chosen =
+        QFileDialog::getExistingDirectory(OwnerWidget(owner), ToQt(title), ToQt(*folder));
+    if (chosen.isEmpty()) return false;
+    *folder = QDir::toNativeSeparators(chosen).toStdString();
+    return true;
 }
 
 bool QtUiServices::ChooseColor(HWND owner, COLORREF* color) {
@@ -214,6 +268,30 @@ bool QtUiServices::SetWindowOpacity(HWND hwnd, BYTE alpha) {
     if (!widget) return false;
     widget->window()->setWindowOpacity(alpha / 255.0);
     return true;
+}
+
+bool QtUiServices::Open(const std::string& url) {
+    return opener_ ? opener_(url) : QDesktopServices::openUrl(QUrl(ToQt(url)));
+}
+
+bool QtUiServices::OpenUrl(const std::string& url) {
+    if (!IsWebAddress(url)) return false;
+    return Open(url);
+}
+
+bool QtUiServices::PostForm(const std::string& url, const FormFields& fields) {
+    if (!IsWebAddress(url)) return false;
+    // The fields may hold sign-in keys: the folder is the user's alone (made 0700).
+    if (!formFolder_) formFolder_ = std::make_unique<QTemporaryDir>();
+    if (!formFolder_->isValid()) return false;
+    const QString path = formFolder_->filePath("form.html");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    const std::string page = AutoSubmitFormPage(url, fields);
+    const bool written = file.write(page.data(), static_cast<qint64>(page.size())) ==
+                         static_cast<qint64>(page.size());
+    file.close();
+    return written && Open(QUrl::fromLocalFile(path).toString().toStdString());
 }
 
 }  // namespace platform::ui

@@ -32,6 +32,8 @@ void ScriptedUiServices::Clear() {
     calls_.clear();
     messageBoxAnswers_.clear();
     fileAnswers_.clear();
+    folderAnswers_.clear();
+    browserAvailable_ = true;
     colorAnswers_.clear();
     fontAnswers_.clear();
     opacity_.clear();
@@ -39,7 +41,7 @@ void ScriptedUiServices::Clear() {
 
 int ScriptedUiServices::MessageBox(HWND owner, const std::string& text, const std::string& caption,
                                    UINT type) {
-    calls_.push_back({"MessageBox", owner, text, caption, type});
+    calls_.push_back({"MessageBox", owner, text, caption, type, {}});
     if (messageBoxAnswers_.empty()) return DefaultAnswer(type);
     int answer = messageBoxAnswers_.front();
     messageBoxAnswers_.pop_front();
@@ -49,15 +51,25 @@ int ScriptedUiServices::MessageBox(HWND owner, const std::string& text, const st
 std::vector<std::string> ScriptedUiServices::FileDialog(HWND owner,
                                                         const FileDialogRequest& request) {
     calls_.push_back(
-        {"FileDialog", owner, request.title, request.filter, static_cast<UINT>(request.flags)});
+        {"FileDialog", owner, request.title, request.filter, static_cast<UINT>(request.flags), {}});
     if (fileAnswers_.empty()) return {};
     std::vector<std::string> answer = std::move(fileAnswers_.front());
     fileAnswers_.pop_front();
     return answer;
 }
 
+bool ScriptedUiServices::ChooseFolder(HWND owner, const std::string& title, std::string* folder) {
+    calls_.push_back({"ChooseFolder", owner, title, folder ? *folder : std::string(), 0, {}});
+    if (folderAnswers_.empty()) return false;
+    std::optional<std::string> answer = std::move(folderAnswers_.front());
+    folderAnswers_.pop_front();
+    if (!answer || !folder) return false;
+    *folder = std::move(*answer);
+    return true;
+}
+
 bool ScriptedUiServices::ChooseColor(HWND owner, COLORREF* color) {
-    calls_.push_back({"ChooseColor", owner, {}, {}, color ? *color : 0});
+    calls_.push_back({"ChooseColor", owner, {}, {}, color ? *color : 0, {}});
     if (colorAnswers_.empty() || !color) return false;
     std::optional<COLORREF> answer = colorAnswers_.front();
     colorAnswers_.pop_front();
@@ -67,7 +79,7 @@ bool ScriptedUiServices::ChooseColor(HWND owner, COLORREF* color) {
 }
 
 bool ScriptedUiServices::ChooseFont(HWND owner, LOGFONT* font, COLORREF*) {
-    calls_.push_back({"ChooseFont", owner, font ? font->lfFaceName : "", {}, 0});
+    calls_.push_back({"ChooseFont", owner, font ? font->lfFaceName : "", {}, 0, {}});
     if (fontAnswers_.empty() || !font) return false;
     std::optional<LOGFONT> answer = fontAnswers_.front();
     fontAnswers_.pop_front();
@@ -77,23 +89,33 @@ bool ScriptedUiServices::ChooseFont(HWND owner, LOGFONT* font, COLORREF*) {
 }
 
 bool ScriptedUiServices::PlaySoundFile(const std::string& path, DWORD flags) {
-    calls_.push_back({"PlaySoundFile", 0, path, {}, static_cast<UINT>(flags)});
+    calls_.push_back({"PlaySoundFile", 0, path, {}, static_cast<UINT>(flags), {}});
     return true;
 }
 
 bool ScriptedUiServices::PlaySoundBytes(const void*, size_t size, DWORD flags) {
-    calls_.push_back({"PlaySoundBytes", 0, std::to_string(size), {}, static_cast<UINT>(flags)});
+    calls_.push_back({"PlaySoundBytes", 0, std::to_string(size), {}, static_cast<UINT>(flags), {}});
     return true;
 }
 
-void ScriptedUiServices::Beep(UINT type) { calls_.push_back({"Beep", 0, {}, {}, type}); }
+void ScriptedUiServices::Beep(UINT type) { calls_.push_back({"Beep", 0, {}, {}, type, {}}); }
 
 RECT ScriptedUiServices::WorkArea(HWND) { return workArea_; }
 
 bool ScriptedUiServices::SetWindowOpacity(HWND hwnd, BYTE alpha) {
-    calls_.push_back({"SetWindowOpacity", hwnd, {}, {}, alpha});
+    calls_.push_back({"SetWindowOpacity", hwnd, {}, {}, alpha, {}});
     opacity_[hwnd] = alpha;
     return true;
+}
+
+bool ScriptedUiServices::OpenUrl(const std::string& url) {
+    calls_.push_back({"OpenUrl", 0, url, {}, 0, {}});
+    return browserAvailable_ && IsWebAddress(url);
+}
+
+bool ScriptedUiServices::PostForm(const std::string& url, const FormFields& fields) {
+    calls_.push_back({"PostForm", 0, url, {}, 0, fields});
+    return browserAvailable_ && IsWebAddress(url);
 }
 
 }  // namespace platform::ui

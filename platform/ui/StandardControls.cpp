@@ -21,6 +21,7 @@
 #include "platform/ui/ComboListControls.h"
 #include "platform/ui/ListView.h"
 #include "platform/ui/Messages.h"
+#include "platform/ui/RangeControls.h"
 #include "platform/ui/SmallControls.h"
 #include "platform/ui/ToolTip.h"
 #include "platform/ui/TreeView.h"
@@ -582,6 +583,7 @@ std::vector<std::pair<std::string, std::unique_ptr<WindowClass>>> MakeStandardCl
     classes.emplace_back("Static", std::make_unique<StaticClass>());
     AddComboListClasses(classes);
     AddSmallControlClasses(classes);
+    AddRangeControlClasses(classes);
     AddListClasses(classes);
     AddToolTipClasses(classes);
     AddTreeTabAndDateClasses(classes);

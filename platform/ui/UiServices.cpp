@@ -1,7 +1,9 @@
 // The accessor of the UI services and the message-box and sound functions over them.
 #include "platform/ui/UiServices.h"
 
+#include <cctype>
 #include <cstring>
+#include <string_view>
 
 #include "platform/ui/QtUiServices.h"
 
@@ -22,6 +24,28 @@ UiServices& GetUiServices() {
 void SetUiServices(UiServices* services) { gServices = services; }
 
 void SetMessageBoxCaption(const std::string& caption) { gCaption = caption; }
+
+bool IsWebAddress(const std::string& url) {
+    auto startsWith = [&url](std::string_view scheme) {
+        if (url.size() < scheme.size()) return false;
+        for (size_t i = 0; i < scheme.size(); ++i)
+            if (std::tolower(static_cast<unsigned char>(url[i])) != scheme[i]) return false;
+        return true;
+    };
+    size_t host = 0;
+    if (startsWith("http://"))
+        host = 7;
+    else if (startsWith("https://"))
+        host = 8;
+    else
+        return false;
+    if (host >= url.size() || url[host] == '/' || url[host] == '?' || url[host] == '#')
+        return false;
+    // No blanks or control characters, which a browser's command line could split on.
+    for (char c : url)
+        if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F) return false;
+    return true;
+}
 
 }  // namespace platform::ui
 

@@ -1,10 +1,12 @@
 // The one replaceable interface for what the window code asks of the desktop: message boxes,
-// file, colour and font dialogs, sounds, the screen work area and window opacity. Tests put a
-// scripted implementation in place so that nothing ever waits for a person.
+// file, folder, colour and font dialogs, sounds, the screen work area, window opacity and the
+// web browser. Tests put a scripted implementation in place so that nothing ever waits for a
+// person and no browser starts.
 #pragma once
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/ui/WinDefs.h"
@@ -21,6 +23,9 @@ struct FileDialogRequest {
     DWORD flags = 0;         // OFN_*
 };
 
+// The fields of a web form, in the order they are sent: (name, value).
+using FormFields = std::vector<std::pair<std::string, std::string>>;
+
 class UiServices {
 public:
     virtual ~UiServices() = default;
@@ -29,6 +34,9 @@ public:
                            UINT type) = 0;
     // The chosen paths; empty when cancelled.
     virtual std::vector<std::string> FileDialog(HWND owner, const FileDialogRequest& request) = 0;
+    // In: the folder to start in (empty: the desktop's choice); out: the chosen one. false when
+    // cancelled, and *folder is then left alone.
+    virtual bool ChooseFolder(HWND owner, const std::string& title, std::string* folder) = 0;
     // In: the proposed colour; out: the chosen one. false when cancelled.
     virtual bool ChooseColor(HWND owner, COLORREF* color) = 0;
     virtual bool ChooseFont(HWND owner, LOGFONT* font, COLORREF* color) = 0;
@@ -41,7 +49,16 @@ public:
     virtual RECT WorkArea(HWND near) = 0;
     // 0 transparent .. 255 opaque, for a top-level window.
     virtual bool SetWindowOpacity(HWND hwnd, BYTE alpha) = 0;
+    // Opens an http or https address in the desktop's web browser; false for any other kind of
+    // address (a path or a program is never started) or when no browser takes it.
+    virtual bool OpenUrl(const std::string& url) = 0;
+    // Posts a form (application/x-www-form-urlencoded) to an http or https address in the
+    // desktop's web browser, as a sign-in page expects it; false as for OpenUrl.
+    virtual bool PostForm(const std::string& url, const FormFields& fields) = 0;
 };
+
+// Whether an address is one the browser services open: http:// or https:// with a host.
+bool IsWebAddress(const std::string& url);
 
 // The services in force (the desktop implementation unless replaced). User-interface thread.
 UiServices& GetUiServices();

@@ -1368,3 +1368,56 @@ inline constexpr WPARAM BST_FOCUS = 0x0008;
 // ---- drawing helpers, display controls and pop-up messages -------------------------------------
 // Tabs on the right of a vertical tab control (the same bit as TCS_BOTTOM).
 inline constexpr DWORD TCS_RIGHT = 0x0002;
+
+// ---- trackbar and progress bar (added with the range controls; one block to move at a split) ---
+// "msctls_trackbar32" messages: positions in lParam, a redraw flag in wParam.
+inline constexpr UINT TBM_GETPOS = WM_USER;
+inline constexpr UINT TBM_GETRANGEMIN = WM_USER + 1;
+inline constexpr UINT TBM_GETRANGEMAX = WM_USER + 2;
+inline constexpr UINT TBM_SETPOS = WM_USER + 5;
+inline constexpr UINT TBM_SETRANGE = WM_USER + 6;  // lParam MAKELONG(min, max)
+inline constexpr UINT TBM_SETRANGEMIN = WM_USER + 7;
+inline constexpr UINT TBM_SETRANGEMAX = WM_USER + 8;
+inline constexpr UINT TBM_SETTICFREQ = WM_USER + 20;  // wParam: every how many positions
+inline constexpr UINT TBM_SETPAGESIZE = WM_USER + 21;  // the previous size is returned
+inline constexpr UINT TBM_GETPAGESIZE = WM_USER + 22;
+inline constexpr UINT TBM_SETLINESIZE = WM_USER + 23;
+inline constexpr UINT TBM_GETLINESIZE = WM_USER + 24;
+// Trackbar styles.
+inline constexpr DWORD TBS_AUTOTICKS = 0x0001;
+inline constexpr DWORD TBS_HORZ = 0x0000;
+inline constexpr DWORD TBS_VERT = 0x0002;
+inline constexpr DWORD TBS_BOTTOM = 0x0000;
+inline constexpr DWORD TBS_RIGHT = 0x0000;
+inline constexpr DWORD TBS_TOP = 0x0004;
+inline constexpr DWORD TBS_LEFT = 0x0004;
+inline constexpr DWORD TBS_BOTH = 0x0008;
+inline constexpr DWORD TBS_NOTICKS = 0x0010;
+// What the user did, in the low word of the WM_HSCROLL / WM_VSCROLL wParam the parent gets (the
+// high word carries the position for TB_THUMBTRACK and TB_THUMBPOSITION); lParam is the
+// trackbar.
+inline constexpr WORD TB_LINEUP = 0;
+inline constexpr WORD TB_LINEDOWN = 1;
+inline constexpr WORD TB_PAGEUP = 2;
+inline constexpr WORD TB_PAGEDOWN = 3;
+inline constexpr WORD TB_THUMBPOSITION = 4;
+inline constexpr WORD TB_THUMBTRACK = 5;
+inline constexpr WORD TB_TOP = 6;
+inline constexpr WORD TB_BOTTOM = 7;
+inline constexpr WORD TB_ENDTRACK = 8;
+// "msctls_progress32" messages.
+inline constexpr UINT PBM_SETRANGE = WM_USER + 1;  // lParam MAKELPARAM(min, max), 16 bits each
+inline constexpr UINT PBM_SETPOS = WM_USER + 2;     // these four return the previous position
+inline constexpr UINT PBM_DELTAPOS = WM_USER + 3;
+inline constexpr UINT PBM_SETSTEP = WM_USER + 4;  // returns the previous step
+inline constexpr UINT PBM_STEPIT = WM_USER + 5;
+inline constexpr UINT PBM_SETRANGE32 = WM_USER + 6;  // wParam min, lParam max
+inline constexpr UINT PBM_GETRANGE = WM_USER + 7;    // wParam TRUE: the minimum, else the maximum
+inline constexpr UINT PBM_GETPOS = WM_USER + 8;
+struct PBRANGE {
+    int iLow = 0;
+    int iHigh = 0;
+};
+// Progress bar styles.
+inline constexpr DWORD PBS_SMOOTH = 0x0001;
+inline constexpr DWORD PBS_VERTICAL = 0x0004;

@@ -67,6 +67,7 @@ void Forget(HWND hwnd, bool notify) {
     if (record->temporary) record->temporary->m_hWnd = 0;
     CWnd* permanent = record->permanent;
     if (permanent) permanent->m_hWnd = 0;
+    if (permanent && AfxGetMainWnd() == permanent) AfxSetMainWnd(nullptr);
     record.reset();
     if (permanent) permanent->PostNcDestroy();
 }

@@ -2,7 +2,9 @@
 #include "platform/ui/Wnd.h"
 
 #include <QWidget>
+#include <atomic>
 
+#include "platform/ui/CmdUI.h"
 #include "platform/ui/Dc.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/NonClient.h"
@@ -29,11 +31,19 @@ Qt::WindowFlags TopLevelFlags(DWORD style, DWORD exStyle) {
     return flags;
 }
 
+std::atomic<CWnd*> gMainWnd{nullptr};
+
 }  // namespace
+
+CWnd* AfxGetMainWnd() { return gMainWnd.load(); }
+
+void AfxSetMainWnd(CWnd* wnd) { gMainWnd.store(wnd); }
 
 CWnd::CWnd() = default;
 
 CWnd::~CWnd() {
+    CWnd* self = this;
+    gMainWnd.compare_exchange_strong(self, nullptr);
     if (m_hWnd && IsWindow(m_hWnd)) {
         // Only the handler goes when the window is merely attached to it; a window this object
         // created or subclassed dies with it.
@@ -260,6 +270,19 @@ LRESULT CWnd::Default() {
 
 void CWnd::OnMessage(UINT message, MessageHandler handler) {
     handlers_[message] = std::move(handler);
+}
+
+void CWnd::OnUpdateCommand(UINT id, std::function<void(CCmdUI*)> handler) {
+    updateHandlers_[id] = std::move(handler);
+}
+
+BOOL CWnd::UpdateCommand(CCmdUI* cmdUI) {
+    auto it = cmdUI ? updateHandlers_.find(cmdUI->m_nID) : updateHandlers_.end();
+    if (it == updateHandlers_.end() || !it->second) return FALSE;
+    // A copy: the handler may replace itself.
+    const std::function<void(CCmdUI*)> handler = it->second;
+    handler(cmdUI);
+    return TRUE;
 }
 
 BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) { return FALSE; }

@@ -8,6 +8,7 @@
 
 #include "platform/ui/WinDefs.h"
 
+class CCmdUI;
 class CDC;
 class CRgn;
 class QWidget;
@@ -110,6 +111,13 @@ public:
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     // The window class's own behaviour.
     virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    // Runs this window's update handler for the command of `cmdUI`; FALSE when it has none.
+    virtual BOOL UpdateCommand(CCmdUI* cmdUI);
+    // Runs target's update handlers for each child control of this window that has an id
+    // (command-update). Without a handler a control is disabled when `disableIfNoHandler`,
+    // except auto check boxes, auto radio buttons and group boxes, which need no command.
+    void UpdateDialogControls(CWnd* target, BOOL disableIfNoHandler);
+
     // A notification of this control that its parent reflects back; TRUE when handled.
     virtual BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
     // Runs after the window is gone; self-deleting windows delete themselves here.
@@ -122,6 +130,9 @@ protected:
     // A handler for one message (WM_USER / WM_APP codes, say), tried before the On* handlers.
     using MessageHandler = std::function<LRESULT(WPARAM, LPARAM)>;
     void OnMessage(UINT message, MessageHandler handler);
+    // The update handler of one command id: sets the state of the command's controls and menu
+    // items through the CCmdUI it is given (see UpdateDialogControls). Replaces an earlier one.
+    void OnUpdateCommand(UINT id, std::function<void(CCmdUI*)> handler);
 
     virtual BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
     virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);  // FALSE: not handled
@@ -154,7 +165,13 @@ protected:
 
 private:
     std::unordered_map<UINT, MessageHandler> handlers_;
+    std::unordered_map<UINT, std::function<void(CCmdUI*)>> updateHandlers_;
 };
+
+// The program's main window (null when none is set or it was destroyed). Any thread may ask;
+// the object belongs to the user-interface thread. The window forgets it when it dies.
+CWnd* AfxGetMainWnd();
+void AfxSetMainWnd(CWnd* wnd);
 
 // Offers a message to PreTranslateMessage of its window and then of each parent, innermost
 // first, checking accelerator tables on the way; TRUE when some window swallowed it.
