@@ -10,6 +10,7 @@
 #include "flexui/FlexBitmaps.h"
 #include "platform/core/Encoding.h"
 #include "platform/core/ProfileFile.h"
+#include "platform/ui/CmdUI.h"
 #include "platform/ui/GdiObjects.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/WindowApi.h"
@@ -86,7 +87,13 @@ private:
 };
 
 CDisplaySettingsDlg::CDisplaySettingsDlg(CWnd* parent)
-    : CFlexDialog(IDD, parent), tree_(std::make_unique<CItemTree>(this)) {}
+    : CFlexDialog(IDD, parent), tree_(std::make_unique<CItemTree>(this)) {
+    // The move buttons follow the selection before every message the dialog translates, and
+    // after each change the dialog makes itself.
+    OnUpdateCommand(kMoveUpId, [this](CCmdUI* ui) { ui->Enable(CanMove(TVGN_PREVIOUS)); });
+    OnUpdateCommand(kMoveDownId, [this](CCmdUI* ui) { ui->Enable(CanMove(TVGN_NEXT)); });
+    UpdateControlsBeforeMessages();
+}
 
 CDisplaySettingsDlg::~CDisplaySettingsDlg() = default;
 
@@ -187,19 +194,14 @@ void CDisplaySettingsDlg::MoveSelected(bool up) {
     UpdateMoveButtons();
 }
 
-void CDisplaySettingsDlg::UpdateMoveButtons() {
-    if (!m_hWnd || !tree_->m_hWnd) return;
+bool CDisplaySettingsDlg::CanMove(WPARAM way) const {
+    if (!tree_->m_hWnd) return false;
     const HTREEITEM selected = Next(TVGN_CARET, 0);
-    const bool canUp = selected && Next(TVGN_PREVIOUS, selected);
-    const bool canDown = selected && Next(TVGN_NEXT, selected);
-    for (auto [id, enable] : {std::pair{kMoveUpId, canUp}, std::pair{kMoveDownId, canDown}})
-        if (CWnd* button = GetDlgItem(id); button && (button->IsWindowEnabled() != 0) != enable)
-            button->EnableWindow(enable);
+    return selected && Next(way, selected);
 }
 
-LRESULT CDisplaySettingsDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    UpdateMoveButtons();
-    return CFlexDialog::WindowProc(message, wParam, lParam);
+void CDisplaySettingsDlg::UpdateMoveButtons() {
+    if (m_hWnd) UpdateDialogControls(this, FALSE);
 }
 
 BOOL CDisplaySettingsDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
@@ -221,8 +223,10 @@ BOOL CDisplaySettingsDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
 
 BOOL CDisplaySettingsDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) {
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-    if (header && tree_->m_hWnd && header->hwndFrom == tree_->m_hWnd &&
-        header->code == NM_CUSTOMDRAW) {
+    if (!header || !tree_->m_hWnd || header->hwndFrom != tree_->m_hWnd)
+        return CFlexDialog::OnNotify(wParam, lParam, result);
+    if (header->code == TVN_SELCHANGED) UpdateMoveButtons();
+    if (header->code == NM_CUSTOMDRAW) {
         auto* draw = reinterpret_cast<NMTVCUSTOMDRAW*>(lParam);
         if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) {
             *result = CDRF_NOTIFYITEMDRAW;

@@ -56,8 +56,6 @@ public:
     // Stores the ticked codes in tree order and closes with IDOK; when the store refuses the
     // list nothing changed, and the dialog closes with IDCANCEL so that no caller rebuilds.
     void OnOK() override;
-    // The move buttons follow the selection before every message the dialog handles.
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 protected:
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
@@ -77,6 +75,8 @@ private:
     void AddLine(std::size_t index, bool ticked);
     void ToggleAt(POINT point);
     void MoveSelected(bool up);
+    // Whether the selected line has a sibling that way (TVGN_PREVIOUS or TVGN_NEXT).
+    bool CanMove(WPARAM way) const;
     void UpdateMoveButtons();
     std::string TickedCodes() const;
     HTREEITEM Next(WPARAM code, HTREEITEM item) const;

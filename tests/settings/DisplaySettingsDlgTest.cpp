@@ -332,7 +332,9 @@ TEST_F(DisplaySettingsDlgTest, MoveButtonsMoveTheSelectedLineWhileItHasASiblingT
     std::string selectedText;
     ASSERT_EQ(Run([&](HWND dialog, HWND tree) {
                   buttons.push_back(MoveButtons(dialog));  // nothing selected
-                  Select(tree, 0);
+                  ::SetFocus(tree);
+                  QTest::keyClick(TreeWidget(tree), Qt::Key_Home);  // the first line
+                  DrainEvents();
                   buttons.push_back(MoveButtons(dialog));
                   Click(dialog, Dlg::kMoveDownId);  // 客户权益 below 权益变动
                   Click(dialog, Dlg::kMoveDownId);  // and below 持仓盈亏
