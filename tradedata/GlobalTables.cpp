@@ -119,8 +119,10 @@ const tagFIXHEADERINFO kFundsLayout[] = {{763, "BROWINDEX", "C32", 0},
 // The columns the detail and the summary share, in order, around the ones only one has.
 #define KELMON_POSITION_HEAD \
     {601, "交易所", "C16", 0}, {719, "合约代码", "C32", 0}, { 752, "买卖", "C8", 0 }
+// 1460 sits between the open average and quantity and the rest: a detail row's own available
+// quantity, the summary's total of today's and yesterday's.
+#define KELMON_POSITION_OPEN {1209, "开仓均价", "R9.4", 0}, { 757, "持仓量", "N8", 0 }
 #define KELMON_POSITION_BODY                                                                \
-    {1209, "开仓均价", "R9.4", 0}, {757, "持仓量", "N8", 0}, {1460, "可用", "N8", 0},       \
         {684, "挂单", "N8", 0}, {729, "最新价", "R9.4", 0}, {1774, "盯市盈亏", "R10.2", 0}, \
         {1773, "浮动盈亏", "R10.2", 0}, {1720, "保证金占用", "R12.2", 0},                   \
         {1722, "交割数量", "N8", 0}, {3053, "投保", "C8", 0}, {1716, "交易编码", "C10", 0}, \
@@ -155,12 +157,15 @@ const tagFIXHEADERINFO kFundsLayout[] = {{763, "BROWINDEX", "C32", 0},
     }
 
 const tagFIXHEADERINFO kPositionDetailLayout[] = {
-    KELMON_POSITION_HEAD,    {662, "今昨", "C8", 0}, KELMON_POSITION_BODY,
+    KELMON_POSITION_HEAD,    {662, "今昨", "C8", 0}, KELMON_POSITION_OPEN,
+    {1460, "可用", "N8", 0}, KELMON_POSITION_BODY,
     {1137, "QSBZ", "N1", 0}, KELMON_POSITION_MIDDLE, {603, "KCRQ", "C16", 0},
     {681, "WTH", "N8", 0},   KELMON_POSITION_TAIL,   {2026, "ZHCCSL", "N8", 0},
     KELMON_POSITION_END,     {889, "ZHBH", "N8", 0}, {0, "", "", 0}};
 
 const tagFIXHEADERINFO kPositionSummaryLayout[] = {KELMON_POSITION_HEAD,
+                                                   KELMON_POSITION_OPEN,
+                                                   {1460, "总可用", "N9", 0},
                                                    KELMON_POSITION_BODY,
                                                    KELMON_POSITION_MIDDLE,
                                                    KELMON_POSITION_TAIL,
@@ -171,6 +176,7 @@ const tagFIXHEADERINFO kPositionSummaryLayout[] = {KELMON_POSITION_HEAD,
                                                    {0, "", "", 0}};
 
 #undef KELMON_POSITION_HEAD
+#undef KELMON_POSITION_OPEN
 #undef KELMON_POSITION_BODY
 #undef KELMON_POSITION_MIDDLE
 #undef KELMON_POSITION_TAIL
