@@ -432,12 +432,16 @@ int CFrameWorker::LoadNotices() {
     return added;
 }
 
+bool CFrameWorker::FrameIsLastActive() {
+    const HWND active = GetLastActiveWindow();
+    return active == 0 || active == GetMainFrameWindow();
+}
+
 bool CFrameWorker::CheckLoginElsewhere() {
     const uint32_t state = State();
     if ((state & kFrameLoginElsewhereCheck) == 0 || (state & kFrameLoginElsewhereDone) != 0)
         return false;
-    const HWND active = GetLastActiveWindow();
-    if (active != 0 && active != GetMainFrameWindow()) return false;
+    if (!FrameIsLastActive()) return false;
     SetState(kFrameLoginElsewhereDone);
     const std::string khh = tradedata::GetCurrentKhh();
     auto request = NoltComm::CTradeRequest::Create(host_.TradingConnection());

@@ -124,6 +124,9 @@ protected:
     virtual bool SendPushHeartbeat();
     virtual bool SendTradingHeartbeat();
     virtual void RunUpgradeCheck(bool first) { (void)first; }
+    // Whether the user last worked in the frame (or in no window yet): the login-elsewhere
+    // check waits until then.
+    virtual bool FrameIsLastActive();
     // Flushes the trace file once nothing was written to it for more than 2000 ms.
     virtual void FlushLog();
     virtual int64_t NowMs() const;

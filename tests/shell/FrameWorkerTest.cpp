@@ -122,6 +122,8 @@ protected:
     std::string LoadSettlementBill() override { return bill; }
     void LoadBankReferences() override {}
     void QueryTradeCounters() override {}
+    // The user works in the frame (whatever window an earlier test left active).
+    bool FrameIsLastActive() override { return true; }
     int64_t NowMs() const override { return platform::TickMs() + clockSkewMs; }
     bool RefreshNextSnapshot() override {
         if (pendingSnapshots == 0) return false;
