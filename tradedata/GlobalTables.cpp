@@ -121,9 +121,10 @@ const tagFIXHEADERINFO kFundsLayout[] = {{763, "BROWINDEX", "C32", 0},
     {601, "交易所", "C16", 0}, {719, "合约代码", "C32", 0}, { 752, "买卖", "C8", 0 }
 // 1460 sits between the open average and quantity and the rest: a detail row's own available
 // quantity, the summary's total of today's and yesterday's.
-#define KELMON_POSITION_OPEN {1209, "开仓均价", "R9.4", 0}, { 757, "持仓量", "N8", 0 }
+#define KELMON_POSITION_OPEN \
+    {1209, "开仓均价", "R9.4", 0}, { 757, "持仓量", "N8", 0 }
 #define KELMON_POSITION_BODY                                                                \
-        {684, "挂单", "N8", 0}, {729, "最新价", "R9.4", 0}, {1774, "盯市盈亏", "R10.2", 0}, \
+    {684, "挂单", "N8", 0}, {729, "最新价", "R9.4", 0}, {1774, "盯市盈亏", "R10.2", 0},     \
         {1773, "浮动盈亏", "R10.2", 0}, {1720, "保证金占用", "R12.2", 0},                   \
         {1722, "交割数量", "N8", 0}, {3053, "投保", "C8", 0}, {1716, "交易编码", "C10", 0}, \
         {722, "合约名称", "C32", 0}, {100, "color", "N1", 0}, {                             \
@@ -157,11 +158,13 @@ const tagFIXHEADERINFO kFundsLayout[] = {{763, "BROWINDEX", "C32", 0},
     }
 
 const tagFIXHEADERINFO kPositionDetailLayout[] = {
-    KELMON_POSITION_HEAD,    {662, "今昨", "C8", 0}, KELMON_POSITION_OPEN,
-    {1460, "可用", "N8", 0}, KELMON_POSITION_BODY,
-    {1137, "QSBZ", "N1", 0}, KELMON_POSITION_MIDDLE, {603, "KCRQ", "C16", 0},
-    {681, "WTH", "N8", 0},   KELMON_POSITION_TAIL,   {2026, "ZHCCSL", "N8", 0},
-    KELMON_POSITION_END,     {889, "ZHBH", "N8", 0}, {0, "", "", 0}};
+    KELMON_POSITION_HEAD,      {662, "今昨", "C8", 0},
+    KELMON_POSITION_OPEN,      {1460, "可用", "N8", 0},
+    KELMON_POSITION_BODY,      {1137, "QSBZ", "N1", 0},
+    KELMON_POSITION_MIDDLE,    {603, "KCRQ", "C16", 0},
+    {681, "WTH", "N8", 0},     KELMON_POSITION_TAIL,
+    {2026, "ZHCCSL", "N8", 0}, KELMON_POSITION_END,
+    {889, "ZHBH", "N8", 0},    {0, "", "", 0}};
 
 const tagFIXHEADERINFO kPositionSummaryLayout[] = {KELMON_POSITION_HEAD,
                                                    KELMON_POSITION_OPEN,
@@ -538,7 +541,7 @@ const tagFIXHEADERINFO kOptionContractLayout[] = {{599, "JYS", "C6", 0},
         {605, "KHH", "C16", 0}, {7113, "SBBZ", "N4", 0}, {750, "WTSJ", "C8", 0},                   \
         {524, "CJJE", "R16.2", 0}, {1720, "BZJ", "R12.2", 0}, {1234, "SXF", "R12.2", 0},           \
         {898, "KSSJ", "R16.0", 0}, {1830, "QRSJ", "R16.0", 0}, {656, "CDSJ", "R16.0", 0},          \
-        {527, "CJSJ", "R16.0", 0}, {899, "CXSJ", "R16.0", 0}, {644, "FLAGS", "N1", 0},                \
+        {527, "CJSJ", "R16.0", 0}, {899, "CXSJ", "R16.0", 0}, {644, "FLAGS", "N1", 0},             \
         {1783, "PDFX", "N4", 0}, {                                                                 \
         3062, "RECNO", "N8", 0                                                                     \
     }
@@ -549,24 +552,17 @@ const tagFIXHEADERINFO kOptionContractLayout[] = {{599, "JYS", "C6", 0},
 const tagFIXHEADERINFO kOrderLayout[] = {KELMON_ORDER_COLUMNS, {0, "", "", 0}};
 
 // The order columns, the second leg's, and its filled quantity 1874 (written by a leg-2 fill).
-const tagFIXHEADERINFO kTwoLegOrderLayout[] = {KELMON_ORDER_COLUMNS,
-                                               {1874, "CJSL2", "N8", 0},
-                                               {1847, "JYS2", "C4", 0},
-                                               {1393, "ZQDM2", "C32", 0},
-                                               {1849, "WTLB2", "N1", 0},
-                                               {1850, "JYLB2", "N1", 0},
-                                               {1418, "WTJG2", "R9.4", 0},
-                                               {1439, "WTSL2", "N8", 0},
-                                               {1851, "TZLB2", "N1", 0},
-                                               {1848, "JYBM2", "C16", 0},
-                                               {1852, "DDLX2", "N4", 0},
-                                               {0, "", "", 0}};
+const tagFIXHEADERINFO kTwoLegOrderLayout[] = {
+    KELMON_ORDER_COLUMNS,       {1874, "CJSL2", "N8", 0}, {1847, "JYS2", "C4", 0},
+    {1393, "ZQDM2", "C32", 0},  {1849, "WTLB2", "N1", 0}, {1850, "JYLB2", "N1", 0},
+    {1418, "WTJG2", "R9.4", 0}, {1439, "WTSL2", "N8", 0}, {1851, "TZLB2", "N1", 0},
+    {1848, "JYBM2", "C16", 0},  {1852, "DDLX2", "N4", 0}, {0, "", "", 0}};
 
 #undef KELMON_ORDER_COLUMNS
 
 #define KELMON_TRADE_FIRST_TEN                                                                   \
     {681, "委托号", "N8", 0}, {719, "合约代码", "C32", 0}, {752, "买卖", "C8", 0},               \
-        {596, "开平", "C12", 0}, {684, "委托量", "N8", 0}, {528, "成交量", "N8", 0},              \
+        {596, "开平", "C12", 0}, {684, "委托量", "N8", 0}, {528, "成交量", "N8", 0},             \
         {682, "委托价", "R9.4", 0}, {525, "成交价", "R9.4", 0}, {524, "成交金额", "R16.2", 0}, { \
         1776, "平仓盈亏", "R12.2", 0                                                             \
     }

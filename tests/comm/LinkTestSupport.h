@@ -16,8 +16,8 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -148,8 +148,8 @@ inline std::vector<std::string> PortSocketInodes(const std::string& table, int p
     while (std::getline(in, line)) {
         std::istringstream fields(line);
         std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode;
-        if (!(fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >>
-              uid >> timeout >> inode))
+        if (!(fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >>
+              timeout >> inode))
             continue;
         const std::size_t colon = local.find(':');
         if (colon == std::string::npos) continue;

@@ -44,15 +44,14 @@ class TinyproxyPeer : public ProxyPeer {
 protected:
     void Start(const std::string& extra) {
         if (access(kTinyproxy, X_OK) != 0) GTEST_SKIP() << "tinyproxy is not installed";
-        Launch(
-            kTinyproxy,
-            [&](int free) {
-                return "Port " + std::to_string(free) +
-                       "\nListen 127.0.0.1\nTimeout 30\nMaxClients 8\nAllow 127.0.0.1\n"
-                       "LogLevel Critical\n" +
-                       extra;
-            },
-            {"-d", "-c", "{conf}"});
+        Launch(kTinyproxy,
+               [&](int free) {
+                   return "Port " + std::to_string(free) +
+                          "\nListen 127.0.0.1\nTimeout 30\nMaxClients 8\nAllow 127.0.0.1\n"
+                          "LogLevel Critical\n" +
+                          extra;
+               },
+               {"-d", "-c", "{conf}"});
     }
 };
 
@@ -60,16 +59,15 @@ class DantePeer : public ProxyPeer {
 protected:
     void Start(const std::string& method = "none") {
         if (access(kDanted, X_OK) != 0) GTEST_SKIP() << "dante-server (danted) is not installed";
-        Launch(
-            kDanted,
-            [&](int free) {
-                return "logoutput: stderr\ninternal: 127.0.0.1 port = " + std::to_string(free) +
-                       "\nexternal: lo\nclientmethod: none\nsocksmethod: " + method +
-                       "\nuser.privileged: root\nuser.unprivileged: nobody\n"
-                       "client pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }\n"
-                       "socks pass { from: 127.0.0.0/8 to: 127.0.0.0/8 }\n";
-            },
-            {"-f", "{conf}", "-N", "1", "-p", dir.file("pid")});
+        Launch(kDanted,
+               [&](int free) {
+                   return "logoutput: stderr\ninternal: 127.0.0.1 port = " + std::to_string(free) +
+                          "\nexternal: lo\nclientmethod: none\nsocksmethod: " + method +
+                          "\nuser.privileged: root\nuser.unprivileged: nobody\n"
+                          "client pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }\n"
+                          "socks pass { from: 127.0.0.0/8 to: 127.0.0.0/8 }\n";
+               },
+               {"-f", "{conf}", "-N", "1", "-p", dir.file("pid")});
     }
 };
 

@@ -135,8 +135,8 @@ class DanteAccount {
 public:
     DanteAccount() : name_("kelmonsocks" + std::to_string(getpid())) {
         if (geteuid() != 0 || access("/usr/sbin/useradd", X_OK) != 0) return;
-        if (std::system(("/usr/sbin/useradd -M -s /usr/sbin/nologin " + name_ +
-                         " >/dev/null 2>&1").c_str()) != 0)
+        if (std::system(("/usr/sbin/useradd -M -s /usr/sbin/nologin " + name_ + " >/dev/null 2>&1")
+                            .c_str()) != 0)
             return;
         added_ = true;
         made_ = std::system(("echo '" + name_ + ":Pw-4711' | /usr/sbin/chpasswd").c_str()) == 0;

@@ -415,11 +415,15 @@ TEST_F(FrameWorkerReportTest, EachStepReportsToItsWindow) {
         std::vector<Report> reports;
         bool start = false;  // the start-up steps instead of a pass
     } steps[] = {
-        {"start 2: margin web login", [](TestWorker& w) { w.marginLogin = true; },
-         {{kFrame, WM_FRAME_COMMAND, kCommandMarginWebLogin, 0}}, true},
-        {"1: station text", [](TestWorker&) { CFrameWorker::SetStationText({}); },
+        {"start 2: margin web login",
+         [](TestWorker& w) { w.marginLogin = true; },
+         {{kFrame, WM_FRAME_COMMAND, kCommandMarginWebLogin, 0}},
+         true},
+        {"1: station text",
+         [](TestWorker&) { CFrameWorker::SetStationText({}); },
          {{kFrame, WM_FRAME_REFRESH, kRefreshStation, 0}}},
-        {"2: contracts reloaded", [&](TestWorker&) { host.requests.fetch_or(kRequestContracts); },
+        {"2: contracts reloaded",
+         [&](TestWorker&) { host.requests.fetch_or(kRequestContracts); },
          // The reload also asks for the positions, which the same pass reloads.
          {{kWorkspace, WM_FRAME_COMMAND, kCommandLoaded, kRequestContracts},
           {kWorkspace, WM_FRAME_COMMAND, kCommandLoaded, 0x20}}},
@@ -478,10 +482,9 @@ TEST_F(FrameWorkerReportTest, EachStepReportsToItsWindow) {
          {{kWorkspace, WM_FRAME_COMMAND, kCommandLoaded, kRequestCombinationCodes}}},
         {"16: login elsewhere",
          [&](TestWorker&) {
-             server.Script(16409, {{{507, "1"},
-                                    {605, tradedata::GetCurrentKhh()},
-                                    {1332, "1"},
-                                    {550, "PC-B"}}});
+             server.Script(
+                 16409,
+                 {{{507, "1"}, {605, tradedata::GetCurrentKhh()}, {1332, "1"}, {550, "PC-B"}}});
              host.state.fetch_and(~kFrameLoginElsewhereDone);
              host.state.fetch_or(kFrameLoginElsewhereCheck);
          },
@@ -519,7 +522,7 @@ TEST(FrameWorkerSessionsTest, ClockTimesAgainstTradingSections) {
         {93000, "09:00-10:15;10:30-11:30;13:30-15:00", true},
         {101600, "09:00-10:15;10:30-11:30;13:30-15:00", false},
         {150000, "09:00-10:15;10:30-11:30;13:30-15:00", true},
-        {10000, "21:00-02:30", true},       // over midnight
+        {10000, "21:00-02:30", true},  // over midnight
         {160000, "21:00-02:30", false},
         {93000, "", false},
         {93000, "garbage;09:00-10:00", true},

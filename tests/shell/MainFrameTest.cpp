@@ -175,8 +175,8 @@ std::string Unworkable(CFixRecord& table, uint32_t id, std::string_view listed) 
     const bool fits = (kind == 'N' && (type == 'I' || (type == 'R' && decimals == 0))) ||
                       (kind == 'R' && type == 'R' && decimals >= places) ||
                       (kind == 'C' && ((type == 'C' && width >= size) || orderState));
-    return fits ? std::string() : name + " " + char(type) + std::to_string(width) + "." +
-                                      std::to_string(decimals);
+    return fits ? std::string()
+                : name + " " + char(type) + std::to_string(width) + "." + std::to_string(decimals);
 }
 
 TEST_F(MainFrameTest, CreationGivesTheTenTablesEveryColumnTheFrameNames) {
@@ -197,8 +197,7 @@ TEST_F(MainFrameTest, CreationGivesTheTenTablesEveryColumnTheFrameNames) {
          "R9.0, 2000 R9.4, 2001 N1, 2002 R9.4, 2003 N1"},
         {&tradedata::CombinationLegTable,
          "797 N1, 889 N1, 719 C64, 683 N1, 1212 N1, 1711 N1, 763 C32"},
-        {&tradedata::MessageTable,
-         "1219 C8, 596 C8, 508 C256, 100 N1, 644 N1, 1080 N1"},
+        {&tradedata::MessageTable, "1219 C8, 596 C8, 508 C256, 100 N1, 644 N1, 1080 N1"},
         {&tradedata::OptionContractTable,
          "599 C4, 9100 C32, 719 C32, 1854 N1, 590 C10, 1240 C10, 1569 R9.4, 1568 N1, 594 "
          "R8.4, 1752 R9.2, 720 C8, 637 N1, 627 N1, 686 N10, 1755 N10, 511 C4, 100 N1, 729 "
@@ -208,8 +207,7 @@ TEST_F(MainFrameTest, CreationGivesTheTenTablesEveryColumnTheFrameNames) {
          "R9.0, 844 R9.4, 846 R9.4, 848 R9.4, 1357 R9.4, 852 R9.4, 854 R9.4, 856 R9.4, "
          "1359 R9.4, 845 N12, 847 N12, 849 N12, 1358 N12, 853 N12, 855 N12, 857 N12, 1360 "
          "N12, 1812 R9.0, 1813 R9.0, 2000 R9.4, 2001 N1, 2002 R9.4, 2003 N1"},
-        {&tradedata::QuoteSubscriptionTable,
-         "599 C8, 719 C64, 641 C16, 644 N1"},
+        {&tradedata::QuoteSubscriptionTable, "599 C8, 719 C64, 641 C16, 644 N1"},
         {&tradedata::OrderTable,
          "897 N1, 599 C4, 681 N8, 719 C32, 683 N4, 1718 N6, 682 R9.4, 684 N8, 525 R9.4, "
          "528 N8, 886 N8, 1717 N4, 1716 C16, 1855 N8, 797 N8, 1842 N8, 1681 N8, 1857 N8, "
