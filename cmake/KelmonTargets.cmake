@@ -51,3 +51,31 @@ function(kelmon_fuzzer name)
     endif()
     set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT 300)
 endfunction()
+
+# ---- Tests that hold a machine-wide resource ----
+# kelmon_test_locks(<folder> <regex> <lock> [<regex> <lock> ...]): the folder's discovered tests
+# whose names match a regex hold that CTest resource lock (a fixed port range, a system
+# account), so no two of them run at once while the rest of the program's tests run side by
+# side. Call it after kelmon_test_program; it reads the names discovery leaves in
+# <target>_TESTS when CTest loads the tests.
+function(kelmon_test_locks folder)
+    string(REPLACE "/" "_" label ${folder})
+    set(target ${label}_tests)
+    if(NOT TARGET ${target})
+        return()
+    endif()
+    set(script "")
+    set(pairs ${ARGN})
+    while(pairs)
+        list(POP_FRONT pairs regex lock)
+        string(APPEND script
+            "foreach(kelmon_test IN LISTS ${target}_TESTS)\n"
+            "  if(kelmon_test MATCHES [==[${regex}]==])\n"
+            "    set_tests_properties(\"\${kelmon_test}\" PROPERTIES RESOURCE_LOCK ${lock})\n"
+            "  endif()\n"
+            "endforeach()\n")
+    endwhile()
+    set(file ${CMAKE_CURRENT_BINARY_DIR}/${target}_locks.cmake)
+    file(WRITE ${file} "${script}")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${file})
+endfunction()

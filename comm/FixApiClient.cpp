@@ -417,6 +417,9 @@ void CFixApiClient::OnLinkClosed() {
         request->CompleteWithError(kErrLinkClosed, kTextLinkLost, false);
         request->Release();
     }
+    // A request of the lost link is over: its answer text must not pass for the error of
+    // whatever comes next (a failed reconnection shows the link's own text).
+    ReplaceCurrent(nullptr);
     std::vector<CFixRequest*> moved;
     {
         CQvCriticalSection::Owner owner(state_->subscriptionLock);

@@ -1,8 +1,6 @@
 // Program-wide services of the toolkit.
 #include "comm/ToolkitRuntime.h"
 
-#include <openssl/crypto.h>
-
 #include <atomic>
 #include <cstring>
 
@@ -27,7 +25,10 @@ void TrimTrailingZeros(std::string& text) {
 
 std::string MakeEmptyText() { return std::string(); }
 
-void CleanupCryptoLibrary() { OPENSSL_cleanup(); }
+// The crypto library frees its global state itself when the process exits. Cleaning it up
+// here would end it for good in this process: a reconnection thread still winding down, or
+// a later session of the same process, would crash on its freed locks.
+void CleanupCryptoLibrary() {}
 
 bool TraceEnabled(const char*) { return true; }
 bool Trace(const char*, const char*) { return true; }

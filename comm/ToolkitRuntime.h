@@ -19,7 +19,8 @@ std::size_t TrimTrailingZeros(char* text, std::size_t length);
 
 std::string MakeEmptyText();
 
-// Called once at exit: releases the crypto library's global state.
+// Called once at exit. The crypto library releases its global state at process exit on its
+// own; this leaves it usable until then.
 void CleanupCryptoLibrary();
 
 // Trace points of the send and receive paths; they do nothing.

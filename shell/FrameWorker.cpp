@@ -23,6 +23,7 @@
 #include "tradedata/Positions.h"
 #include "tradedata/RunRegisters.h"
 #include "tradedata/TradeRequest.h"
+#include "tradedata/TradingHelpers.h"
 
 namespace shell {
 
@@ -179,7 +180,7 @@ bool CFrameWorker::RefreshNextSnapshot() {
     const tradedata::RowRef ref = tradedata::FindPendingQuoteRow();
     if (ref < 0) return false;
     tradedata::RefreshContractQuote(host_.TradingConnection(), ref);
-    PostRefresh(kRefreshRow, ref, PostTarget::Workspace);
+    PostRefresh(PostTarget::Workspace, kRefreshRow, ref);
     return true;
 }
 
@@ -196,7 +197,7 @@ bool CFrameWorker::SendTradingHeartbeat() {
 }
 
 void CFrameWorker::RunStart() {
-    if (MarginLoginWanted()) PostCommand(kCommandMarginWebLogin, 0);
+    if (MarginLoginWanted()) PostCommand(PostTarget::Frame, kCommandMarginWebLogin, 0);
     SetState(kFrameSnapshotsDue | kFrameCombinationContractsPending | kFrameOptionContractsPending |
              kFrameStartBit1000 | kFrameCombinationCodesPending);
     OpenMulticastFeed();
@@ -233,7 +234,7 @@ void CFrameWorker::StepStation() {
                   adapter.c_str());
     SetStationText(text);
     connection->SetStationInfo(text);
-    PostRefresh(kRefreshStation);
+    PostRefresh(PostTarget::Frame, kRefreshStation);
 }
 
 bool CFrameWorker::RunPass() {
@@ -248,7 +249,7 @@ bool CFrameWorker::RunPass() {
         SetState(kFrameSnapshotsDue);
         if (account >= 0) SetAccountNotify(kNotifyPositions, account);
         busy = true;
-        PostCommand(kCommandLoaded, kRequestContracts);
+        PostCommand(PostTarget::Workspace, kCommandLoaded, kRequestContracts);
     }
     if ((State() & kFrameQuoteSourcesConnected) == 0) {                   // 3
         SetState(kFrameQuoteSourcesConnected | kFrameQuoteSubscriptionDue);
@@ -265,25 +266,25 @@ bool CFrameWorker::RunPass() {
         }
         if (category == 1 && TakeRequest(kRequestAccountStatus)) {        // 5
             QueryAccountStatus(account);
-            PostRefresh(kRefreshAccountStatus);
+            PostRefresh(PostTarget::Workspace, kRefreshAccountStatus);
             busy = true;
         }
         if (QueryAccountInfo(trading, account)) {                         // 6
             ClearAccountNotify(kNotifyFunds, account);
-            PostCommand(kCommandLoaded, 0x10);
+            PostCommand(PostTarget::Workspace, kCommandLoaded, 0x10);
             busy = true;
         }
         if (HasAccountService(kServiceLinked, account) &&                 // 7
             !TestAccountFlag(kFlagLinkedLoaded, account)) {
             QueryLinkedClients(trading, account);
-            PostCommand(kCommandLoaded, 0x400);
+            PostCommand(PostTarget::Workspace, kCommandLoaded, 0x400);
             busy = true;
         }
         if (HasAccountService(kServiceBanks, account) &&                  // 8
             !TestAccountFlag(kFlagBanksLoaded, account)) {
             LoadBankReferences();
             QueryBankAccounts(trading, account);
-            PostCommand(kCommandBankAccountsLoaded, 0);
+            PostCommand(PostTarget::Workspace, kCommandBankAccountsLoaded, 0);
             busy = true;
         }
         if (!TestAccountFlag(kFlagNoticesLoaded, account)) {              // 9
@@ -301,7 +302,7 @@ bool CFrameWorker::RunPass() {
         const bool asked = TakeRequest(kRequestCombinationContracts);
         LoadCombinations(first && !asked);
         SetState(kFrameSnapshotsDue);
-        PostCommand(kCommandLoaded, kRequestCombinationContracts);
+        PostCommand(PostTarget::Workspace, kCommandLoaded, kRequestCombinationContracts);
         busy = true;
     }
     {                                                                     // 12
@@ -314,13 +315,13 @@ bool CFrameWorker::RunPass() {
             if (first) ClearState(kFrameOptionContractsPending);
             if (asked) TakeRequest(kRequestOptionContracts);
             SetState(kFrameRevaluationDue | kFrameSnapshotsDue);
-            PostCommand(kCommandLoaded, kRequestOptionContracts);
+            PostCommand(PostTarget::Workspace, kCommandLoaded, kRequestOptionContracts);
             busy = true;
         }
     }
     if ((State() & kFrameTradeCountersLoaded) == 0) {                     // 13
         QueryTradeCounters();
-        PostRefresh(kRefreshRow, 0, PostTarget::QuoteBoard);
+        PostRefresh(PostTarget::QuoteBoard, kRefreshRow, 0);
         SetState(kFrameTradeCountersLoaded);
         busy = true;
     }
@@ -328,7 +329,7 @@ bool CFrameWorker::RunPass() {
         GetElapsedTicks(kMarkFunds) > kFundsIntervalMs) {
         if (RefreshNotifiedFunds(trading)) {
             SetTickMark(kMarkFunds);
-            PostCommand(kCommandLoaded, 0x10);
+            PostCommand(PostTarget::Workspace, kCommandLoaded, 0x10);
             busy = true;
         }
     }
@@ -340,7 +341,7 @@ bool CFrameWorker::RunPass() {
         ClearAccountNotify(kNotifyPositions, account);
         RefreshPositions(trading);
         SetTickMark(kMarkPositions);
-        PostCommand(kCommandLoaded, 0x20);
+        PostCommand(PostTarget::Workspace, kCommandLoaded, 0x20);
         busy = true;
     }
     if (ReopenLostFeeds()) busy = true;                                   // 16
@@ -366,12 +367,12 @@ bool CFrameWorker::RunPass() {
         const bool first = TakeState(kFrameCombinationCodesPending);
         const bool asked = TakeRequest(kRequestCombinationCodes);
         LoadCombinationCodes(first && !asked);
-        PostCommand(kCommandLoaded, kRequestCombinationCodes);
+        PostCommand(PostTarget::Workspace, kCommandLoaded, kRequestCombinationCodes);
         busy = true;
     }
     StepKeepAlives(busy);                                                 // 20-22
     if (!busy && TakeState(kFrameRevaluationDue)) {                       // 23
-        if (RevaluePositionsAndFunds()) PostCommand(kCommandLoaded, 0x10);
+        if (RevaluePositionsAndFunds()) PostCommand(PostTarget::Workspace, kCommandLoaded, 0x10);
     }
     if (!busy && IsOpen(trading) && NoRequestRunning()) {                 // 24
         if ((State() & kFrameUpgradeCheckDone) == 0) {
@@ -431,12 +432,16 @@ int CFrameWorker::LoadNotices() {
     return added;
 }
 
+bool CFrameWorker::FrameIsLastActive() {
+    const HWND active = GetLastActiveWindow();
+    return active == 0 || active == GetMainFrameWindow();
+}
+
 bool CFrameWorker::CheckLoginElsewhere() {
     const uint32_t state = State();
     if ((state & kFrameLoginElsewhereCheck) == 0 || (state & kFrameLoginElsewhereDone) != 0)
         return false;
-    const HWND active = GetLastActiveWindow();
-    if (active != 0 && active != GetMainFrameWindow()) return false;
+    if (!FrameIsLastActive()) return false;
     SetState(kFrameLoginElsewhereDone);
     const std::string khh = tradedata::GetCurrentKhh();
     auto request = NoltComm::CTradeRequest::Create(host_.TradingConnection());
@@ -452,7 +457,7 @@ bool CFrameWorker::CheckLoginElsewhere() {
             std::snprintf(notice, sizeof notice, "请注意：客户号%s已在%s登录！",
                           WithoutLeadingZeros(khh).c_str(), where.c_str());
             host_.SetNoticeText(notice);
-            PostCommand(kCommandShowNotice, 0);
+            PostCommand(PostTarget::Frame, kCommandShowNotice, 0);
             break;
         }
     }
@@ -473,7 +478,7 @@ public:
         switch (target) {
         case PostTarget::Frame: hwnd = frameWindow_; break;
         case PostTarget::Workspace: hwnd = GetWorkspaceWindow(); break;
-        case PostTarget::QuoteBoard: hwnd = 0; break;  // no quote board window in this program yet
+        case PostTarget::QuoteBoard: hwnd = tradedata::GetQuoteBoardWindow(); break;
         }
         if (hwnd != 0) PostMessage(hwnd, message, static_cast<WPARAM>(wParam),
                                      static_cast<LPARAM>(lParam));

@@ -89,10 +89,13 @@ protected:
     bool TakeState(uint32_t bits) {
         return (host_.StateWord().fetch_and(~bits, std::memory_order_acq_rel) & bits) != 0;
     }
-    void PostCommand(uint32_t code, intptr_t arg, PostTarget target = PostTarget::Frame) {
+    // Reports go to the workspace window, which passes them on to the panels; only the
+    // station text, the bill, the margin login and the login-elsewhere notice are the frame's.
+    // The target is always named, so a report never lands on a window that ignores it.
+    void PostCommand(PostTarget target, uint32_t code, intptr_t arg) {
         host_.Post(target, WM_FRAME_COMMAND, code, arg);
     }
-    void PostRefresh(uint32_t bits, intptr_t row = 0, PostTarget target = PostTarget::Frame) {
+    void PostRefresh(PostTarget target, uint32_t bits, intptr_t row = 0) {
         host_.Post(target, WM_FRAME_REFRESH, bits, row);
     }
 
@@ -121,6 +124,9 @@ protected:
     virtual bool SendPushHeartbeat();
     virtual bool SendTradingHeartbeat();
     virtual void RunUpgradeCheck(bool first) { (void)first; }
+    // Whether the user last worked in the frame (or in no window yet): the login-elsewhere
+    // check waits until then.
+    virtual bool FrameIsLastActive();
     // Flushes the trace file once nothing was written to it for more than 2000 ms.
     virtual void FlushLog();
     virtual int64_t NowMs() const;
@@ -141,8 +147,9 @@ private:
 bool TimeInSections(int32_t hhmmss, const std::string& sections);
 
 class CMainFrame;
-// The frame's worker: reports go to the frame and the workspace window; the trading connection
-// is the program's, the push connection the frame's.
+// The frame's worker: reports go to the frame, the workspace window and the quote board (the
+// data model's registry names it); the trading connection is the program's, the push
+// connection the frame's.
 std::unique_ptr<CWorkerThread> MakeFrameWorker(CMainFrame& frame);
 
 }  // namespace shell

@@ -119,9 +119,12 @@ const tagFIXHEADERINFO kFundsLayout[] = {{763, "BROWINDEX", "C32", 0},
 // The columns the detail and the summary share, in order, around the ones only one has.
 #define KELMON_POSITION_HEAD \
     {601, "交易所", "C16", 0}, {719, "合约代码", "C32", 0}, { 752, "买卖", "C8", 0 }
+// 1460 sits between the open average and quantity and the rest: a detail row's own available
+// quantity, the summary's total of today's and yesterday's.
+#define KELMON_POSITION_OPEN \
+    {1209, "开仓均价", "R9.4", 0}, { 757, "持仓量", "N8", 0 }
 #define KELMON_POSITION_BODY                                                                \
-    {1209, "开仓均价", "R9.4", 0}, {757, "持仓量", "N8", 0}, {1460, "可用", "N8", 0},       \
-        {684, "挂单", "N8", 0}, {729, "最新价", "R9.4", 0}, {1774, "盯市盈亏", "R10.2", 0}, \
+    {684, "挂单", "N8", 0}, {729, "最新价", "R9.4", 0}, {1774, "盯市盈亏", "R10.2", 0},     \
         {1773, "浮动盈亏", "R10.2", 0}, {1720, "保证金占用", "R12.2", 0},                   \
         {1722, "交割数量", "N8", 0}, {3053, "投保", "C8", 0}, {1716, "交易编码", "C10", 0}, \
         {722, "合约名称", "C32", 0}, {100, "color", "N1", 0}, {                             \
@@ -155,12 +158,17 @@ const tagFIXHEADERINFO kFundsLayout[] = {{763, "BROWINDEX", "C32", 0},
     }
 
 const tagFIXHEADERINFO kPositionDetailLayout[] = {
-    KELMON_POSITION_HEAD,    {662, "今昨", "C8", 0}, KELMON_POSITION_BODY,
-    {1137, "QSBZ", "N1", 0}, KELMON_POSITION_MIDDLE, {603, "KCRQ", "C16", 0},
-    {681, "WTH", "N8", 0},   KELMON_POSITION_TAIL,   {2026, "ZHCCSL", "N8", 0},
-    KELMON_POSITION_END,     {889, "ZHBH", "N8", 0}, {0, "", "", 0}};
+    KELMON_POSITION_HEAD,      {662, "今昨", "C8", 0},
+    KELMON_POSITION_OPEN,      {1460, "可用", "N8", 0},
+    KELMON_POSITION_BODY,      {1137, "QSBZ", "N1", 0},
+    KELMON_POSITION_MIDDLE,    {603, "KCRQ", "C16", 0},
+    {681, "WTH", "N8", 0},     KELMON_POSITION_TAIL,
+    {2026, "ZHCCSL", "N8", 0}, KELMON_POSITION_END,
+    {889, "ZHBH", "N8", 0},    {0, "", "", 0}};
 
 const tagFIXHEADERINFO kPositionSummaryLayout[] = {KELMON_POSITION_HEAD,
+                                                   KELMON_POSITION_OPEN,
+                                                   {1460, "总可用", "N9", 0},
                                                    KELMON_POSITION_BODY,
                                                    KELMON_POSITION_MIDDLE,
                                                    KELMON_POSITION_TAIL,
@@ -171,6 +179,7 @@ const tagFIXHEADERINFO kPositionSummaryLayout[] = {KELMON_POSITION_HEAD,
                                                    {0, "", "", 0}};
 
 #undef KELMON_POSITION_HEAD
+#undef KELMON_POSITION_OPEN
 #undef KELMON_POSITION_BODY
 #undef KELMON_POSITION_MIDDLE
 #undef KELMON_POSITION_TAIL
@@ -456,6 +465,9 @@ const tagFIXHEADERINFO kCombinationContractLayout[] = {
     {1813, "SJ_MCJG1", "R16.0", 0}, {2000, "MRJG02", "R9.4", 0}, {2001, "MRSL02", "N10", 0},
     {2002, "MCJG02", "R9.4", 0},    {2003, "MCSL02", "N10", 0},  {0, "", "", 0}};
 
+// Every column the data model and the frame name for an option row: the frame's quote board
+// shows 1806 and 514, and the extended book (2000-2003) and 1212 arrive as for futures. Where
+// the two name different types the wider one stays (times as R16.0: 64-bit ticks; C8 products).
 const tagFIXHEADERINFO kOptionContractLayout[] = {{599, "JYS", "C6", 0},
                                                   {9100, "QQDM", "C32", 0},
                                                   {719, "ZQDM", "C32", 0},
@@ -466,7 +478,7 @@ const tagFIXHEADERINFO kOptionContractLayout[] = {{599, "JYS", "C6", 0},
                                                   {1568, "XQFS", "N1", 0},
                                                   {594, "JYJW", "R9.4", 0},
                                                   {1752, "MSDW", "R9.2", 0},
-                                                  {720, "ZQLB", "C6", 0},
+                                                  {720, "ZQLB", "C8", 0},
                                                   {637, "MRJS", "N8", 0},
                                                   {627, "MCJS", "N8", 0},
                                                   {686, "WTSX", "N8", 0},
@@ -502,6 +514,13 @@ const tagFIXHEADERINFO kOptionContractLayout[] = {{599, "JYS", "C6", 0},
                                                   {1814, "QUEUE", "R16.0", 0},
                                                   {1812, "SJ_MRJG1", "R16.0", 0},
                                                   {1813, "SJ_MCJG1", "R16.0", 0},
+                                                  {1212, "NBDL", "R9.5", 0},
+                                                  {1806, "ZCCL", "N10", 0},
+                                                  {514, "BZMC", "C16", 0},
+                                                  {2000, "MRJG02", "R9.4", 0},
+                                                  {2001, "MRSL02", "N10", 0},
+                                                  {2002, "MCJG02", "R9.4", 0},
+                                                  {2003, "MCSL02", "N10", 0},
                                                   {0, "", "", 0}};
 
 #undef KELMON_BOOK_LEVEL1
@@ -514,38 +533,36 @@ const tagFIXHEADERINFO kOptionContractLayout[] = {{599, "JYS", "C6", 0},
         {683, "WTLB", "N1", 0}, {1718, "JYLB", "N1", 0}, {682, "WTJG", "R9.4", 0},                 \
         {684, "WTSL", "N8", 0}, {525, "CJJG", "R9.4", 0}, {528, "CJSL", "N8", 0},                  \
         {886, "CDSL", "N8", 0}, {1717, "TZLB", "N1", 0}, {1716, "JYBM", "C16", 0},                 \
-        {1855, "PCZXBH", "C32", 0}, {797, "LSH", "N8", 0}, {1842, "WTDLB", "N4", 0},               \
+        {1855, "PCZXBH", "N8", 0}, {797, "LSH", "N8", 0}, {1842, "WTDLB", "N4", 0},                \
         {1681, "DDLX", "N4", 0}, {1857, "CJLLX", "N4", 0}, {1858, "ZXCJL", "N8", 0},               \
         {1682, "MCWTJG", "R9.4", 0}, {1859, "MCWTSL", "N8", 0}, {1856, "MCJYLB", "N1", 0},         \
         {753, "SBJG", "N4", 0}, {641, "NODE", "C48", 0}, {1261, "ZCDH", "C32", 0},                 \
         {751, "SBSJ", "C8", 0}, {755, "CXBZ", "C4", 0}, {830, "JGSM", "C128", 0},                  \
         {605, "KHH", "C16", 0}, {7113, "SBBZ", "N4", 0}, {750, "WTSJ", "C8", 0},                   \
         {524, "CJJE", "R16.2", 0}, {1720, "BZJ", "R12.2", 0}, {1234, "SXF", "R12.2", 0},           \
-        {898, "KSSJ", "R16.0", 0}, {1830, "QRSJ", "R16.0", 0}, {656, "CDSJ", "C8", 0},             \
-        {527, "CJSJ", "C8", 0}, {899, "CXSJ", "R16.0", 0}, {644, "FLAGS", "N1", 0},                \
+        {898, "KSSJ", "R16.0", 0}, {1830, "QRSJ", "R16.0", 0}, {656, "CDSJ", "R16.0", 0},          \
+        {527, "CJSJ", "R16.0", 0}, {899, "CXSJ", "R16.0", 0}, {644, "FLAGS", "N1", 0},             \
         {1783, "PDFX", "N4", 0}, {                                                                 \
         3062, "RECNO", "N8", 0                                                                     \
     }
 
+// Where the data model and the frame give an order column different types, the type that holds
+// the server's values stays: the send, confirm, cancel and fill stamps (898, 1830, 656, 527,
+// 899) are 64-bit ticks (R16.0), the batch number 1855 and the state 753 sort as numbers.
 const tagFIXHEADERINFO kOrderLayout[] = {KELMON_ORDER_COLUMNS, {0, "", "", 0}};
 
-const tagFIXHEADERINFO kTwoLegOrderLayout[] = {KELMON_ORDER_COLUMNS,
-                                               {1847, "JYS2", "C4", 0},
-                                               {1393, "ZQDM2", "C32", 0},
-                                               {1849, "WTLB2", "N1", 0},
-                                               {1850, "JYLB2", "N1", 0},
-                                               {1418, "WTJG2", "R9.4", 0},
-                                               {1439, "WTSL2", "N8", 0},
-                                               {1851, "TZLB2", "N1", 0},
-                                               {1848, "JYBM2", "C16", 0},
-                                               {1852, "DDLX2", "N4", 0},
-                                               {0, "", "", 0}};
+// The order columns, the second leg's, and its filled quantity 1874 (written by a leg-2 fill).
+const tagFIXHEADERINFO kTwoLegOrderLayout[] = {
+    KELMON_ORDER_COLUMNS,       {1874, "CJSL2", "N8", 0}, {1847, "JYS2", "C4", 0},
+    {1393, "ZQDM2", "C32", 0},  {1849, "WTLB2", "N1", 0}, {1850, "JYLB2", "N1", 0},
+    {1418, "WTJG2", "R9.4", 0}, {1439, "WTSL2", "N8", 0}, {1851, "TZLB2", "N1", 0},
+    {1848, "JYBM2", "C16", 0},  {1852, "DDLX2", "N4", 0}, {0, "", "", 0}};
 
 #undef KELMON_ORDER_COLUMNS
 
 #define KELMON_TRADE_FIRST_TEN                                                                   \
     {681, "委托号", "N8", 0}, {719, "合约代码", "C32", 0}, {752, "买卖", "C8", 0},               \
-        {596, "开平", "C8", 0}, {684, "委托量", "N8", 0}, {528, "成交量", "N8", 0},              \
+        {596, "开平", "C12", 0}, {684, "委托量", "N8", 0}, {528, "成交量", "N8", 0},             \
         {682, "委托价", "R9.4", 0}, {525, "成交价", "R9.4", 0}, {524, "成交金额", "R16.2", 0}, { \
         1776, "平仓盈亏", "R12.2", 0                                                             \
     }
@@ -555,6 +572,8 @@ const tagFIXHEADERINFO kTwoLegOrderLayout[] = {KELMON_ORDER_COLUMNS,
         1720, "冻结资金", "R12.2", 0                                                          \
     }
 
+// The wider of the two types named for a trade column stays (596 C12, 1716 C16, 763 C64,
+// amounts R16.2), so no server text is cut and no amount loses digits.
 const tagFIXHEADERINFO kTradeLayout[] = {
     KELMON_TRADE_FIRST_TEN,       KELMON_TRADE_MIDDLE,       {1874, "CJSL2", "N8", 0},
     {2028, "CJJE2", "R16.2", 0},  {1752, "MSDW", "R9.2", 0}, {599, "JYS", "C4", 0},

@@ -375,12 +375,10 @@ void BuildPositionSummary(CFixRecord& summary, CFixRecord& detail, bool keepEmpt
 
     const int detailCount = detail.GetCount();
     std::unordered_map<std::string, int> rowOfKey;
-    std::vector<int> summaryOf(static_cast<std::size_t>(detailCount), -1);
     for (int d = 0; d < detailCount; ++d) {
+        if (!keepEmpty && detail.GetLong(757, d) <= 0) continue;
         std::string key = SummaryKey(detail, d);
-        auto it = rowOfKey.find(key);
-        if (it == rowOfKey.end()) {
-            if (!keepEmpty && detail.GetLong(757, d) <= 0) continue;
+        if (!rowOfKey.contains(key)) {
             const int s = summary.GetMemRecord()->Append(nullptr, true);
             for (unsigned id : {605u, 599u, 719u, 1716u, 511u})
                 summary.Set(id, detail.Get(id, d), s);
@@ -389,9 +387,15 @@ void BuildPositionSummary(CFixRecord& summary, CFixRecord& detail, bool keepEmpt
             summary.Set(601, GetExchangeName(detail.Get(599, d)), s);
             summary.Set(752, GetDirectionText(detail.GetLong(683, d)), s);
             summary.Set(3053, GetHedgeText(detail.GetLong(1717, d), 0), s);
-            it = rowOfKey.emplace(std::move(key), s).first;
+            rowOfKey.emplace(std::move(key), s);
         }
-        summaryOf[static_cast<std::size_t>(d)] = it->second;
+    }
+    // Every detail row of a key is summed once the key's row exists, also an empty row that
+    // sorts before the one that made it (a closed yesterday row keeps its fee and results).
+    std::vector<int> summaryOf(static_cast<std::size_t>(detailCount), -1);
+    for (int d = 0; d < detailCount; ++d) {
+        const auto it = rowOfKey.find(SummaryKey(detail, d));
+        if (it != rowOfKey.end()) summaryOf[static_cast<std::size_t>(d)] = it->second;
     }
 
     const int summaryCount = summary.GetCount();

@@ -76,7 +76,8 @@ TEST_F(ConnectProcedureTest, FailsOverPastClosedServersAndSetsTheConnectionUp) {
     profile.Write("SYSTEM", "YYBBM", "0101");
     profile.Write("SYSTEM", "WTFSBM", "NET");
     profile.Write("SYSTEM", "WTGY", "77");
-    const int closed1 = linktest::FreePort(), closed2 = linktest::FreePort();
+    const linktest::RefusingPort refusing1, refusing2;
+    const int closed1 = refusing1.port(), closed2 = refusing2.port();
     Attempt a;
     a.list = At(closed1) + ";" + At(closed2) + ";" + At(PortOf(0));
     a.current = "127.0.0.1:" + std::to_string(closed2) + "/tcp";  // ':' separates too
@@ -125,7 +126,8 @@ TEST_F(ConnectProcedureTest, NothingConnectsLeavesNoConnection) {
     Attempt a;
     // The closed port first, then the last attempt, whose error stands: an address the link
     // cannot read.
-    const std::string current = At(linktest::FreePort());
+    const linktest::RefusingPort refusing;
+    const std::string current = At(refusing.port());
     a.list = current + ";127.0.0.1@99999/tcp";
     a.current = current;
     EXPECT_EQ(a.Run(), 0);
@@ -169,7 +171,8 @@ TEST_F(ConnectProcedureTest, UnreachableClusterFallsBackToTheKnownServers) {
     StartServers(1);
     profile.Write("SYSTEM", "EnableEqualization", "1");
     shell::LoadStartupSettings();
-    const int closed = linktest::FreePort();
+    const linktest::RefusingPort refusing;
+    const int closed = refusing.port();
     servers[0]->SetServerList({{At(closed), 1}});
     Attempt a;
     a.list = At(PortOf(0));
@@ -235,8 +238,9 @@ protected:
         ASSERT_TRUE(LoadProxySettings("TradeCommInfo", &config));
         ASSERT_TRUE(server.Start());
         Attempt a;
-        a.list = At(linktest::FreePort()) + ";" + At(server.Port());
-        a.current = At(linktest::FreePort());
+        const linktest::RefusingPort refusing1, refusing2;
+        a.list = At(refusing1.port()) + ";" + At(server.Port());
+        a.current = At(refusing2.port());
         ASSERT_EQ(a.Run(false, &config), 1) << a.error;
         EXPECT_EQ(a.connection->GetProxy().ProxyType, type);
         EXPECT_EQ(a.current, At(server.Port()));

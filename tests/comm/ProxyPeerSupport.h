@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,20 +23,21 @@ inline constexpr char kDanted[] = "/usr/sbin/danted";
 class ProxyPeer : public ::testing::Test {
 protected:
     // Writes the configuration (made from the port) and runs the program with args, where
-    // "{conf}" stands for the configuration file.
-    void Launch(const char* program, const std::string& confText, std::vector<std::string> args) {
+    // "{conf}" stands for the configuration file; on another port when the first was taken.
+    void Launch(const char* program, const std::function<std::string(int)>& confText,
+                const std::vector<std::string>& args) {
         const std::string conf = dir.file("proxy.conf");
-        std::ofstream(conf) << confText;
-        for (auto& arg : args)
-            if (arg == "{conf}") arg = conf;
-        args.insert(args.begin(), program);
-        peer = std::make_unique<PeerProcess>(std::move(args));
-        ASSERT_TRUE(peer->started());
-        ASSERT_TRUE(WaitForPort(port)) << program << " did not start";
+        peer = StartOnFreePort<PeerProcess>(port, [&](int free) {
+            std::ofstream(conf) << confText(free);
+            std::vector<std::string> line{program};
+            for (const std::string& arg : args) line.push_back(arg == "{conf}" ? conf : arg);
+            return std::make_unique<PeerProcess>(std::move(line));
+        });
+        ASSERT_TRUE(peer) << program << " did not start";
     }
     testsupport::TempDir dir;
     std::unique_ptr<PeerProcess> peer;
-    int port = FreePort();
+    int port = 0;
 };
 
 class TinyproxyPeer : public ProxyPeer {
@@ -43,10 +45,12 @@ protected:
     void Start(const std::string& extra) {
         if (access(kTinyproxy, X_OK) != 0) GTEST_SKIP() << "tinyproxy is not installed";
         Launch(kTinyproxy,
-               "Port " + std::to_string(port) +
-                   "\nListen 127.0.0.1\nTimeout 30\nMaxClients 8\nAllow 127.0.0.1\n"
-                   "LogLevel Critical\n" +
-                   extra,
+               [&](int free) {
+                   return "Port " + std::to_string(free) +
+                          "\nListen 127.0.0.1\nTimeout 30\nMaxClients 8\nAllow 127.0.0.1\n"
+                          "LogLevel Critical\n" +
+                          extra;
+               },
                {"-d", "-c", "{conf}"});
     }
 };
@@ -56,11 +60,13 @@ protected:
     void Start(const std::string& method = "none") {
         if (access(kDanted, X_OK) != 0) GTEST_SKIP() << "dante-server (danted) is not installed";
         Launch(kDanted,
-               "logoutput: stderr\ninternal: 127.0.0.1 port = " + std::to_string(port) +
-                   "\nexternal: lo\nclientmethod: none\nsocksmethod: " + method +
-                   "\nuser.privileged: root\nuser.unprivileged: nobody\n"
-                   "client pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }\n"
-                   "socks pass { from: 127.0.0.0/8 to: 127.0.0.0/8 }\n",
+               [&](int free) {
+                   return "logoutput: stderr\ninternal: 127.0.0.1 port = " + std::to_string(free) +
+                          "\nexternal: lo\nclientmethod: none\nsocksmethod: " + method +
+                          "\nuser.privileged: root\nuser.unprivileged: nobody\n"
+                          "client pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }\n"
+                          "socks pass { from: 127.0.0.0/8 to: 127.0.0.0/8 }\n";
+               },
                {"-f", "{conf}", "-N", "1", "-p", dir.file("pid")});
     }
 };

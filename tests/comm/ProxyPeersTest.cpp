@@ -48,7 +48,7 @@ private:
 void ExpectEchoThrough(int32_t type, int proxyPort, const std::string& user,
                        const std::string& password, const EchoServer& echo) {
     CSocketLink link;
-    link.SetTimeoutSeconds(5);
+    link.SetTimeoutSeconds(linktest::kPeerTimeoutSeconds);
     ASSERT_TRUE(link.SetProxy(type, "127.0.0.1", proxyPort, user, password));
     ASSERT_TRUE(link.Connect("127.0.0.1", echo.port(), 1)) << link.GetLinkErrorText();
     CIOBuffer* packet = link.Allocate();
@@ -75,7 +75,7 @@ TEST_F(Tinyproxy, HttpConnectWithBasicAuthentication) {
     ExpectEchoThrough(kProxyHttp, port, "ann", "s3cret", echo);
 
     CSocketLink refused;
-    refused.SetTimeoutSeconds(5);
+    refused.SetTimeoutSeconds(linktest::kPeerTimeoutSeconds);
     refused.SetProxy(kProxyHttp, "127.0.0.1", port, "ann", "wrong");
     EXPECT_FALSE(refused.Connect("127.0.0.1", echo.port(), 1));
     EXPECT_EQ(refused.GetErrorCode(), kLinkProxyFailed);
@@ -97,7 +97,7 @@ TEST_F(Dante, Socks4) {
     ExpectEchoThrough(kProxySocks4, port, "", "", echo);
     // A name that does not resolve never reaches the proxy.
     CSocketLink link;
-    link.SetTimeoutSeconds(5);
+    link.SetTimeoutSeconds(linktest::kPeerTimeoutSeconds);
     link.SetProxy(kProxySocks4, "127.0.0.1", port, "", "");
     EXPECT_FALSE(link.Connect("no-such-host.invalid", echo.port(), 1));
     EXPECT_EQ(link.GetErrorCode(), kLinkProxyFailed);
@@ -129,20 +129,27 @@ TEST_F(Dante, UdpLinkThroughTheRelay) {
 }
 
 // dante checks SOCKS5 user names against the system's accounts: a throw-away account is
-// made for the test when that is possible (running as root with useradd), else skipped.
+// made for the test when that is possible (running as root with useradd), else skipped. The
+// name carries the process id: another run of the test at the same time has its own.
 class DanteAccount {
 public:
-    DanteAccount() {
+    DanteAccount() : name_("kelmonsocks" + std::to_string(getpid())) {
         if (geteuid() != 0 || access("/usr/sbin/useradd", X_OK) != 0) return;
-        std::system("/usr/sbin/useradd -M -s /usr/sbin/nologin kelmonsocks >/dev/null 2>&1");
-        made_ = std::system("echo 'kelmonsocks:Pw-4711' | /usr/sbin/chpasswd") == 0;
+        if (std::system(("/usr/sbin/useradd -M -s /usr/sbin/nologin " + name_ + " >/dev/null 2>&1")
+                            .c_str()) != 0)
+            return;
+        added_ = true;
+        made_ = std::system(("echo '" + name_ + ":Pw-4711' | /usr/sbin/chpasswd").c_str()) == 0;
     }
     ~DanteAccount() {
-        if (made_) std::system("/usr/sbin/userdel kelmonsocks >/dev/null 2>&1");
+        if (added_) std::system(("/usr/sbin/userdel " + name_ + " >/dev/null 2>&1").c_str());
     }
     bool made() const { return made_; }
+    const std::string& name() const { return name_; }
 
 private:
+    std::string name_;
+    bool added_ = false;
     bool made_ = false;
 };
 
@@ -153,11 +160,11 @@ TEST_F(Dante, Socks5WithUserName) {
                         "cannot make one (not root or no useradd); the scripted proxy tests "
                         "cover the sub-negotiation";
     Start("username");
-    ExpectEchoThrough(kProxySocks5, port, "kelmonsocks", "Pw-4711", echo);
+    ExpectEchoThrough(kProxySocks5, port, account.name(), "Pw-4711", echo);
 
     CSocketLink refused;
-    refused.SetTimeoutSeconds(5);
-    refused.SetProxy(kProxySocks5, "127.0.0.1", port, "kelmonsocks", "wrong");
+    refused.SetTimeoutSeconds(linktest::kPeerTimeoutSeconds);
+    refused.SetProxy(kProxySocks5, "127.0.0.1", port, account.name(), "wrong");
     EXPECT_FALSE(refused.Connect("127.0.0.1", echo.port(), 1));
     EXPECT_EQ(refused.GetErrorCode(), kLinkProxyFailed);
     EXPECT_EQ(refused.GetLinkErrorText(), "代理服务器登录失败!");

@@ -228,6 +228,28 @@ TEST_F(ReconnectTest, WithoutAutoReconnectTheLinkStaysDown) {
     EXPECT_EQ(log.Count(handle, kPushRenewed), 0u);
 }
 
+// The request that was current when the link went down is gone with it: its refusal text
+// is not what a reconnection that fails reports.
+TEST_F(ReconnectTest, ALostLinkTakesTheCurrentRequestWithIt) {
+    server.Script(570, {{{507, "-1"}, {508, "旧请求的错误"}}});
+    ASSERT_TRUE(client.BeginRequest(570));
+    ASSERT_NE(client.SendCurrent(), nullptr);
+    client.NextRow(nullptr);
+    ASSERT_EQ(client.GetErrorText(), "旧请求的错误");
+
+    // Every reconnection is refused: the server is gone.
+    ASSERT_TRUE(server.Stop());
+    ASSERT_TRUE(WaitUntil([&] {
+        CFixRequest* current = client.GetCurrentRequest();
+        if (current == nullptr) return true;
+        current->Release();
+        return false;
+    }));
+    EXPECT_NE(client.GetErrorText(), "旧请求的错误");
+    EXPECT_EQ(client.GetErrorText(), client.GetLinkErrorText());
+    EXPECT_FALSE(client.NextRow(nullptr));
+}
+
 // After a drop the next address of the list is tried, then the one after it, one attempt per
 // interval: a refused address costs a whole interval before the first one comes back.
 TEST(ReconnectAddressTest, AddressesAreTriedInTurnOncePerInterval) {

@@ -167,7 +167,8 @@ TEST(SocketLinkConnect, ErrorsHaveTheirCodesAndTexts) {
     EXPECT_EQ(link.GetErrorCode(), kLinkBadAddress);
     EXPECT_EQ(link.GetLinkErrorText(), "非法连接字符串!");
 
-    const int closedPort = linktest::FreePort();
+    const linktest::RefusingPort refusing;
+    const int closedPort = refusing.port();
     EXPECT_FALSE(link.Connect("127.0.0.1", closedPort, 1));
     EXPECT_EQ(link.GetErrorCode(), kLinkConnectFailed);
     EXPECT_EQ(link.GetLinkErrorText(), "连接服务器失败!");
@@ -401,7 +402,8 @@ TEST(SocketTimeouts, RecvWithTimeoutTellsAClosedPeerFromSilence) {
     close(peer);
     EXPECT_EQ(RecvWithTimeout(fd, buffer, sizeof buffer, 2000), 0);
     close(fd);
-    EXPECT_EQ(ConnectWithTimeout("127.0.0.1", linktest::FreePort(), 1000), -1);
+    const linktest::RefusingPort refusing;
+    EXPECT_EQ(ConnectWithTimeout("127.0.0.1", refusing.port(), 1000), -1);
     EXPECT_EQ(ConnectWithTimeout("not an address", 1, 1000), -1);
 }
 

@@ -93,6 +93,7 @@ public:
         : log_(log),
           process_({"/bin/sh", "-c", "exec " + commandLine + " </dev/null >'" + log + "' 2>&1"}) {}
     bool started() const { return process_.started(); }
+    linktest::PeerProcess& process() { return process_; }
     std::string log() const { return ReadText(log_); }
 
 private:
@@ -111,14 +112,16 @@ protected:
 
     // openssl s_server on a free port, answering each line with the line reversed.
     void StartServer(const std::string& certificate, const std::string& options = "") {
-        port = linktest::FreePort();
-        peer = std::make_unique<QuietPeer>(
-            std::string(kOpenSslProgram) + " s_server -quiet -rev -accept 127.0.0.1:" +
-                std::to_string(port) + " -cert '" + pki().file(certificate + ".pem") + "' -key '" +
-                pki().file(certificate + ".key") + "' " + options,
-            pki().file("s_server-" + std::to_string(port) + ".log"));
-        ASSERT_TRUE(peer->started());
-        ASSERT_TRUE(linktest::WaitForPort(port)) << "s_server did not start: " << peer->log();
+        std::string log;
+        peer = linktest::StartOnFreePort<QuietPeer>(port, [&](int free) {
+            log = pki().file("s_server-" + std::to_string(free) + ".log");
+            return std::make_unique<QuietPeer>(
+                std::string(kOpenSslProgram) + " s_server -quiet -rev -accept 127.0.0.1:" +
+                    std::to_string(free) + " -cert '" + pki().file(certificate + ".pem") +
+                    "' -key '" + pki().file(certificate + ".key") + "' " + options,
+                log);
+        });
+        ASSERT_TRUE(peer) << "s_server did not start: " << ReadText(log);
     }
 
     SslSettings Trusting() const {
@@ -129,7 +132,7 @@ protected:
 
     // Connects the link and starts SSL on it: StartSsl's result, its reason in `reason`.
     bool Connect(CSocketLink& link, const SslSettings& settings, std::string& reason) {
-        link.SetTimeoutSeconds(5);
+        link.SetTimeoutSeconds(linktest::kPeerTimeoutSeconds);
         if (!link.Connect("127.0.0.1", port, 1)) {
             reason = "TCP: " + link.GetLinkErrorText();
             return false;
@@ -386,15 +389,17 @@ protected:
         if (access(kSocatProgram, X_OK) != 0) GTEST_SKIP() << "socat is not installed";
         ASSERT_TRUE(server.Start()) << server.ErrorText();
         server.Script(7777, {{{10, "hello"}}});
-        port = linktest::FreePort();
-        peer = std::make_unique<QuietPeer>(
-            std::string(kSocatProgram) + " OPENSSL-LISTEN:" + std::to_string(port) +
-                ",bind=127.0.0.1,reuseaddr,fork,verify=0,cert='" + pki().file("server.pem") +
-                "',key='" + pki().file("server.key") +
-                "' TCP:127.0.0.1:" + std::to_string(server.Port()),
-            pki().file("socat-" + std::to_string(port) + ".log"));
-        ASSERT_TRUE(peer->started());
-        ASSERT_TRUE(linktest::WaitForPort(port)) << "socat did not start: " << peer->log();
+        std::string log;
+        peer = linktest::StartOnFreePort<QuietPeer>(port, [&](int free) {
+            log = pki().file("socat-" + std::to_string(free) + ".log");
+            return std::make_unique<QuietPeer>(
+                std::string(kSocatProgram) + " OPENSSL-LISTEN:" + std::to_string(free) +
+                    ",bind=127.0.0.1,reuseaddr,fork,verify=0,cert='" + pki().file("server.pem") +
+                    "',key='" + pki().file("server.key") +
+                    "' TCP:127.0.0.1:" + std::to_string(server.Port()),
+                log);
+        });
+        ASSERT_TRUE(peer) << "socat did not start: " << ReadText(log);
     }
     void TearDown() override {
         peer.reset();

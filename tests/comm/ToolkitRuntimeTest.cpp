@@ -2,6 +2,7 @@
 #include "comm/ToolkitRuntime.h"
 
 #include <gtest/gtest.h>
+#include <openssl/rand.h>
 
 #include <cerrno>
 #include <cstring>
@@ -14,6 +15,16 @@
 
 namespace NoltComm {
 namespace {
+
+// The program's exit calls the clean-up while other threads may still be ending; the crypto
+// library must stay usable for them (and for anything else the process still runs).
+TEST(ToolkitRuntimeTest, TheCleanupAtExitLeavesTheCryptoLibraryUsable) {
+    CleanupCryptoLibrary();
+    unsigned char bytes[16] = {};
+    std::thread other([&] { EXPECT_EQ(RAND_bytes(bytes, sizeof bytes), 1); });
+    other.join();
+    EXPECT_EQ(RAND_bytes(bytes, sizeof bytes), 1);
+}
 
 TEST(QvExceptionTest, CarriesPlaceAndMessage) {
     try {

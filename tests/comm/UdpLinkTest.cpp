@@ -160,12 +160,6 @@ int BindLoopbackUdp(int port) {
     return -1;
 }
 
-bool PortIsFree(int port) {
-    const int fd = BindLoopbackUdp(port);
-    if (fd >= 0) close(fd);
-    return fd >= 0;
-}
-
 class UdpLinkTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(server.Start()) << server.ErrorText(); }
@@ -218,7 +212,7 @@ TEST_F(UdpLinkTest, RegistersSubscribesReceivesAndUnregisters) {
     EXPECT_EQ(messages.back().length, 36);
     EXPECT_EQ(messages.back().payload, std::string(32, '\0'));
     EXPECT_TRUE(server.Clients().empty());
-    EXPECT_TRUE(PortIsFree(port));
+    EXPECT_FALSE(linktest::ThisProcessHoldsUdpPort(port));
 
     // The link can register again after a close.
     ASSERT_TRUE(RegisterLink()) << link.GetLastErrorText();
@@ -235,7 +229,7 @@ TEST_F(UdpLinkTest, UnansweredRegistrationTimesOutAndLeavesNoSocket) {
     EXPECT_EQ(link.GetLocalPort(), 0);
     const auto messages = server.Messages();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(PortIsFree(ntohs(messages[0].from.sin_port)));
+    EXPECT_FALSE(linktest::ThisProcessHoldsUdpPort(ntohs(messages[0].from.sin_port)));
 
     // A later registration that succeeds starts the watchdog (its keep-alives show it).
     server.SetSilent(false);
@@ -244,17 +238,22 @@ TEST_F(UdpLinkTest, UnansweredRegistrationTimesOutAndLeavesNoSocket) {
 }
 
 TEST_F(UdpLinkTest, TakenLocalPortsAreSkipped) {
-    // Ports taken by anyone (these sockets or other programs) are passed over.
-    std::vector<int> held;
-    for (int port : {CUdpLink::kFirstLocalPort, CUdpLink::kFirstLocalPort + 1})
-        held.push_back(BindLoopbackUdp(port));
+    // Ports taken by anyone (these sockets or other programs) are passed over. Other programs
+    // come and go in the range, so the test holds the first two ports free to it and checks
+    // that the link took neither but one of the range's, which it holds.
+    std::vector<std::pair<int, int>> held;  // port, socket
+    for (int port = CUdpLink::kFirstLocalPort;
+         held.size() < 2 && port < CUdpLink::kFirstLocalPort + CUdpLink::kLocalPortTries; ++port)
+        if (const int fd = BindLoopbackUdp(port); fd >= 0) held.emplace_back(port, fd);
+    ASSERT_EQ(held.size(), 2u);
     ASSERT_TRUE(RegisterLink()) << link.GetLastErrorText();
     const int port = link.GetLocalPort();
-    EXPECT_GE(port, CUdpLink::kFirstLocalPort + 2);
-    for (int p = CUdpLink::kFirstLocalPort + 2; p < port; ++p) EXPECT_FALSE(PortIsFree(p)) << p;
+    EXPECT_GE(port, CUdpLink::kFirstLocalPort);
+    EXPECT_LT(port, CUdpLink::kFirstLocalPort + CUdpLink::kLocalPortTries);
+    for (const auto& [taken, fd] : held) EXPECT_NE(port, taken);
+    EXPECT_TRUE(linktest::ThisProcessHoldsUdpPort(port));
     link.Close();
-    for (int fd : held)
-        if (fd >= 0) close(fd);
+    for (const auto& [taken, fd] : held) close(fd);
 }
 
 TEST_F(UdpLinkTest, StraysAndBadDatagramsAreIgnoredWithoutClosingTheLink) {
@@ -440,7 +439,8 @@ TEST(UdpLinkRelay, RefusedAssociationFailsAndLeavesNoSocket) {
     EXPECT_EQ(link.GetLocalPort(), 0);
 
     RecordingLink noProxy;
-    noProxy.SetSocks5Proxy("127.0.0.1", linktest::FreePort(), "", "");
+    const linktest::RefusingPort refusing;
+    noProxy.SetSocks5Proxy("127.0.0.1", refusing.port(), "", "");
     EXPECT_FALSE(noProxy.Register("127.0.0.1", 7001, 1));
     EXPECT_EQ(noProxy.GetLastErrorText(), "连接Sock5代理失败!");
 }

@@ -8,7 +8,10 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
+#include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -16,7 +19,10 @@
 #include "platform/core/Clock.h"
 #include "shell/MainFrame.h"
 #include "testserver/TestServer.h"
+#include "tradedata/AccountQueries.h"
+#include "tradedata/Accounts.h"
 #include "tradedata/GlobalTables.h"
+#include "tradedata/RunRegisters.h"
 #include "tradedata/TradeRequest.h"
 
 namespace {
@@ -31,11 +37,29 @@ struct Posted {
     intptr_t lParam;
 };
 
+// The window each report belongs to: the workspace passes the loads and refreshes on to the
+// panels; the frame handles only its own. A row refresh goes to the workspace, or to the quote
+// board once the trade counters are in.
+bool ReportGoesTo(PostTarget target, uint32_t message, uintptr_t wParam) {
+    const bool frame = (message == WM_FRAME_REFRESH && wParam == kRefreshStation) ||
+                       (message == WM_FRAME_COMMAND &&
+                        (wParam == kCommandMarginWebLogin || wParam == kCommandShowNotice)) ||
+                       (message == WM_COMMAND && wParam == ID_RECENT_BILL);
+    if (frame) return target == PostTarget::Frame;
+    if (message == WM_FRAME_REFRESH && wParam == kRefreshRow)
+        return target == PostTarget::Workspace || target == PostTarget::QuoteBoard;
+    return target == PostTarget::Workspace;
+}
+
 class FakeHost : public FrameWorkerHost {
 public:
     std::atomic<uint32_t>& StateWord() override { return state; }
     std::atomic<uint32_t>& RequestWord() override { return requests; }
+    // Every report of every test is checked against the window it belongs to.
     void Post(PostTarget target, uint32_t message, uintptr_t wParam, intptr_t lParam) override {
+        EXPECT_TRUE(ReportGoesTo(target, message, wParam))
+            << "message " << message << " wParam " << wParam << " to target "
+            << static_cast<int>(target);
         {
             std::lock_guard lock(mutex);
             posts.push_back({target, message, wParam, lParam});
@@ -84,6 +108,8 @@ public:
     std::vector<bool> optionLoads, combinationLoads;
     uint32_t requestDuringOptionLoad = 0;
     int64_t clockSkewMs = 0;
+    bool marginLogin = false;
+    std::string bill;
 
 protected:
     void LoadOptions(bool first) override {
@@ -91,10 +117,17 @@ protected:
         host_.requests.fetch_or(std::exchange(requestDuringOptionLoad, 0));
     }
     void LoadCombinations(bool first) override { combinationLoads.push_back(first); }
+    bool MarginLoginWanted() override { return marginLogin; }
+    void ReloadContracts() override {}
+    std::string LoadSettlementBill() override { return bill; }
+    void LoadBankReferences() override {}
+    void QueryTradeCounters() override {}
+    // The user works in the frame (whatever window an earlier test left active).
+    bool FrameIsLastActive() override { return true; }
     int64_t NowMs() const override { return platform::TickMs() + clockSkewMs; }
     bool RefreshNextSnapshot() override {
         if (pendingSnapshots == 0) return false;
-        PostRefresh(0x20000, pendingSnapshots--, PostTarget::Workspace);
+        PostRefresh(PostTarget::Workspace, kRefreshRow, pendingSnapshots--);
         return true;
     }
     bool InsideExchangeSession() override {
@@ -326,6 +359,160 @@ TEST_F(FrameWorkerServerTest, TheSessionKeepAliveRunsOnlyWithoutTheMulticastFeed
     host.push = nullptr;
 }
 
+// Each step's report and the window it goes to, one step at a time from a quiet pass: an
+// account of category 1 whose start-up work is done, the station text built.
+class FrameWorkerReportTest : public FrameWorkerServerTest {
+protected:
+    void SetUp() override {
+        FrameWorkerServerTest::SetUp();
+        tradedata::NoticeTable.Create(tradedata::kNoticeLayout);
+        savedStation = CFrameWorker::StationText();
+    }
+    // The account and the frame's words as a quiet pass leaves them: information asked,
+    // positions, linked clients, banks and notices loaded; quote sources connected, trade
+    // counters loaded, the upgrade and login-elsewhere checks done; the station text built.
+    void Quiet() {
+        tradedata::AccountTable.Create(tradedata::kAccountLayout);
+        tradedata::ResetAccountSelection();
+        account = tradedata::AddAccount(1, "8001", "01", "甲", "pw", nullptr);
+        tradedata::SetLoginAccount(account);
+        tradedata::SetCurrentAccount(account);
+        tradedata::SetAccountFlag(tradedata::kFlagInfoAsked | tradedata::kFlagPositionsLoaded |
+                                      0x80000 | 0x100000 | 0x800000,
+                                  account);
+        host.state = kFrameQuoteSourcesConnected | kFrameTradeCountersLoaded |
+                     kFrameUpgradeCheckDone | kFrameLoginElsewhereDone;
+        host.requests = 0;
+        // The positions are due at once when asked for (not 300 ms after the last reload).
+        tradedata::ClearTickMark(kMarkPositions);
+        std::lock_guard lock(host.mutex);
+        host.posts.clear();
+        CFrameWorker::SetStationText("PC 127.0.0.1");
+    }
+    void TearDown() override {
+        CFrameWorker::SetStationText(savedStation);
+        tradedata::AccountTable.Create(tradedata::kAccountLayout);
+        tradedata::ResetAccountSelection();
+        FrameWorkerServerTest::TearDown();
+    }
+    int account = -1;
+    std::string savedStation;
+};
+
+TEST_F(FrameWorkerReportTest, EachStepReportsToItsWindow) {
+    struct Report {
+        PostTarget target;
+        uint32_t message;
+        uintptr_t wParam;
+        intptr_t lParam;
+        bool operator==(const Report&) const = default;
+    };
+    constexpr auto kFrame = PostTarget::Frame;
+    constexpr auto kWorkspace = PostTarget::Workspace;
+    struct Step {
+        const char* name;
+        std::function<void(TestWorker&)> arrange;
+        std::vector<Report> reports;
+        bool start = false;  // the start-up steps instead of a pass
+    } steps[] = {
+        {"start 2: margin web login",
+         [](TestWorker& w) { w.marginLogin = true; },
+         {{kFrame, WM_FRAME_COMMAND, kCommandMarginWebLogin, 0}},
+         true},
+        {"1: station text",
+         [](TestWorker&) { CFrameWorker::SetStationText({}); },
+         {{kFrame, WM_FRAME_REFRESH, kRefreshStation, 0}}},
+        {"2: contracts reloaded",
+         [&](TestWorker&) { host.requests.fetch_or(kRequestContracts); },
+         // The reload also asks for the positions, which the same pass reloads.
+         {{kWorkspace, WM_FRAME_COMMAND, kCommandLoaded, kRequestContracts},
+          {kWorkspace, WM_FRAME_COMMAND, kCommandLoaded, 0x20}}},
+        {"4: settlement bill",
+         [&](TestWorker& w) {
+             w.bill = "结算单";
+             tradedata::SetAccountFlag(tradedata::kFlagBillPending, account);
+         },
+         {{kFrame, WM_COMMAND, ID_RECENT_BILL, 0}}},
+        {"5: account status",
+         [&](TestWorker&) { host.requests.fetch_or(kRequestAccountStatus); },
+         {{kWorkspace, WM_FRAME_REFRESH, kRefreshAccountStatus, 0}}},
+        {"6: account information",
+         [&](TestWorker&) { tradedata::ClearAccountFlag(tradedata::kFlagInfoAsked, account); },
+         {{kWorkspace, WM_FRAME_COMMAND, kCommandLoaded, 0x10}}},
+        {"7: linked clients",
+         [&](TestWorker&) {
+             tradedata::AddAccountService(0x8, account);
+             tradedata::ClearAccountFlag(0x100000, account);
+         },
+         {{kWorkspace, WM_FRAME_COMMAND, kCommandLoaded, 0x400}}},
+        {"8: bank accounts",
+         [&](TestWorker&) {
+             tradedata::AddAccountService(0x40, account);
+             tradedata::ClearAccountFlag(0x80000, account);
+         },
+         {{kWorkspace, WM_FRAME_COMMAND, kCommandBankAccountsLoaded, 0}}},
+        {"11: combination contracts",
+         [&](TestWorker&) {
+             tradedata::AddAccountService(0x200, account);
+             host.state.fetch_or(kFrameCombinationContractsPending);
+         },
+         {{kWorkspace, WM_FRAME_COMMAND, kCommandLoaded, kRequestCombinationContracts}}},
+        {"12: option contracts",
+         [&](TestWorker&) { host.state.fetch_or(kFrameOptionContractsPending); },
+         {{kWorkspace, WM_FRAME_COMMAND, kCommandLoaded, kRequestOptionContracts}}},
+        {"13: trade counters to the quote board",
+         [&](TestWorker&) { host.state.fetch_and(~kFrameTradeCountersLoaded); },
+         {{PostTarget::QuoteBoard, WM_FRAME_REFRESH, kRefreshRow, 0}}},
+        {"15: positions",
+         [&](TestWorker&) {
+             tradedata::ClearAccountFlag(tradedata::kFlagPositionsLoaded, account);
+         },
+         {{kWorkspace, WM_FRAME_COMMAND, kCommandLoaded, 0x20}}},
+        {"18: a snapshot row",
+         [&](TestWorker& w) {
+             w.pendingSnapshots = 7;
+             host.state.fetch_or(kFrameSnapshotsDue);
+         },
+         {{kWorkspace, WM_FRAME_REFRESH, kRefreshRow, 7}}},
+        {"19: combination codes",
+         [&](TestWorker&) {
+             tradedata::AddAccountService(0x800000, account);
+             host.state.fetch_or(kFrameCombinationCodesPending);
+         },
+         {{kWorkspace, WM_FRAME_COMMAND, kCommandLoaded, kRequestCombinationCodes}}},
+        {"16: login elsewhere",
+         [&](TestWorker&) {
+             server.Script(
+                 16409,
+                 {{{507, "1"}, {605, tradedata::GetCurrentKhh()}, {1332, "1"}, {550, "PC-B"}}});
+             host.state.fetch_and(~kFrameLoginElsewhereDone);
+             host.state.fetch_or(kFrameLoginElsewhereCheck);
+         },
+         {{kFrame, WM_FRAME_COMMAND, kCommandShowNotice, 0}}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        Quiet();
+        TestWorker worker(host);
+        step.arrange(worker);
+        if (step.start)
+            worker.RunStart();
+        else
+            worker.RunPass();
+        std::vector<Report> got;
+        {
+            std::lock_guard lock(host.mutex);
+            for (const Posted& p : host.posts)
+                got.push_back({p.target, p.message, p.wParam, p.lParam});
+        }
+        ASSERT_EQ(got.size(), step.reports.size());
+        for (std::size_t i = 0; i < got.size(); ++i)
+            EXPECT_TRUE(got[i] == step.reports[i])
+                << "target " << static_cast<int>(got[i].target) << " message " << got[i].message
+                << " wParam " << got[i].wParam << " lParam " << got[i].lParam;
+    }
+}
+
 TEST(FrameWorkerSessionsTest, ClockTimesAgainstTradingSections) {
     struct Case {
         int32_t hhmmss;
@@ -335,7 +522,7 @@ TEST(FrameWorkerSessionsTest, ClockTimesAgainstTradingSections) {
         {93000, "09:00-10:15;10:30-11:30;13:30-15:00", true},
         {101600, "09:00-10:15;10:30-11:30;13:30-15:00", false},
         {150000, "09:00-10:15;10:30-11:30;13:30-15:00", true},
-        {10000, "21:00-02:30", true},       // over midnight
+        {10000, "21:00-02:30", true},  // over midnight
         {160000, "21:00-02:30", false},
         {93000, "", false},
         {93000, "garbage;09:00-10:00", true},

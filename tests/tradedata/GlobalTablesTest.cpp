@@ -59,9 +59,9 @@ TEST_F(GlobalTablesTest, LayoutsHaveTheirColumnCounts) {
         {"OrderCountTable", kOrderCountLayout, 11},
         {"FuturesContractTable", kFuturesContractLayout, 97},
         {"CombinationContractTable", kCombinationContractLayout, 53},
-        {"OptionContractTable", kOptionContractLayout, 64},
+        {"OptionContractTable", kOptionContractLayout, 71},
         {"OrderTable", kOrderLayout, 42},
-        {"TwoLegOrderTable", kTwoLegOrderLayout, 51},
+        {"TwoLegOrderTable", kTwoLegOrderLayout, 52},
         {"TradeTable", kTradeLayout, 29},
         {"TradeDetailTable", kTradeDetailLayout, 27},
     };
@@ -126,7 +126,7 @@ TEST_F(GlobalTablesTest, FrameCreatesItsTenTables) {
     CreateFrameTables();
     EXPECT_EQ(CombinationContractTable.GetFCount(), 53);
     EXPECT_EQ(OrderTable.GetFCount(), 42);
-    EXPECT_EQ(TwoLegOrderTable.GetFCount(), 51);
+    EXPECT_EQ(TwoLegOrderTable.GetFCount(), 52);
     EXPECT_EQ(QuoteSubscriptionTable.GetFCount(), 4);
     EXPECT_EQ(AccountTable.GetFCount(), 0);
 }

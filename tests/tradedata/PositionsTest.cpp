@@ -321,6 +321,59 @@ TEST_F(RevaluationTest, SummaryAveragesGuardTheirDivisors) {
     }
 }
 
+// Yesterday's rows sort first: a closed yesterday row (quantity 0) comes before the open row
+// of today that makes its key's summary row, and its fee, result and margin still count.
+TEST_F(RevaluationTest, AnEmptyRowBeforeTheRowThatMakesItsSummaryIsSummed) {
+    AddFutures("cu2501", "SQ", {3400, 3450, 10});
+    testing::SortFutures();
+    CFixRecord detail;
+    detail.Create(kPositionDetailLayout);
+    struct Row {
+        int32_t day, quantity, available;
+        double fee, result, margin, floating, amount;
+    };
+    const Row rows[] = {{0, 0, 0, 5.5, -120, 0, -30, 0}, {1, 2, 1, 3, 0, 14000, 0, 68000}};
+    for (const Row& row : rows) {
+        const int r = AddRow(detail, {{719, "cu2501"}, {599, "SQ"}, {605, "8001"}});
+        detail.Set(683, 1, r);
+        detail.Set(1137, row.day, r);
+        detail.Set(757, row.quantity, r);
+        detail.Set(1460, row.available, r);
+        detail.Set(1234, row.fee, r);
+        detail.Set(1210, row.result, r);
+        detail.Set(1720, row.margin, r);
+        detail.Set(1773, row.floating, r);
+        detail.Set(524, row.amount, r);
+        detail.Set(1752, 10.0, r);
+    }
+    BuildPositionSummary(table, detail, false);
+    ASSERT_EQ(table.GetCount(), 1);
+    EXPECT_DOUBLE_EQ(table.GetDouble(1234, 0), 8.5);
+    EXPECT_DOUBLE_EQ(table.GetDouble(1210, 0), -120.0);
+    EXPECT_DOUBLE_EQ(table.GetDouble(1720, 0), 14000.0);
+    EXPECT_EQ(table.GetLong(757, 0), 2);
+    EXPECT_EQ(table.GetLong(1460, 0), 1);
+    // Floating profit is revalued: (3400 x 2 x 10 - 68000) x 1.
+    EXPECT_DOUBLE_EQ(table.GetDouble(1773, 0), 0.0);
+
+    // A key whose every row is empty has no summary row unless empty rows are kept.
+    detail.Set(757, 0, 1);
+    BuildPositionSummary(table, detail, false);
+    EXPECT_EQ(table.GetCount(), 0);
+    BuildPositionSummary(table, detail, true);
+    ASSERT_EQ(table.GetCount(), 1);
+    EXPECT_DOUBLE_EQ(table.GetDouble(1234, 0), 8.5);
+}
+
+TEST(PositionLayoutTest, TheSummaryTotalAvailableIsItsOwnColumn) {
+    auto column = [](const tagFIXHEADERINFO* layout, int32_t id) {
+        while (layout->id != 0 && layout->id != id) ++layout;
+        return std::string(layout->name) + " " + layout->type;
+    };
+    EXPECT_EQ(column(kPositionSummaryLayout, 1460), "总可用 N9");
+    EXPECT_EQ(column(kPositionDetailLayout, 1460), "可用 N8");
+}
+
 TEST_F(RevaluationTest, CombinationQuantitiesAreTheSmallerLeg) {
     testing::AddCombination("SP cu2501&cu2502", "cu2501", "cu2502");
     PositionSummaryTable.Create(kPositionSummaryLayout);
