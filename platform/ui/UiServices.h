@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsBoxes.h"
+#include "platform/ui/WinDefsDraw.h"
 
 namespace platform::ui {
 

@@ -13,6 +13,7 @@
 #include "ProbeWnd.h"
 #include "platform/core/Clock.h"
 #include "platform/ui/Messages.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowApi.h"
 #include "support/ui/UiTestApp.h"
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ProbeWnd.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowApi.h"
 #include "support/ui/UiTestApp.h"
 

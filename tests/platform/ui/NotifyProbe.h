@@ -11,6 +11,7 @@
 #include "ProbeWnd.h"
 #include "platform/ui/Dc.h"
 #include "platform/ui/Messages.h"
+#include "platform/ui/WinDefsCommonControls.h"
 #include "platform/ui/WindowApi.h"
 #include "support/ui/UiTestApp.h"
 
