@@ -23,6 +23,7 @@
 #include "platform/ui/Messages.h"
 #include "platform/ui/SysColors.h"
 #include "platform/ui/UiServices.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/WindowClass.h"
 

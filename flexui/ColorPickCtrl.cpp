@@ -6,6 +6,7 @@
 #include "platform/ui/Messages.h"
 #include "platform/ui/SysColors.h"
 #include "platform/ui/UiServices.h"
+#include "platform/ui/WinDefsControls.h"
 
 namespace {
 

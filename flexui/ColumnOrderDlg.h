@@ -7,6 +7,7 @@
 
 #include "flexui/LibraryDialog.h"
 #include "platform/ui/ImageList.h"
+#include "platform/ui/WinDefsCommonControls.h"
 
 inline constexpr UINT IDD_COLUMN_ORDER = 131;
 inline constexpr int IDC_COLUMN_TREE = 1000;

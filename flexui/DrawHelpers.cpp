@@ -8,6 +8,7 @@
 
 #include "flexui/DibDecoder.h"
 #include "platform/ui/Messages.h"
+#include "platform/ui/WinDefsCommonControls.h"
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/Wnd.h"
 

@@ -8,7 +8,6 @@
 
 #include "platform/ui/Dc.h"
 #include "platform/ui/GdiObjects.h"
-#include "platform/ui/WinDefs.h"
 
 class CWnd;
 

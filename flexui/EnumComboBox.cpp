@@ -5,6 +5,7 @@
 #include "flexui/EnumDictionary.h"
 #include "platform/core/Encoding.h"
 #include "platform/ui/Messages.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/WindowClass.h"
 

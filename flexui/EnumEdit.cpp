@@ -5,6 +5,7 @@
 
 #include "flexui/EnumDictionary.h"
 #include "platform/ui/Messages.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowClass.h"
 
 BOOL CEnumEdit::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {

@@ -4,7 +4,7 @@
 
 #include <QImage>
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsTypes.h"
 
 // The built-in media picture ":/<module>/bitmap_<id>.bmp" when there is one (an empty module:
 // Pavlet's), else the library's drawn bitmap of that id; a null image for an unknown id.

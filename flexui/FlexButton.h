@@ -8,6 +8,7 @@
 #include "platform/ui/Dc.h"
 #include "platform/ui/ImageList.h"
 #include "platform/ui/ToolTip.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/Wnd.h"
 
 // State word bits of CFlexButton (the low four bits hold the button's own BS_ type).

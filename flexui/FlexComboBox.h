@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/Wnd.h"
 
 class CFlexComboBox : public CWnd {

@@ -7,6 +7,7 @@
 
 #include "platform/ui/ControlBar.h"
 #include "platform/ui/TrackerOverlay.h"
+#include "platform/ui/WinDefsDraw.h"
 
 class CFrameWnd;
 class QObject;

@@ -4,6 +4,7 @@
 
 #include "platform/ui/GdiObjects.h"
 #include "platform/ui/ImageList.h"
+#include "platform/ui/WinDefsCommonControls.h"
 #include "platform/ui/Wnd.h"
 
 // The bits of the flex list's style word that its header reads.

@@ -4,6 +4,7 @@
 
 #include <string_view>
 
+#include "platform/ui/WinDefsCommonControls.h"
 #include "platform/ui/Wnd.h"
 
 class CFlexHotKeyCtrl : public CWnd {

@@ -12,7 +12,6 @@
 #include "flexui/FlexHeaderCtrl.h"
 #include "flexui/GridCtrl.h"
 #include "platform/ui/GdiObjects.h"
-#include "platform/ui/WinDefs.h"
 #include "platform/ui/Wnd.h"
 
 class CDC;

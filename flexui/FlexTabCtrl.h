@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/ui/WinDefsCommonControls.h"
 #include "platform/ui/Wnd.h"
 
 class CDC;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/ui/ImageList.h"
+#include "platform/ui/WinDefsCommonControls.h"
 #include "platform/ui/Wnd.h"
 
 class CFlexTreeCtrl : public CWnd {

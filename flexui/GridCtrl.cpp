@@ -21,6 +21,7 @@
 #include "platform/ui/Messages.h"
 #include "platform/ui/SysColors.h"
 #include "platform/ui/ToolTip.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/WindowClass.h"
 #include "platform/ui/WindowLayer.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/ui/GdiObjects.h"
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsCommonControls.h"
 #include "platform/ui/Wnd.h"
 #include "record/FixRecord.h"
 

@@ -4,7 +4,6 @@
 
 #include "platform/ui/Dc.h"
 #include "platform/ui/GdiObjects.h"
-#include "platform/ui/WinDefs.h"
 
 class CMemDC : public CDC {
 public:

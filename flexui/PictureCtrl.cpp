@@ -14,6 +14,7 @@
 #include "platform/ui/Dc.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/SysColors.h"
+#include "platform/ui/WinDefsControls.h"
 
 namespace {
 constexpr UINT_PTR kFrameTimer = 1;

@@ -4,6 +4,7 @@
 #include "platform/ui/Cursor.h"
 #include "platform/ui/Dc.h"
 #include "platform/ui/Messages.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowApi.h"
 
 CSplitterBar::CSplitterBar() = default;

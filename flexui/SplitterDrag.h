@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/ui/TrackerOverlay.h"
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsMessages.h"
 
 class QObject;
 

@@ -6,6 +6,7 @@
 #include "platform/ui/Dc.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/SysColors.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowApi.h"
 
 CVirtualListBox::CVirtualListBox() = default;

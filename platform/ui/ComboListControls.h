@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowClass.h"
 
 namespace platform::ui {

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsMessages.h"
 
 class QCursor;
 class QEvent;

@@ -8,6 +8,7 @@
 #include "platform/core/Numbers.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/UiServices.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/Wnd.h"
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/ui/WinDefsCommonControls.h"
 #include "platform/ui/WindowClass.h"
 
 namespace platform::ui {

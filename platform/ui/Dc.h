@@ -10,7 +10,6 @@
 
 #include "platform/ui/GdiObjects.h"
 #include "platform/ui/Region.h"
-#include "platform/ui/WinDefs.h"
 
 class CWnd;
 class QPainter;

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/Wnd.h"
 
 class QEventLoop;

@@ -11,6 +11,7 @@
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/UiServices.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/WindowClass.h"
 #include "platform/ui/WindowTable.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsTypes.h"
 
 namespace platform::ui {
 

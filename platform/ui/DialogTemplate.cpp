@@ -25,6 +25,8 @@
 #include <optional>
 #include <set>
 
+#include "platform/ui/WinDefsBoxes.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/WindowClass.h"
 

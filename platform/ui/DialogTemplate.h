@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsTypes.h"
 
 namespace platform::ui {
 

@@ -6,7 +6,7 @@
 #include <QFont>
 #include <string>
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsDraw.h"
 
 namespace platform::ui {
 

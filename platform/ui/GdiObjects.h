@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsDraw.h"
 
 class CBrush;
 class CBitmap;

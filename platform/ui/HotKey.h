@@ -6,7 +6,7 @@
 // application, as on the desktop this layer stands in for.
 #pragma once
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsMessages.h"
 
 // User-interface thread. Registers the key (virtual key `vk` with exactly the MOD_ALT,
 // MOD_CONTROL, MOD_SHIFT, MOD_WIN modifiers; MOD_NOREPEAT drops auto-repeats) for the window:

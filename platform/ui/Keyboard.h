@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsMessages.h"
 
 // Bit 0x8000 set while the key is down; only Shift, Ctrl and Alt (and their left/right forms)
 // are tracked. Any thread.

@@ -16,6 +16,7 @@
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/SysColors.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/WindowLayer.h"
 #include "platform/ui/WindowTable.h"

@@ -1,7 +1,7 @@
 // Sending, posting and timer messages to windows by handle.
 #pragma once
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsMessages.h"
 
 // Calls the window's procedure and returns its result. On the user-interface thread this is
 // a direct call. From another thread it blocks until the user-interface thread has handled

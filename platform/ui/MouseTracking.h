@@ -2,7 +2,7 @@
 // WM_MOUSELEAVE when it leaves the window; each request is answered once and then ends.
 #pragma once
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsMessages.h"
 
 inline constexpr DWORD TME_HOVER = 0x00000001;
 inline constexpr DWORD TME_LEAVE = 0x00000002;

@@ -5,7 +5,7 @@
 #include <QPoint>
 #include <QRect>
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsTypes.h"
 
 class CDC;
 class QWidget;

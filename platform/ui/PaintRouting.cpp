@@ -10,6 +10,7 @@
 #include "platform/ui/Dc.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/NonClient.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/WindowLayer.h"
 #include "platform/ui/WindowTable.h"

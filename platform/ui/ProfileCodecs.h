@@ -8,7 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsDraw.h"
+#include "platform/ui/WinDefsMessages.h"
 
 namespace platform::ui {
 

@@ -15,6 +15,7 @@
 #include "platform/core/Numbers.h"
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/Messages.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/WindowTable.h"
 

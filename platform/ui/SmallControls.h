@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ui/WinDefsCommonControls.h"
 #include "platform/ui/WindowClass.h"
 
 namespace platform::ui {

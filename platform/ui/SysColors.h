@@ -3,7 +3,6 @@
 #pragma once
 
 #include "platform/ui/GdiObjects.h"
-#include "platform/ui/WinDefs.h"
 
 inline constexpr int COLOR_SCROLLBAR = 0;
 inline constexpr int COLOR_BACKGROUND = 1;

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "platform/ui/WinDefsCommonControls.h"
 #include "platform/ui/WindowClass.h"
 
 namespace platform::ui {

@@ -22,6 +22,7 @@
 #include "platform/ui/Messages.h"
 #include "platform/ui/MouseTracking.h"
 #include "platform/ui/SysColors.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowApi.h"
 
 namespace platform::ui {

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsCommonControls.h"
 #include "platform/ui/WindowClass.h"
 #include "platform/ui/Wnd.h"
 

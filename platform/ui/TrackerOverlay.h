@@ -4,7 +4,7 @@
 
 #include <QPointer>
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsTypes.h"
 
 class QWidget;
 

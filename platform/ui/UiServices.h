@@ -9,7 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsBoxes.h"
+#include "platform/ui/WinDefsDraw.h"
 
 namespace platform::ui {
 

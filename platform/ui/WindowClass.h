@@ -7,7 +7,7 @@
 
 #include <QtCore/qnamespace.h>
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsTypes.h"
 
 class QWidget;
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsTypes.h"
 
 class QEvent;
 class QWidget;

@@ -6,7 +6,8 @@
 #include <string>
 #include <unordered_map>
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsBoxes.h"
+#include "platform/ui/WinDefsMessages.h"
 
 class CCmdUI;
 class CDC;

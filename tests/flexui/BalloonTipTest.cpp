@@ -11,6 +11,7 @@
 
 #include "platform/ui/Dc.h"
 #include "platform/ui/Messages.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowApi.h"
 #include "support/ui/UiTestApp.h"
 

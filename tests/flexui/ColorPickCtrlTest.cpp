@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/ui/WinDefsControls.h"
 #include "support/ui/PixelProbe.h"
 #include "support/ui/UiTestApp.h"
 #include "tests/flexui/FlexCtlHost.h"

@@ -10,6 +10,7 @@
 
 #include "flexui/MemDC.h"
 #include "platform/ui/Dc.h"
+#include "platform/ui/WinDefsCommonControls.h"
 #include "platform/ui/Wnd.h"
 #include "support/ui/UiTestApp.h"
 

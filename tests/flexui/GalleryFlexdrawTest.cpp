@@ -14,6 +14,7 @@
 #include "platform/core/SoundPlayer.h"
 #include "platform/ui/Dc.h"
 #include "platform/ui/Messages.h"
+#include "platform/ui/WinDefsControls.h"
 #include "support/ui/Screenshots.h"
 #include "support/ui/UiTestApp.h"
 #include "tests/support/RecordingSoundPlayer.h"

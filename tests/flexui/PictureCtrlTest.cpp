@@ -10,6 +10,7 @@
 
 #include "GifMaker.h"
 #include "platform/ui/Messages.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowApi.h"
 #include "support/ui/PixelProbe.h"
 #include "support/ui/UiTestApp.h"

@@ -6,6 +6,7 @@
 
 #include <QTest>
 
+#include "platform/ui/WinDefsControls.h"
 #include "support/ui/MenuDriver.h"
 #include "support/ui/UiTestApp.h"
 #include "tests/flexui/FlexCtlHost.h"

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/ui/SysColors.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowApi.h"
 #include "support/ui/PixelProbe.h"
 #include "support/ui/UiTestApp.h"

@@ -13,6 +13,7 @@
 #include "platform/ui/Dc.h"
 #include "platform/ui/GdiObjects.h"
 #include "platform/ui/Messages.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowApi.h"
 #include "support/ui/PixelProbe.h"
 #include "support/ui/ProbeWnd.h"

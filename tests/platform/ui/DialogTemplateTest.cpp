@@ -9,6 +9,7 @@
 #include <set>
 
 #include "platform/ui/DialogResources.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowClass.h"
 #include "support/TempDir.h"
 #include "support/ui/UiTestApp.h"

@@ -11,6 +11,7 @@
 #include "platform/ui/ImageList.h"
 #include "platform/ui/SysColors.h"
 #include "platform/ui/TrackerOverlay.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/Wnd.h"
 #include "support/ui/PixelProbe.h"
 #include "support/ui/Screenshots.h"

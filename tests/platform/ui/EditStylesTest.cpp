@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "platform/ui/Messages.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowApi.h"
 #include "support/ui/ProbeWnd.h"
 #include "support/ui/UiTestApp.h"

@@ -12,6 +12,7 @@
 
 #include "platform/core/Clock.h"
 #include "platform/ui/Messages.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowApi.h"
 #include "support/ui/ProbeWnd.h"
 #include "support/ui/UiTestApp.h"

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowApi.h"
 #include "support/ui/ProbeWnd.h"
 #include "support/ui/UiTestApp.h"

@@ -12,6 +12,7 @@
 #include "platform/ui/Messages.h"
 #include "platform/ui/Region.h"
 #include "platform/ui/SysColors.h"
+#include "platform/ui/WinDefsCommonControls.h"
 #include "platform/ui/Wnd.h"
 #include "support/ui/PixelProbe.h"
 #include "support/ui/UiTestApp.h"

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "platform/ui/QtUiServices.h"
-#include "platform/ui/WinDefs.h"
 #include "tests/support/RecordingSoundPlayer.h"
 
 namespace {

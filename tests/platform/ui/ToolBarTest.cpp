@@ -16,6 +16,7 @@
 #include "platform/ui/ImageList.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/SysColors.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowApi.h"
 #include "support/TempDir.h"
 #include "support/ui/PixelProbe.h"

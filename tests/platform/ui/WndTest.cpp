@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "platform/ui/Messages.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowApi.h"
 #include "support/ui/ProbeWnd.h"
 #include "support/ui/UiTestApp.h"

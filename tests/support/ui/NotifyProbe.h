@@ -10,6 +10,7 @@
 
 #include "platform/ui/Dc.h"
 #include "platform/ui/Messages.h"
+#include "platform/ui/WinDefsCommonControls.h"
 #include "platform/ui/WindowApi.h"
 #include "support/ui/ProbeWnd.h"
 #include "support/ui/UiTestApp.h"

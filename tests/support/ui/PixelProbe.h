@@ -4,7 +4,7 @@
 #include <QImage>
 #include <QWidget>
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsDraw.h"
 
 namespace kelmon::test::ui {
 
