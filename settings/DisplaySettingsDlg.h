@@ -9,6 +9,7 @@
 
 #include "flexui/FlexDialog.h"
 #include "platform/ui/ImageList.h"
+#include "platform/ui/WinDefsCommonControls.h"
 
 namespace settings {
 

@@ -27,6 +27,7 @@
 
 #include "platform/ui/WinDefsBoxes.h"
 #include "platform/ui/WinDefsControls.h"
+#include "platform/ui/WinDefsCommonControls.h"
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/WindowClass.h"
 

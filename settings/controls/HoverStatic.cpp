@@ -14,6 +14,7 @@
 #include "platform/ui/Messages.h"
 #include "platform/ui/MouseTracking.h"
 #include "platform/ui/SysColors.h"
+#include "platform/ui/WinDefsControls.h"
 #include "tradedata/Rates.h"
 
 namespace settings::controls {

@@ -9,6 +9,8 @@
 #include "platform/ui/GdiObjects.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/SysColors.h"
+#include "platform/ui/WinDefsCommonControls.h"
+#include "platform/ui/WinDefsControls.h"
 
 namespace settings::controls {
 

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/ui/Messages.h"
+#include "platform/ui/WinDefsCommonControls.h"
 #include "platform/ui/WindowApi.h"
 
 namespace settings::controls {

@@ -19,6 +19,7 @@
 #include "platform/ui/DialogResources.h"
 #include "platform/ui/DialogTemplate.h"
 #include "platform/ui/Messages.h"
+#include "platform/ui/WinDefsCommonControls.h"
 #include "platform/ui/WindowApi.h"
 #include "record/Configure.h"
 #include "support/ScratchProfile.h"

@@ -12,7 +12,7 @@
 #include <QStyleOptionSlider>
 #include <QTest>
 
-#include "ProbeWnd.h"
+#include "support/ui/ProbeWnd.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/DialogManager.h"
 #include "platform/ui/DialogResources.h"

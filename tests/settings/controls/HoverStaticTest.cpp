@@ -12,6 +12,8 @@
 #include "platform/ui/Messages.h"
 #include "platform/ui/MouseTracking.h"
 #include "platform/ui/WindowApi.h"
+#include "platform/ui/WinDefsCommonControls.h"
+#include "platform/ui/WinDefsControls.h"
 #include "support/ui/PixelProbe.h"
 #include "support/ui/Screenshots.h"
 #include "support/ui/UiTestApp.h"

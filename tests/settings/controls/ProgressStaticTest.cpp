@@ -10,6 +10,8 @@
 #include "platform/ui/Messages.h"
 #include "platform/ui/SysColors.h"
 #include "platform/ui/WindowApi.h"
+#include "platform/ui/WinDefsCommonControls.h"
+#include "platform/ui/WinDefsControls.h"
 #include "support/ui/PixelProbe.h"
 #include "support/ui/UiTestApp.h"
 
