@@ -2,6 +2,7 @@
 // dialog's other commands.
 #include "shell/LoginDlg.h"
 
+#include <QAbstractButton>
 #include <algorithm>
 #include <charconv>
 #include <mutex>
@@ -348,6 +349,9 @@ int32_t CLoginDlg::Login() {
     }
 
     failures_ = 0;
+    // The account queries after this one identify the program as the login did: its
+    // version, the machine and the terminal description.
+    tradedata::SetAccountQueryTexts(inputs.versionText, NoltComm::GetMachineInfo(), terminal.text);
     address_ = connectedAddress_;
     server = GetTradeServerInUse();
     server.address = address_;
@@ -395,7 +399,10 @@ int32_t CLoginDlg::Login() {
 }
 
 void CLoginDlg::OnOK() {
-    if (busy_) return;
+    // One login at a time, and none once one has succeeded: the dialog is ending then, and a
+    // second login would drop the first session's connection without its logout.
+    if (busy_ || loggedIn_) return;
+    ++oks_;
     UpdateData(TRUE);
     if (address_.empty()) {
         GotoDlgCtrl(GetDlgItem(kServerList));
@@ -427,8 +434,22 @@ void CLoginDlg::OnOK() {
         CloseConnection();
         return;
     }
+    loggedIn_ = true;
     if (GetLogLevel() != 0) GetTradeLogger("BriskoLog_", 200).Start();
     EndDialog(IDOK);
+}
+
+void CLoginDlg::OnPostedOK() {
+    const uint32_t postedAt = postedOks_.front();
+    postedOks_.pop_front();
+    // An OK taken up since it was posted (the click that moved the focus, or Enter on the
+    // button) has answered it already.
+    if (postedAt != oks_) return;
+    // The focus came with a mouse press on the button: its release clicks, and that OK logs
+    // in; a press that ends off the button is no click and logs nothing in.
+    const auto* button = qobject_cast<const QAbstractButton*>(GetDlgItem(IDOK)->GetWidget());
+    if (button && button->isDown()) return;
+    OnOK();
 }
 
 BOOL CLoginDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
@@ -437,7 +458,15 @@ BOOL CLoginDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     if (code == EN_KILLFOCUS && (id == kPassword || id == kExtra || id == kCodeEdit)) {
         // Enter moving through the fields onto the login button logs in.
         CWnd* focus = CWnd::GetFocus();
-        if (focus && focus == GetDlgItem(IDOK)) PostMessage(WM_COMMAND, IDOK, 0);
+        if (focus && focus == GetDlgItem(IDOK)) {
+            postedOks_.push_back(oks_);
+            PostMessage(WM_COMMAND, IDOK, 0);
+        }
+        return TRUE;
+    }
+    // The posted OK comes without a control; the button's own click and Enter name theirs.
+    if (id == IDOK && code == BN_CLICKED && lParam == 0 && !postedOks_.empty()) {
+        OnPostedOK();
         return TRUE;
     }
     if (id == kServerList && code == CBN_SELCHANGE) {

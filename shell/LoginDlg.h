@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -79,6 +80,8 @@ public:
 
     uint32_t LayoutWord() const { return layout_; }
     uint32_t LoginState() const { return loginState_; }
+    // A login succeeded: the dialog is ending and takes no other OK.
+    bool LoggedIn() const { return loggedIn_; }
     int FailureCount() const { return failures_; }
     const std::string& AddressInUse() const { return address_; }
     CSecurityCode& PictureCode() { return picture_; }
@@ -113,6 +116,8 @@ private:
     // Connects to the selected address list; false (message shown under caption) when not.
     bool Connect(const char* caption);
     int32_t Fail(const std::string& text, UINT icon);
+    // The OK that leaving a field for the login button posted, as it arrives.
+    void OnPostedOK();
 
     CFlexEdit password_;
     CFlexEdit extra_;
@@ -129,6 +134,10 @@ private:
     std::string address_;
     std::string connectedAddress_;  // what the last connection reached
     bool busy_ = false;             // a login is running: a second OK waits for nothing
+    bool loggedIn_ = false;         // the dialog ends on the first success
+    uint32_t oks_ = 0;              // OKs taken up (a login, or a field to fill first)
+    // For each posted OK still on its way, the OK count when it was posted.
+    std::deque<uint32_t> postedOks_;
     uint32_t layout_ = 0x81;
     int32_t authStyle_ = -1;
     int failures_ = 0;

@@ -253,6 +253,13 @@ std::vector<ReceivedRequest> TestServer::Requests() const {
     return requests_;
 }
 
+std::size_t TestServer::RequestCount(int32_t function) const {
+    std::lock_guard lock(mutex_);
+    return static_cast<std::size_t>(
+        std::count_if(requests_.begin(), requests_.end(),
+                      [function](const ReceivedRequest& r) { return r.function == function; }));
+}
+
 bool TestServer::WaitForRequests(std::size_t count, std::chrono::milliseconds timeout) const {
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, timeout, [&] { return requests_.size() >= count; });

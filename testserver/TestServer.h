@@ -125,6 +125,8 @@ public:
     void InjectNextAnswer(Fault fault);
 
     std::vector<ReceivedRequest> Requests() const;
+    // How many requests of the function arrived (one-way ones too), over all connections.
+    std::size_t RequestCount(int32_t function) const;
     bool WaitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
     void ClearRequests();
 

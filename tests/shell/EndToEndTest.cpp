@@ -1,14 +1,19 @@
 // The whole road against the test trading server: start-up with an installation profile
-// naming the server, a login typed into the login dialog, the main frame with its worker,
-// closing the frame and the application's exit, which logs the account out and leaves no
-// thread of its own behind. The real clock runs: the worker's refreshes are timed.
+// naming the server, a login typed into the login dialog and clicked with the mouse, the main
+// frame with its worker and the account queries, closing the frame and the application's
+// exit, which logs the account out and leaves no thread of its own behind. The real clock
+// runs: the worker's refreshes are timed.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QTest>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
+#include "comm/FixApiClient.h"
+#include "comm/MachineInfo.h"
 #include "platform/core/Encoding.h"
 #include "platform/ui/ScriptedUiServices.h"
 #include "platform/ui/WindowApi.h"
@@ -18,13 +23,16 @@
 #include "shell/MainFrame.h"
 #include "shell/TradeApp.h"
 #include "shell/TradePanel.h"
+#include "shell/services/StartupSettings.h"
 #include "support/ui/ModalDriver.h"
 #include "support/ui/UiTestApp.h"
 #include "tests/tradedata/TradeDataFixture.h"
 #include "testserver/LoginAnswer.h"
 #include "testserver/TestServer.h"
+#include "tradedata/AccountQueries.h"
 #include "tradedata/Accounts.h"
 #include "tradedata/GlobalTables.h"
+#include "tradedata/TradingHelpers.h"
 
 namespace shell {
 namespace {
@@ -33,6 +41,9 @@ using kelmon::test::ui::ModalDriver;
 using kelmon::test::ui::ProcessEventsUntil;
 
 constexpr int32_t kPositions = 16154;  // the futures positions query
+constexpr int32_t kExchanges = 16201;  // the first of the post-login loads
+constexpr int32_t kAccountInfo = 16468;
+constexpr int32_t kAccountNotice = 16406;
 
 // The process's threads but Qt's own pool, which converts and scales large images for the
 // painting and keeps its idle threads for half a minute.
@@ -65,13 +76,19 @@ protected:
         server_.Stop();
         tradedata::testing::ResetGlobalTables();
     }
-    int Count(int32_t function) const {
-        int n = 0;
-        for (const auto& request : server_.Requests()) n += request.function == function;
-        return n;
+    int Count(int32_t function) const { return static_cast<int>(server_.RequestCount(function)); }
+    // The first request of the function the server received (an empty one when none came).
+    testserver::ReceivedRequest First(int32_t function) const {
+        const auto requests = server_.Requests();
+        auto it = std::find_if(requests.begin(), requests.end(),
+                               [&](const auto& r) { return r.function == function; });
+        return it == requests.end() ? testserver::ReceivedRequest{} : *it;
+    }
+    static CWnd* DialogOf(QWidget* dialog) {
+        return CWnd::FromHandle(platform::ui::WindowTable::Instance().HandleOf(dialog));
     }
     static void Type(QWidget* dialog, int id, const char* text) {
-        CWnd* wnd = CWnd::FromHandle(platform::ui::WindowTable::Instance().HandleOf(dialog));
+        CWnd* wnd = DialogOf(dialog);
         ASSERT_NE(wnd, nullptr);
         auto* edit = qobject_cast<QLineEdit*>(wnd->GetDlgItem(id)->GetWidget());
         ASSERT_NE(edit, nullptr) << id;
@@ -91,7 +108,18 @@ TEST_F(EndToEndTest, TypedLoginShowsTheFrameAndClosingLogsOutAndStopsEveryThread
     driver.OnNextModal([](QWidget* dialog) {
         Type(dialog, CLoginDlg::kCustomer, "10086001");
         Type(dialog, CLoginDlg::kPassword, "123456");
-        ModalDriver::ClickButton(dialog, "登录");
+        // A person's click from the password edit: the press takes the focus to the button,
+        // which posts an OK of its own that arrives before the release clicks.
+        dialog->activateWindow();
+        ASSERT_TRUE(ProcessEventsUntil([&] { return QApplication::activeWindow() == dialog; }));
+        CWnd* wnd = DialogOf(dialog);
+        wnd->GetDlgItem(CLoginDlg::kPassword)->SetFocus();
+        ASSERT_EQ(::GetFocus(), wnd->GetDlgItem(CLoginDlg::kPassword)->m_hWnd);
+        QWidget* button = wnd->GetDlgItem(IDOK)->GetWidget();
+        QTest::mousePress(button, Qt::LeftButton);
+        ASSERT_EQ(::GetFocus(), wnd->GetDlgItem(IDOK)->m_hWnd);
+        kelmon::test::ui::DrainEvents();
+        QTest::mouseRelease(button, Qt::LeftButton);
     });
     CTradeApp::Environment environment;
     environment.createMainFrame = CreateMainFrame;
@@ -111,7 +139,11 @@ TEST_F(EndToEndTest, TypedLoginShowsTheFrameAndClosingLogsOutAndStopsEveryThread
     EXPECT_GT(tradedata::ExchangeTable.GetCount(), 0);
     EXPECT_GT(tradedata::FuturesContractTable.GetCount(), 0);
     EXPECT_GT(tradedata::TradingCodeTable.GetCount(), 0);
+    // One click, one login: one handshake, one 16551, one load of the day's data.
+    EXPECT_EQ(server_.Authentication().Records().size(), 1u);
     EXPECT_EQ(Count(testserver::kFunctionLogin), 1);
+    EXPECT_EQ(Count(kExchanges), 1);
+    EXPECT_EQ(Count(testserver::kFunctionLogout), 0);
 
     // The workspace is the standard panel, its fixed tabs first and the first one in front.
     auto* panel = dynamic_cast<CTradePanelDlg*>(CWnd::FromHandlePermanent(GetWorkspaceWindow()));
@@ -137,9 +169,33 @@ TEST_F(EndToEndTest, TypedLoginShowsTheFrameAndClosingLogsOutAndStopsEveryThread
     }
     EXPECT_GT(tradedata::FundsTable.GetCount(), 0);
 
+    // The login notice carries the terminal description the login sent.
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Count(kAccountNotice) > 0; }));
+    const std::string terminal = First(testserver::kFunctionLogin).Get(11001003);
+    EXPECT_EQ(std::count(terminal.begin(), terminal.end(), '@'), 3) << terminal;
+    const testserver::ReceivedRequest notice = First(kAccountNotice);
+    EXPECT_EQ(notice.Get(605), "000010086001");
+    EXPECT_EQ(notice.Get(1332), "14");
+    EXPECT_EQ(notice.Get(1777), terminal);
+    EXPECT_EQ(notice.Get(7153), "1");
+
     frame->PostMessage(WM_CLOSE);
     ASSERT_TRUE(ProcessEventsUntil([&] { return app.MainWnd() == nullptr; }));
     EXPECT_EQ(GetMainFrame(), nullptr);
+
+    // The information query of an account that joins later (a linked client) carries the
+    // program's version and, while the settings ask for it, the machine description.
+    const uint32_t clientSettings = GetClientSettings();
+    SetClientSettings(clientSettings | kClientSendMachineInfo);
+    const int linked = tradedata::AddAccount(2, "000010086009", "0001", "关联客户", "", nullptr);
+    ASSERT_GE(linked, 0);
+    tradedata::QueryAccountInfo(app.TradingConnection(), linked);
+    SetClientSettings(clientSettings);
+    const testserver::ReceivedRequest info = First(kAccountInfo);
+    EXPECT_EQ(info.Get(605), "000010086009");
+    EXPECT_EQ(info.Get(3072), tradedata::GetProgramVersion());
+    EXPECT_FALSE(info.Get(3072).empty());
+    EXPECT_EQ(info.Get(1062), NoltComm::GetMachineInfo());
     SetApplicationMessageFilter({});
     app.ExitInstance();
 

@@ -1,12 +1,14 @@
 // The login dialog against the test server: typed fields reach request 16551 and a login
-// hands its connection to the application, refusals bring the picture code, an unreachable
-// server is reported, and the rows stack by the settings.
+// hands its connection to the application, one click or Enter logs in once, refusals bring
+// the picture code, an unreachable server is reported, and the rows stack by the settings.
 #include "shell/LoginDlg.h"
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QTest>
+#include <functional>
 
 #include "comm/TradeConnection.h"
 #include "platform/ui/WindowTable.h"
@@ -27,10 +29,13 @@
 namespace shell {
 namespace {
 
+using kelmon::test::ui::DrainEvents;
 using kelmon::test::ui::ModalDriver;
+using kelmon::test::ui::ProcessEventsUntil;
 using kelmon::test::ui::UiTest;
 
 constexpr const char* kKhh = "000000012345";
+constexpr int32_t kExchangesFunction = 16201;  // the first of the post-login loads
 constexpr const char* kPasswordText = "secret";
 
 testserver::LoginAccount Account() {
@@ -75,6 +80,71 @@ protected:
     std::vector<platform::ui::ScriptedUiServices::Call> Boxes() const {
         return services_.CallsOf("MessageBox");
     }
+    size_t Count(int32_t function) const { return server_.RequestCount(function); }
+    static CWnd* DialogOf(QWidget* window) {
+        return CWnd::FromHandle(platform::ui::WindowTable::Instance().HandleOf(window));
+    }
+    static HWND ItemOf(CWnd& dialog, int id) { return dialog.GetDlgItem(id)->m_hWnd; }
+    // The dialog as the window the keyboard and the mouse go to.
+    static void Activate(CWnd& dialog) {
+        QWidget* window = dialog.GetWidget();
+        window->activateWindow();
+        ASSERT_TRUE(ProcessEventsUntil([&] { return QApplication::activeWindow() == window; }));
+    }
+    // A key as a person presses it: the events it leads to run before the next one.
+    static void PressKey(Qt::Key key) {
+        QWidget* target = QApplication::focusWidget();
+        ASSERT_NE(target, nullptr);
+        QTest::keyClick(target, key);
+        DrainEvents();
+    }
+    // A person's click on "登录" from the password edit: the press takes the focus to the
+    // button (leaving the password posts an OK), the release clicks. `eventsBetween`: the
+    // posted OK arrives while the button is held down, as when the hand is slower than the
+    // event loop; else it comes after the click.
+    static void ClickLogin(CWnd& dialog, bool eventsBetween) {
+        dialog.GetDlgItem(CLoginDlg::kPassword)->SetFocus();
+        ASSERT_EQ(::GetFocus(), ItemOf(dialog, CLoginDlg::kPassword));
+        QWidget* button = dialog.GetDlgItem(IDOK)->GetWidget();
+        QTest::mousePress(button, Qt::LeftButton);
+        EXPECT_EQ(::GetFocus(), ItemOf(dialog, IDOK));
+        if (eventsBetween) DrainEvents();
+        QTest::mouseRelease(button, Qt::LeftButton);
+    }
+    // Runs the login dialog as start-up does, `act` doing what the person does in it, and
+    // expects it to end with one login.
+    void ExpectOneLoginThrough(const std::function<void(CWnd&)>& act) {
+        tradedata::testing::ResetGlobalTables();
+        server_.ClearRequests();
+        const size_t connections = server_.ConnectionCount();
+        const size_t handshakes = server_.Authentication().Records().size();
+        ModalDriver driver;
+        driver.OnNextModal([&](QWidget* window) {
+            CWnd* dialog = DialogOf(window);
+            ASSERT_NE(dialog, nullptr);
+            Activate(*dialog);
+            act(*dialog);
+            // A step that failed leaves no dialog waiting for ever.
+            if (HasFailure()) dialog->PostMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED));
+        });
+        CTradeApp app(CTradeApp::Environment{});
+        EXPECT_EQ(RunLoginDialog(app), IDOK);
+        DrainEvents();
+        ExpectOneLogin(connections, handshakes);
+        ASSERT_NE(app.TradingConnection(), nullptr);
+        EXPECT_FALSE(app.TradingConnection()->IsClosed());
+        EXPECT_TRUE(Boxes().empty());
+        tradedata::SetTradingConnection(nullptr);
+    }
+    // One whole login and no more: one connection with one handshake, one 16551, one load of
+    // the day's reference data, and no session dropped (no logout).
+    void ExpectOneLogin(size_t connectionsBefore, size_t handshakesBefore) {
+        EXPECT_EQ(Count(testserver::kFunctionLogin), 1u);
+        EXPECT_EQ(server_.ConnectionCount(), connectionsBefore + 1);
+        EXPECT_EQ(server_.Authentication().Records().size(), handshakesBefore + 1);
+        EXPECT_EQ(Count(kExchangesFunction), 1u);
+        EXPECT_EQ(Count(testserver::kFunctionLogout), 0u);
+    }
 
     tradedata::testing::SettingsSandbox sandbox_;
     testserver::TestServer server_;
@@ -84,7 +154,7 @@ TEST_F(LoginDlgTest, TypedLoginSendsTheRequestAndHandsTheConnectionToTheApplicat
     WriteLocalizeInt("SYSTEM", "RememberLatestaccount", 1);
     ModalDriver driver;
     driver.OnNextModal([](QWidget* window) {
-        CWnd* dialog = CWnd::FromHandle(platform::ui::WindowTable::Instance().HandleOf(window));
+        CWnd* dialog = DialogOf(window);
         ASSERT_NE(dialog, nullptr);
         Type(*dialog, CLoginDlg::kCustomer, "12345");
         Type(*dialog, CLoginDlg::kPassword, kPasswordText);
@@ -183,6 +253,80 @@ TEST_F(LoginDlgTest, LeavingThePasswordForTheLoginButtonLogsIn) {
     kelmon::test::ui::DrainEvents();
     EXPECT_EQ(Logins().size(), 1u);
     dialog.DestroyWindow();
+}
+
+TEST_F(LoginDlgTest, OneMouseClickOnTheLoginButtonLogsInOnce) {
+    for (const bool eventsBetween : {false, true}) {
+        SCOPED_TRACE(eventsBetween ? "posted OK while pressed" : "posted OK after the click");
+        ExpectOneLoginThrough([&](CWnd& dialog) {
+            Type(dialog, CLoginDlg::kCustomer, "12345");
+            Type(dialog, CLoginDlg::kPassword, kPasswordText);
+            ClickLogin(dialog, eventsBetween);
+        });
+    }
+}
+
+TEST_F(LoginDlgTest, EnterThroughTheFieldsLogsInOnce) {
+    // Enter on the customer number finds no password and moves there; then Enter on the
+    // password, or Tab onto "登录" (leaving the password posts an OK) and Enter on it.
+    for (const bool tabOntoButton : {false, true}) {
+        SCOPED_TRACE(tabOntoButton ? "Tab, then Enter on the button" : "Enter on the password");
+        ExpectOneLoginThrough([&](CWnd& dialog) {
+            dialog.GetDlgItem(CLoginDlg::kCustomer)->SetFocus();
+            Type(dialog, CLoginDlg::kCustomer, "12345");
+            PressKey(Qt::Key_Return);
+            ASSERT_EQ(::GetFocus(), ItemOf(dialog, CLoginDlg::kPassword));
+            EXPECT_EQ(Count(testserver::kFunctionLogin), 0u);
+            Type(dialog, CLoginDlg::kPassword, kPasswordText);
+            if (tabOntoButton) {
+                PressKey(Qt::Key_Tab);
+                ASSERT_EQ(::GetFocus(), ItemOf(dialog, IDOK));
+            }
+            PressKey(Qt::Key_Return);
+        });
+    }
+}
+
+// Clicks "登录" again from inside the login (the first-login password change runs there).
+class ClickingWhileLoggingInDlg : public CLoginDlg {
+public:
+    int changes = 0;
+    std::function<void(CWnd&)> click;
+
+protected:
+    INT_PTR RunFirstLoginPasswordChange(const std::string&) override {
+        ++changes;
+        click(*this);
+        DrainEvents();
+        return IDOK;
+    }
+};
+
+TEST_F(LoginDlgTest, AClickWhileALoginRunsStartsNoOther) {
+    testserver::LoginAccount account = Account();
+    account.extra = {{1787, "1"}};  // the password must be changed first
+    server_.SetHook(testserver::kFunctionLogin, testserver::LoginAnswerHook({account}));
+    const size_t connections = server_.ConnectionCount();
+    const size_t handshakes = server_.Authentication().Records().size();
+    ClickingWhileLoggingInDlg dialog;
+    dialog.click = [](CWnd& self) { ClickLogin(self, false); };
+    ModalDriver driver;
+    driver.OnNextModal([&](QWidget* window) {
+        CWnd* shown = DialogOf(window);
+        ASSERT_NE(shown, nullptr);
+        Type(*shown, CLoginDlg::kCustomer, "12345");
+        Type(*shown, CLoginDlg::kPassword, kPasswordText);
+        Activate(*shown);
+        ClickLogin(*shown, true);
+    });
+    EXPECT_EQ(dialog.DoModal(), IDOK);
+    DrainEvents();
+    EXPECT_EQ(dialog.changes, 1);
+    EXPECT_TRUE(dialog.LoggedIn());
+    ExpectOneLogin(connections, handshakes);
+    auto connection = dialog.TakeConnection();
+    ASSERT_NE(connection, nullptr);
+    tradedata::SetTradingConnection(nullptr);
 }
 
 TEST_F(LoginDlgTest, TestEnvironmentNoticeAndAnotherServerThanTheRemembered) {

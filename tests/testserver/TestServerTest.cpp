@@ -78,6 +78,9 @@ TEST_F(TestServerTest, RequestsAreRecordedInOrderAndOneWayIsNotAnswered) {
     EXPECT_EQ(requests[1].Get(1), "a");
     EXPECT_EQ(requests[2].function, 10);
     EXPECT_EQ(requests[2].packetFlags, kPacketPush);
+    EXPECT_EQ(server.RequestCount(16151), 1u);
+    EXPECT_EQ(server.RequestCount(16300), 1u);  // one-way requests count too
+    EXPECT_EQ(server.RequestCount(16152), 0u);
 }
 
 TEST_F(TestServerTest, EachAnswerFormEndsAsScripted) {
