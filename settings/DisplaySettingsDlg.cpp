@@ -46,10 +46,20 @@ bool IsCode(std::string_view code) {
 std::string ReadStoredList(const std::string& key, const std::string& defaults) {
     const std::string file = pavlet::GetPrivateProfileName();
     if (!key.empty() && !file.empty() && pavlet::GetPrivateRegistryKey().empty()) {
-        // No stored value holds a line break: this default means "not stored".
-        constexpr std::string_view kNotStored = "\n";
-        std::string value = platform::ReadProfileString(file, kDisplayListSection, key, kNotStored);
-        if (value != kNotStored) return value;
+        // An empty stored list is a choice (every item shown), not a missing one: ask whether the
+        // key is there before reading it. Key names match without regard to ASCII case.
+        const auto sameKey = [&key](const std::string& name) {
+            return name.size() == key.size() &&
+                   std::equal(name.begin(), name.end(), key.begin(), [](char a, char b) {
+                       const auto lower = [](char c) {
+                           return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+                       };
+                       return lower(a) == lower(b);
+                   });
+        };
+        const std::vector<std::string> keys = platform::ReadProfileKeyNames(file, kDisplayListSection);
+        if (std::any_of(keys.begin(), keys.end(), sameKey))
+            return platform::ReadProfileString(file, kDisplayListSection, key, "");
     }
     return pavlet::ReadPrivateConfigure(kDisplayListSection, key, defaults.c_str());
 }

@@ -145,6 +145,8 @@ BOOL CTradeApp::InitInstance() {
 
     CWnd* const mainWnd = env_.createMainFrame ? env_.createMainFrame(*this) : nullptr;
     mainHwnd_ = mainWnd != nullptr ? mainWnd->m_hWnd : HWND{0};
+    // The window layer's own notion of the main window parents pop-ups of the shared controls.
+    AfxSetMainWnd(mainWnd);
     return mainWnd != nullptr ? TRUE : FALSE;
 }
 

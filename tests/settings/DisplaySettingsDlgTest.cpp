@@ -22,6 +22,8 @@
 #include "platform/ui/WinDefsCommonControls.h"
 #include "platform/ui/WindowApi.h"
 #include "record/Configure.h"
+#include "settings/Parts.h"
+#include "shell/PartOpeners.h"
 #include "support/ScratchProfile.h"
 #include "support/ui/ModalDriver.h"
 #include "support/ui/PixelProbe.h"
@@ -260,6 +262,28 @@ TEST_F(DisplaySettingsDlgTest, OpensWithTheStoredListOrTheDefaultsAndOkStoresThe
     profile_.Write(kDisplayListSection, kSummaryKey, "QYBD,FYL");
     EXPECT_EQ(OpenAndConfirm(), SummaryLines({"权益变动", "风险率"}));
     EXPECT_EQ(Stored(), "QYBD,FYL");
+}
+
+// The shell and the option strip reach the dialog only through the opener the settings folder
+// registers; what they hand over must arrive as the dialog's catalogue, defaults and key.
+TEST_F(DisplaySettingsDlgTest, TheRegisteredOpenerRunsTheDialogWithTheCallersLists) {
+    shell::SlotsResetGuard guard;
+    EXPECT_EQ(shell::RunOpener(shell::PartOpeners().displaySettings, nullptr,
+                               shell::DisplaySettingsRequest{kSummary, kSummaryDefaults, "BDDM"}),
+              0);
+    RegisterParts();
+    Lines lines;
+    driver_.OnNextModal([&](QWidget* window) {
+        HWND hwnd = platform::ui::WindowOf(window);
+        DrainEvents();
+        lines = Shown(Tree(hwnd));
+        Click(hwnd, IDOK);
+    });
+    EXPECT_EQ(shell::RunOpener(shell::PartOpeners().displaySettings, nullptr,
+                               shell::DisplaySettingsRequest{kSummary, "FYL,KHQY", "BDDM"}),
+              IDOK);
+    EXPECT_EQ(lines, SummaryLines({"风险率", "客户权益"}));
+    EXPECT_EQ(Stored("BDDM"), "FYL,KHQY");
 }
 
 TEST_F(DisplaySettingsDlgTest, UntickingEveryLineStoresAnEmptyListThatReopensWithAllTicked) {
