@@ -77,7 +77,12 @@ bool CLogFile::Open(std::string_view name, std::string_view directory) {
     const LogTime today = Now();
     std::string fileName;
     if (!name.empty()) {
-        fileName = ExpandDatePattern(CutName(name, kMaxNameLength), today);
+        // Only the file's own name carries the date pattern: a folder whose name holds "dd" or
+        // "yy" (a random scratch folder, a user called "daddy") must stay the folder it is.
+        const std::string_view cut = CutName(name, kMaxNameLength);
+        const std::size_t slash = cut.rfind('/');
+        const std::size_t base = slash == std::string_view::npos ? 0 : slash + 1;
+        fileName = std::string(cut.substr(0, base)) + ExpandDatePattern(cut.substr(base), today);
     } else {
         fileName = fmt::format("{:04d}{:02d}{:02d}.log", today.year, today.month, today.day);
     }

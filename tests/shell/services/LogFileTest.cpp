@@ -76,6 +76,10 @@ TEST(LogFileTest, FileNames) {
     platform::SetProgramDirForTesting("");
     EXPECT_TRUE(log.Open(dir.file("elsewhere_yyyymmdd.log"), "/nonexistent"));
     EXPECT_EQ(log.Path(), dir.file("elsewhere_20240105.log"));
+    // The folders of such a path keep their names, patterns or not.
+    std::filesystem::create_directory(dir.path() / "daddy_yymm");
+    EXPECT_TRUE(log.Open(dir.file("daddy_yymm/yyyymmdd.log"), "/nonexistent"));
+    EXPECT_EQ(log.Path(), dir.file("daddy_yymm/20240105.log"));
     EXPECT_FALSE(log.Open("x.log", "/nonexistent/dir"));
     EXPECT_FALSE(log.IsOpen());
     EXPECT_EQ(log.WriteLine("lost"), 0);
