@@ -118,18 +118,37 @@ std::optional<std::string> bytesOfHex(std::string_view text) {
     return bytes;
 }
 
+bool registryOpens(const PrivateStore& store, std::string_view section) {
+    const std::string name = registrySection(store, section);
+    for (const std::string& s : platform::ReadProfileSectionNames(GetRegistryFile()))
+        if (platform::EqualsNoCaseAscii(s, name)) return true;
+    return false;
+}
+
+// The raw bytes of a value that is there and readable; nothing otherwise (a key that does not
+// open holds no value).
+std::optional<std::string> registryFind(const PrivateStore& store, std::string_view section,
+                                        std::string_view key) {
+    const auto hex =
+        platform::FindProfileString(GetRegistryFile(), registrySection(store, section), key);
+    return hex ? bytesOfHex(*hex) : std::nullopt;
+}
+
 // The raw bytes of a value, or nothing when the key (the section) does not exist; a missing
 // or unreadable value in an existing key reads as no bytes.
 std::optional<std::string> registryRead(const PrivateStore& store, std::string_view section,
                                         std::string_view key) {
-    const std::string file = GetRegistryFile();
-    const std::string name = registrySection(store, section);
-    const auto sections = platform::ReadProfileSectionNames(file);
-    bool opened = false;
-    for (const std::string& s : sections)
-        if (platform::EqualsNoCaseAscii(s, name)) opened = true;
-    if (!opened) return std::nullopt;
-    return bytesOfHex(platform::ReadProfileString(file, name, key)).value_or(std::string());
+    if (!registryOpens(store, section)) return std::nullopt;
+    return registryFind(store, section, key).value_or(std::string());
+}
+
+// The private file's value; "null" there counts as missing.
+std::optional<std::string> privateFileFind(const PrivateStore& store, std::string_view section,
+                                           std::string_view key) {
+    if (store.file.empty()) return std::nullopt;
+    std::optional<std::string> value = platform::FindProfileString(store.file, section, key);
+    if (value && *value == kNotAnswered) return std::nullopt;
+    return value;
 }
 
 bool registryWrite(const PrivateStore& store, std::string_view section, std::string_view key,
@@ -215,14 +234,20 @@ std::string GetPrivateProfileName() { return copyOf(&Names::privateProfile); }
 void SetPrivateRegistryKey(std::string_view key) { assign(&Names::registryKey, key); }
 std::string GetPrivateRegistryKey() { return copyOf(&Names::registryKey); }
 
+std::optional<std::string> FindPrivateConfigure(std::string_view section, std::string_view key) {
+    const PrivateStore store = privateStore();
+    if (store.registryKey.empty()) return privateFileFind(store, section, key);
+    const auto bytes = registryFind(store, section, key);
+    return bytes ? std::optional<std::string>(textOfBytes(*bytes)) : std::nullopt;
+}
+
 std::string ReadPrivateConfigure(std::string_view section, std::string_view key, const char* def) {
     const PrivateStore store = privateStore();
     std::optional<std::string> answer;
     if (!store.registryKey.empty()) {
         if (auto bytes = registryRead(store, section, key)) answer = textOfBytes(*bytes);
-    } else if (!store.file.empty()) {
-        std::string value = platform::ReadProfileString(store.file, section, key, kNotAnswered);
-        if (value != kNotAnswered) answer = std::move(value);
+    } else {
+        answer = privateFileFind(store, section, key);
     }
     if (!answer) return ReadConfigure(section, key, def);
     return defaultOr(std::move(*answer), def);

@@ -2,6 +2,7 @@
 // profile file, or the private registry file), read with defaults at the point of use.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,9 @@ std::string GetPrivateRegistryKey();
 // Reads fall back to the installation profile for what the private store does not hold.
 std::string ReadPrivateConfigure(std::string_view section, std::string_view key, const char* def);
 int ReadPrivateConfigure(std::string_view section, std::string_view key, int def);
+// What the private store itself holds for the key, an empty value too; nothing when it holds no
+// such key (or holds it as "null"). No fallback: for settings whose empty value is a choice.
+std::optional<std::string> FindPrivateConfigure(std::string_view section, std::string_view key);
 int ReadPrivateConfigInt(std::string_view section, std::string_view key, int def, int min, int max);
 // Non-zero when data was filled with exactly size bytes.
 int ReadPrivateConfigureStruct(std::string_view section, std::string_view key, void* data,

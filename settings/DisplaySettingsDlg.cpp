@@ -4,12 +4,12 @@
 
 #include <QImage>
 #include <algorithm>
+#include <optional>
 #include <string_view>
 #include <utility>
 
 #include "flexui/FlexBitmaps.h"
 #include "platform/core/Encoding.h"
-#include "platform/core/ProfileFile.h"
 #include "platform/ui/CmdUI.h"
 #include "platform/ui/GdiObjects.h"
 #include "platform/ui/Messages.h"
@@ -42,26 +42,12 @@ bool IsCode(std::string_view code) {
 
 // The stored list. The store's reader gives the default for an empty value as well, but an
 // emptied list is the user's choice (it opens with every item ticked), so a value that the
-// private profile holds is taken as it stands, empty or not.
+// private store holds is taken as it stands, empty or not.
 std::string ReadStoredList(const std::string& key, const std::string& defaults) {
-    const std::string file = pavlet::GetPrivateProfileName();
-    if (!key.empty() && !file.empty() && pavlet::GetPrivateRegistryKey().empty()) {
-        // An empty stored list is a choice (every item shown), not a missing one: ask whether the
-        // key is there before reading it. Key names match without regard to ASCII case.
-        const auto sameKey = [&key](const std::string& name) {
-            return name.size() == key.size() &&
-                   std::equal(name.begin(), name.end(), key.begin(), [](char a, char b) {
-                       const auto lower = [](char c) {
-                           return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-                       };
-                       return lower(a) == lower(b);
-                   });
-        };
-        const std::vector<std::string> keys = platform::ReadProfileKeyNames(file, kDisplayListSection);
-        if (std::any_of(keys.begin(), keys.end(), sameKey))
-            return platform::ReadProfileString(file, kDisplayListSection, key, "");
-    }
-    return pavlet::ReadPrivateConfigure(kDisplayListSection, key, defaults.c_str());
+    if (key.empty()) return defaults;
+    if (std::optional<std::string> stored = pavlet::FindPrivateConfigure(kDisplayListSection, key))
+        return std::move(*stored);
+    return pavlet::ReadConfigure(kDisplayListSection, key, defaults.c_str());
 }
 
 BOOL LoadTickImages(CImageList& list) {

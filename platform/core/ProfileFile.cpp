@@ -536,11 +536,18 @@ int hexDigit(char c) {
 
 // ---- reading -------------------------------------------------------------------------
 
-std::string ReadProfileString(const std::string& file, std::string_view section,
-                              std::string_view key, std::string_view defaultValue) {
+std::optional<std::string> FindProfileString(const std::string& file, std::string_view section,
+                                             std::string_view key) {
     const auto doc = loadForRead(file);
     const Line* line = doc ? doc->findKey(trim(section), trim(key)) : nullptr;
-    return std::string(line ? std::string_view(line->value) : trimEnd(defaultValue));
+    if (!line) return std::nullopt;
+    return std::string(line->value);
+}
+
+std::string ReadProfileString(const std::string& file, std::string_view section,
+                              std::string_view key, std::string_view defaultValue) {
+    std::optional<std::string> value = FindProfileString(file, section, key);
+    return value ? std::move(*value) : std::string(trimEnd(defaultValue));
 }
 
 std::vector<std::string> ReadProfileSectionNames(const std::string& file) {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,10 @@ constexpr std::size_t kProfileMaxLines = 1u << 16;
 
 std::string ReadProfileString(const std::string& file, std::string_view section,
                               std::string_view key, std::string_view defaultValue = {});
+// The value when the key is there (an empty one too), nothing when it is not: for readers to
+// whom an empty setting means something other than a missing one.
+std::optional<std::string> FindProfileString(const std::string& file, std::string_view section,
+                                             std::string_view key);
 
 // Names of all sections, or of the keys of one section, each once (first spelling), in file
 // order. The key names leave out items and the empty key (a NUL-separated list cannot hold it).

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -147,6 +148,34 @@ TEST_F(ConfigureTest, PrivateFileFallsBackToInstallation) {
     // A private file that does not exist answers nothing.
     SetPrivateProfileName(dir.file("nobody.ini"));
     EXPECT_EQ(ReadPrivateConfigure("S", "Both", "def"), "inst");
+}
+
+// What the private store holds, with no fallback and no default: an empty value is there, a
+// "null" one and a missing one are not, in the file form and the registry form alike.
+TEST_F(ConfigureTest, FindPrivateConfigureTellsEmptyFromMissing) {
+    putFile(install, "[S]\nOnlyInstall=inst\n");
+    putFile(user, "[S]\nEmpty=\nNull=null\nSet=v\n");
+    EXPECT_EQ(FindPrivateConfigure("S", "Set"), std::nullopt) << "no private store";
+    SetPrivateProfileName(user);
+    struct Case {
+        const char* key;
+        std::optional<std::string> expected;
+    };
+    const Case cases[] = {{"Empty", ""},
+                          {"Null", std::nullopt},
+                          {"Set", "v"},
+                          {"OnlyInstall", std::nullopt},
+                          {"Nowhere", std::nullopt}};
+    for (const Case& c : cases) EXPECT_EQ(FindPrivateConfigure("S", c.key), c.expected) << c.key;
+
+    SetPrivateRegistryKey("Broker");
+    EXPECT_EQ(FindPrivateConfigure("S", "Set"), std::nullopt) << "the key does not open";
+    ASSERT_EQ(WritePrivateConfigure("S", "Empty", ""), 1);
+    ASSERT_EQ(WritePrivateConfigure("S", "Set", "值"), 1);
+    for (const Case& c : {Case{"Empty", ""}, Case{"Set", "值"}, Case{"Nowhere", std::nullopt}})
+        EXPECT_EQ(FindPrivateConfigure("S", c.key), c.expected) << c.key;
+    // The ordinary read keeps its rule: an opened key without the value answers the default.
+    EXPECT_EQ(ReadPrivateConfigure("S", "Nowhere", "def"), "def");
 }
 
 TEST_F(ConfigureTest, PrivateWritesAndFormats) {

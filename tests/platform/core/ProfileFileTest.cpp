@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -263,6 +264,21 @@ TEST_F(ProfileFileTest, ListSectionsAndTheEmptyKey) {
     EXPECT_EQ(crlfLines(bytesOf(path)),
               (std::vector<std::string>{"[Codes]", "cu2501", "  al 2502  ", "; not an item",
                                         "\"quoted\"", "k=v", "[Broken", "orphan", "[Next]"}));
+}
+
+TEST_F(ProfileFileTest, FindTellsAnEmptyValueFromAMissingKey) {
+    const std::string path = put("find.ini", "[S]\nEmpty=\nSet = v \nitem\n[T]\n");
+    struct Case {
+        const char* section;
+        const char* key;
+        std::optional<std::string> expected;
+    };
+    const Case cases[] = {{"S", "Empty", ""},         {"s", "SET", "v"},
+                          {"S", "item", std::nullopt}, {"S", "Nowhere", std::nullopt},
+                          {"T", "Set", std::nullopt},  {"None", "Set", std::nullopt}};
+    for (const Case& c : cases)
+        EXPECT_EQ(FindProfileString(path, c.section, c.key), c.expected) << c.section << c.key;
+    EXPECT_EQ(FindProfileString(dir.file("missing.ini"), "S", "Set"), std::nullopt);
 }
 
 // Section names "S" and "T" make the list "S\0T\0\0" (5 bytes, 4 counted).
