@@ -2,7 +2,6 @@
 // dialog's other commands.
 #include "shell/LoginDlg.h"
 
-#include <QAbstractButton>
 #include <algorithm>
 #include <charconv>
 #include <mutex>
@@ -447,8 +446,7 @@ void CLoginDlg::OnPostedOK() {
     if (postedAt != oks_) return;
     // The focus came with a mouse press on the button: its release clicks, and that OK logs
     // in; a press that ends off the button is no click and logs nothing in.
-    const auto* button = qobject_cast<const QAbstractButton*>(GetDlgItem(IDOK)->GetWidget());
-    if (button && button->isDown()) return;
+    if (GetDlgItem(IDOK)->SendMessage(BM_GETSTATE) & BST_PUSHED) return;
     OnOK();
 }
 

@@ -507,6 +507,14 @@ public:
                     button->setChecked(wParam == BST_CHECKED);
                 }
                 return 0;
+            case BM_GETSTATE: {
+                // The check state, with BST_PUSHED while the mouse or the space bar holds the
+                // button down and BST_FOCUS while it has the focus.
+                LRESULT state = ::SendMessage(record.hwnd, BM_GETCHECK, 0, 0);
+                if (button && button->isDown()) state |= BST_PUSHED;
+                if (record.widget->hasFocus()) state |= BST_FOCUS;
+                return state;
+            }
             case BM_CLICK:
                 if (button) button->click();
                 return 0;

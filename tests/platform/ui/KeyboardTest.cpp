@@ -297,6 +297,25 @@ TEST_F(ControlsTest, EditNotifiesChangesAndFocus) {
     EXPECT_EQ(to, 2u) << "positions count characters";
 }
 
+// BM_GETSTATE: the check state, pushed while the mouse holds the button down (a dialog tells
+// a press that will click from one that has ended), focused while it has the focus.
+TEST_F(ControlsTest, ButtonStateShowsThePressAndTheFocus) {
+    CWnd push, box;
+    ASSERT_TRUE(push.Create("Button", "登录", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                            Rect(0, 0, 80, 24), &parent_, 1));
+    ASSERT_TRUE(box.Create("Button", "box", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX,
+                           Rect(0, 30, 80, 24), &parent_, 2));
+    EXPECT_EQ(push.SendMessage(BM_GETSTATE), 0);
+    QTest::mousePress(push.GetWidget(), Qt::LeftButton);
+    EXPECT_EQ(push.SendMessage(BM_GETSTATE) & BST_PUSHED, BST_PUSHED);
+    QTest::mouseRelease(push.GetWidget(), Qt::LeftButton);
+    EXPECT_EQ(push.SendMessage(BM_GETSTATE) & BST_PUSHED, 0);
+    push.SetFocus();
+    EXPECT_EQ(push.SendMessage(BM_GETSTATE), static_cast<LRESULT>(BST_FOCUS));
+    Click(box);
+    EXPECT_EQ(box.SendMessage(BM_GETSTATE) & BST_CHECKED, BST_CHECKED);
+}
+
 TEST_F(ControlsTest, ButtonsNotifyClicksAndKeepTheirKindOfCheck) {
     CWnd push, plain, automatic, three;
     ASSERT_TRUE(push.Create("Button", "确定", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
