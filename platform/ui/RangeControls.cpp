@@ -241,6 +241,18 @@ public:
 
 // ---- msctls_progress32 --------------------------------------------------------------------------
 
+}  // namespace
+
+int ProgressLength(int64_t lower, int64_t upper, int64_t position, int length) {
+    const int64_t span = upper - lower;
+    const int64_t done = position - lower;
+    if (span <= 0 || done <= 0 || length <= 0) return 0;
+    const double share = std::min(1.0, static_cast<double>(done) / static_cast<double>(span));
+    return static_cast<int>(share * length);
+}
+
+namespace {
+
 class ProgressWidget : public QWidget {
 public:
     ProgressWidget(QWidget* parent, DWORD style) : QWidget(parent), style_(style) {}
@@ -283,8 +295,7 @@ protected:
         if (inner.isEmpty() || upper_ <= lower_) return;
         const bool vertical = (style_ & PBS_VERTICAL) != 0;
         const int length = vertical ? inner.height() : inner.width();
-        const int filled = static_cast<int>(static_cast<int64_t>(pos_ - lower_) * length /
-                                            (static_cast<int64_t>(upper_) - lower_));
+        const int filled = ProgressLength(lower_, upper_, pos_, length);
         const QColor bar = ToQColor(GetSysColor(COLOR_HIGHLIGHT));
         if (style_ & PBS_SMOOTH) {
             painter.fillRect(

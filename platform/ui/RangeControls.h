@@ -3,6 +3,7 @@
 // CSliderCtrl and CProgressCtrl objects.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
@@ -53,6 +54,11 @@ public:
 };
 
 namespace platform::ui {
+
+// The filled length of a progress bar `length` long: (position - lower) / (upper - lower) of
+// it, truncated; 0 for an empty or crossed range or a position at or below the lower bound,
+// never more than the length (a range made smaller under the position fills it).
+int ProgressLength(int64_t lower, int64_t upper, int64_t position, int length);
 
 // Adds "msctls_trackbar32" and "msctls_progress32" to the standard classes.
 void AddRangeControlClasses(

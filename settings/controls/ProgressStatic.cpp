@@ -8,6 +8,7 @@
 #include "platform/ui/Dc.h"
 #include "platform/ui/GdiObjects.h"
 #include "platform/ui/Messages.h"
+#include "platform/ui/RangeControls.h"
 #include "platform/ui/SysColors.h"
 #include "platform/ui/WinDefsCommonControls.h"
 #include "platform/ui/WinDefsControls.h"
@@ -58,15 +59,6 @@ void CProgressStatic::RepaintNow() {
         ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }
 
-int CProgressStatic::BarWidth(int32_t lower, int32_t upper, int32_t position, int width) {
-    const int64_t span = int64_t{upper} - lower;
-    const int64_t done = int64_t{position} - lower;
-    if (span <= 0 || done <= 0 || width <= 0) return 0;
-    // A range made smaller after the position was set leaves it above the upper bound.
-    const double share = std::min(1.0, static_cast<double>(done) / static_cast<double>(span));
-    return static_cast<int>(share * width);
-}
-
 LRESULT CProgressStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     const auto arg = static_cast<int32_t>(static_cast<intptr_t>(wParam));
     switch (message) {
@@ -93,7 +85,8 @@ void CProgressStatic::OnPaint() {
     RECT client{};
     GetClientRect(&client);
     dc.FillSolidRect(&client, GetSysColor(COLOR_BTNFACE));
-    const int width = BarWidth(lower_, upper_, position_, client.right - client.left);
+    const int width =
+        platform::ui::ProgressLength(lower_, upper_, position_, client.right - client.left);
     if (width > 0) {
         RECT bar = client;
         bar.right = bar.left + width;

@@ -32,11 +32,6 @@ public:
     int32_t StepIt();
     int32_t GetPos() const { return position_; }
 
-    // The bar's width in a client area of that width: (pos - lower) / (upper - lower) of it,
-    // truncated, 0 for an empty range or a position at or below the lower bound, never more
-    // than the width.
-    static int BarWidth(int32_t lower, int32_t upper, int32_t position, int width);
-
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnPaint() override;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include <QApplication>
 #include <QImage>
 #include <QSlider>
@@ -198,6 +200,32 @@ TEST_F(RangeControlsTest, AParentMayCloseTheTrackbarWhileTold) {
     DrainEvents();
     EXPECT_EQ(heard_.size(), 1u) << "no more requests from a closed trackbar";
     EXPECT_EQ(slider.m_hWnd, 0u);
+}
+
+// The filled length both progress bars draw (the bar control and the progress static).
+TEST(ProgressLengthTest, IsTheShareOfTheRangeTruncated) {
+    const struct {
+        int32_t lower, upper, position;
+        int width, expected;
+    } cases[] = {
+        {0, 99, 0, 200, 0},
+        {0, 100, 50, 200, 100},
+        {0, 3, 1, 100, 33},
+        {0, 3, 2, 100, 66},
+        {0, 100, 100, 200, 200},
+        {10, 10, 10, 200, 0},  // lower equal to upper: empty whatever the position
+        {10, 10, 50, 200, 0},
+        {0, 100, -5, 200, 0},   // below the lower bound: empty
+        {40, 20, 30, 200, 0},   // crossed bounds
+        {0, 10, 20, 200, 200},  // the range shrank under the position: full
+        {INT32_MIN, INT32_MAX, 0, 200, 100},
+        {INT32_MIN, INT32_MAX, INT32_MAX, 200, 200},
+        {0, 100, 50, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.lower << ".." << c.upper << " at " << c.position);
+        EXPECT_EQ(platform::ui::ProgressLength(c.lower, c.upper, c.position, c.width), c.expected);
+    }
 }
 
 TEST_F(RangeControlsTest, ProgressPositionsStayInTheRange) {

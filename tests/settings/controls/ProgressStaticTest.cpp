@@ -83,31 +83,6 @@ TEST_F(ProgressStaticTest, PositionsAreClampedAsEachOperationSays) {
     EXPECT_EQ(bar_.GetPos(), INT32_MIN);
 }
 
-TEST_F(ProgressStaticTest, BarWidthIsTheShareOfTheRangeTruncated) {
-    const struct {
-        int32_t lower, upper, position;
-        int width, expected;
-    } cases[] = {
-        {0, 99, 0, 200, 0},
-        {0, 100, 50, 200, 100},
-        {0, 3, 1, 100, 33},
-        {0, 3, 2, 100, 66},
-        {0, 100, 100, 200, 200},
-        {10, 10, 10, 200, 0},  // lower equal to upper: empty whatever the position
-        {10, 10, 50, 200, 0},
-        {0, 100, -5, 200, 0},   // below the lower bound: empty
-        {40, 20, 30, 200, 0},   // crossed bounds
-        {0, 10, 20, 200, 200},  // the range shrank under the position: full
-        {INT32_MIN, INT32_MAX, 0, 200, 100},
-        {INT32_MIN, INT32_MAX, INT32_MAX, 200, 200},
-        {0, 100, 50, 0, 0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.lower << ".." << c.upper << " at " << c.position);
-        EXPECT_EQ(CProgressStatic::BarWidth(c.lower, c.upper, c.position, c.width), c.expected);
-    }
-}
-
 TEST_F(ProgressStaticTest, PaintsTheBarOverTheButtonFaceWithTheTextOnTop) {
     bar_.SetWindowText("交易卡委托 1/4");
     bar_.SetRange(0, 100);
