@@ -22,12 +22,6 @@ Slots& HostSlots() {
     return s;
 }
 
-template <class Kind>
-std::unique_ptr<CWnd> Make(const FactoryArray<Kind>& slots, Kind kind, CWnd* parent) {
-    const PanelWindowFactory& factory = slots.at(static_cast<size_t>(kind));
-    return factory ? factory(parent) : nullptr;
-}
-
 }  // namespace
 
 void SetExtOrderItemFactory(ExtOrderItemKind kind, PanelWindowFactory factory) {
@@ -43,15 +37,15 @@ void SetSettingsPageFactory(SettingsPageKind kind, PanelWindowFactory factory) {
 }
 
 std::unique_ptr<CWnd> CreateExtOrderItem(ExtOrderItemKind kind, CWnd* parent) {
-    return Make(HostSlots().extOrderItems, kind, parent);
+    return CreateFromSlot(HostSlots().extOrderItems.at(static_cast<size_t>(kind)), parent);
 }
 
 std::unique_ptr<CWnd> CreateFundsItem(FundsItemKind kind, CWnd* parent) {
-    return Make(HostSlots().fundsItems, kind, parent);
+    return CreateFromSlot(HostSlots().fundsItems.at(static_cast<size_t>(kind)), parent);
 }
 
 std::unique_ptr<CWnd> CreateSettingsPage(SettingsPageKind kind, CWnd* parent) {
-    return Make(HostSlots().settingsPages, kind, parent);
+    return CreateFromSlot(HostSlots().settingsPages.at(static_cast<size_t>(kind)), parent);
 }
 
 void ResetHostPages() { HostSlots() = {}; }

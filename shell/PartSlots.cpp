@@ -5,6 +5,8 @@
 #include "shell/PartOpeners.h"
 #include "shell/TradePanelParts.h"
 
+#include "platform/ui/Wnd.h"
+
 namespace shell {
 
 Openers& PartOpeners() {
@@ -15,6 +17,10 @@ Openers& PartOpeners() {
 Commands& PartCommands() {
     static Commands commands;
     return commands;
+}
+
+std::unique_ptr<CWnd> CreateFromSlot(const PanelWindowFactory& factory, CWnd* parent) {
+    return factory ? factory(parent) : nullptr;
 }
 
 void ResetOpeners() {

@@ -24,6 +24,9 @@ PanelWindowFactory MakeChild() {
     };
 }
 
+// The window of a factory slot; null for an empty slot or a failed creation.
+std::unique_ptr<CWnd> CreateFromSlot(const PanelWindowFactory& factory, CWnd* parent);
+
 // Empties every slot: the panel's, the hosts' pages, the openers and the commands.
 void ResetPartSlots();
 

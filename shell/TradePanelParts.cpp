@@ -29,10 +29,6 @@ Slots& PartSlots() {
     return s;
 }
 
-std::unique_ptr<CWnd> Make(const PanelWindowFactory& factory, CWnd* parent) {
-    return factory ? factory(parent) : nullptr;
-}
-
 }  // namespace
 
 void SetPageFactory(PageKind kind, PanelWindowFactory factory) {
@@ -50,11 +46,11 @@ void SetBarPanelFactory(BarPanelKind kind, PanelWindowFactory factory, BarPanelT
 }
 
 std::unique_ptr<CWnd> CreatePage(PageKind kind, CWnd* parent) {
-    return Make(PartSlots().pages.at(static_cast<size_t>(kind)), parent);
+    return CreateFromSlot(PartSlots().pages.at(static_cast<size_t>(kind)), parent);
 }
 
 std::unique_ptr<CWnd> CreateOrderPanel(OrderPanelKind kind, CWnd* parent) {
-    return Make(PartSlots().orderPanels.at(static_cast<size_t>(kind)).create, parent);
+    return CreateFromSlot(PartSlots().orderPanels.at(static_cast<size_t>(kind)).create, parent);
 }
 
 void ApplyOrderPanelMode(OrderPanelKind kind, CWnd* panel, int mode) {
@@ -63,7 +59,7 @@ void ApplyOrderPanelMode(OrderPanelKind kind, CWnd* panel, int mode) {
 }
 
 std::unique_ptr<CWnd> CreateBarPanel(BarPanelKind kind, CWnd* parent) {
-    return Make(PartSlots().barPanels.at(static_cast<size_t>(kind)).create, parent);
+    return CreateFromSlot(PartSlots().barPanels.at(static_cast<size_t>(kind)).create, parent);
 }
 
 void ShowBarPanelText(BarPanelKind kind, CWnd* panel, const std::string& text, BOOL sticky) {
