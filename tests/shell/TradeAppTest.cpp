@@ -124,11 +124,14 @@ TEST_F(TradeAppTest, TraceLinesAndResultFollowTheLoginAndTheFrame) {
         CTradeApp app(Environment(c.login, c.frame));
         EXPECT_EQ(app.InitInstance(), c.result);
         EXPECT_EQ(app.MainWnd(), c.result ? c.frame : nullptr);
+        // The window layer's main window parents the shared controls' pop-ups.
+        EXPECT_EQ(AfxGetMainWnd(), c.result ? c.frame : nullptr);
         app.ExitInstance();
         if (c.result) {
             // Once the frame's window is gone the application no longer hands it out.
             frame.DestroyWindow();
             EXPECT_EQ(app.MainWnd(), nullptr);
+            EXPECT_EQ(AfxGetMainWnd(), nullptr);
             ASSERT_TRUE(frame.Create(nullptr, "frame", WS_POPUP, RECT{0, 0, 300, 200}, nullptr, 0));
         }
         EXPECT_EQ(trace_, c.lines);
