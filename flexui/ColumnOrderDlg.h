@@ -2,10 +2,10 @@
 // and their order; a tree item per field, its image telling whether the column is shown.
 #pragma once
 
-#include <memory>
 #include <string>
 
 #include "flexui/LibraryDialog.h"
+#include "flexui/TickTree.h"
 #include "platform/ui/ImageList.h"
 #include "platform/ui/WinDefsCommonControls.h"
 
@@ -34,24 +34,16 @@ public:
 
     BOOL OnInitDialog() override;
     void OnOK() override;
-    // The move buttons follow the selection before every message the dialog translates.
-    BOOL PreTranslateMessage(MSG* msg) override;
 
 protected:
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
 private:
-    class CColumnTree;
-    friend class CColumnTree;
-
     void FillTree(const std::string& order);
-    void ToggleAt(POINT point);
-    void MoveSelected(bool up);
     void UpdateMoveButtons();
-    HTREEITEM Next(WPARAM code, HTREEITEM item) const;
 
-    std::unique_ptr<CColumnTree> tree_;
+    CTickTree tree_;
     std::string order_;
     std::string fields_;
     CImageList images_;

@@ -1,5 +1,5 @@
-// CDisplaySettingsDlg: the item tree filled from a code list, ticking by the image, moving the
-// selected line, and the ticked codes stored in tree order.
+// CDisplaySettingsDlg: the item tree (a CTickTree) filled from a code list, the move buttons,
+// and the ticked codes stored in tree order.
 #include "settings/DisplaySettingsDlg.h"
 
 #include <QImage>
@@ -62,32 +62,11 @@ BOOL LoadTickImages(CImageList& list) {
 
 }  // namespace
 
-// The dialog's tree: a press or a double click on a line's image flips its tick before the
-// tree sees the click (a click on the text only selects).
-class CDisplaySettingsDlg::CItemTree : public CWnd {
-public:
-    explicit CItemTree(CDisplaySettingsDlg* dialog) : dialog_(dialog) {}
-
-protected:
-    void OnLButtonDown(UINT flags, POINT point) override {
-        dialog_->ToggleAt(point);
-        CWnd::OnLButtonDown(flags, point);
-    }
-    void OnLButtonDblClk(UINT flags, POINT point) override {
-        dialog_->ToggleAt(point);
-        CWnd::OnLButtonDblClk(flags, point);
-    }
-
-private:
-    CDisplaySettingsDlg* dialog_;
-};
-
-CDisplaySettingsDlg::CDisplaySettingsDlg(CWnd* parent)
-    : CFlexDialog(IDD, parent), tree_(std::make_unique<CItemTree>(this)) {
+CDisplaySettingsDlg::CDisplaySettingsDlg(CWnd* parent) : CFlexDialog(IDD, parent) {
     // The move buttons follow the selection before every message the dialog translates, and
     // after each change the dialog makes itself.
-    OnUpdateCommand(kMoveUpId, [this](CCmdUI* ui) { ui->Enable(CanMove(TVGN_PREVIOUS)); });
-    OnUpdateCommand(kMoveDownId, [this](CCmdUI* ui) { ui->Enable(CanMove(TVGN_NEXT)); });
+    OnUpdateCommand(kMoveUpId, [this](CCmdUI* ui) { ui->Enable(tree_.CanMoveSelected(true)); });
+    OnUpdateCommand(kMoveDownId, [this](CCmdUI* ui) { ui->Enable(tree_.CanMoveSelected(false)); });
     UpdateControlsBeforeMessages();
 }
 
@@ -105,29 +84,14 @@ BOOL CDisplaySettingsDlg::OnInitDialog() {
         }
         items_.push_back(std::move(item));
     });
-    tree_->SubclassDlgItem(kItemTreeId, this);
-    tree_->ModifyStyle(0, TVS_SHOWSELALWAYS);
-    if (LoadTickImages(images_))
-        tree_->SendMessage(TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(&images_));
-    tree_->SendMessage(TVM_SETITEMHEIGHT, kItemHeight, 0);
-    tree_->SendMessage(TVM_SETBKCOLOR, 0, static_cast<LPARAM>(kTreeBkColor));
+    tree_.SubclassDlgItem(kItemTreeId, this);
+    tree_.SetLook(LoadTickImages(images_) ? &images_ : nullptr, kItemHeight, kTreeBkColor);
     FillTree(ReadStoredList(key_, defaultSelection_));
     return TRUE;
 }
 
-void CDisplaySettingsDlg::AddLine(std::size_t index, bool ticked) {
-    TVINSERTSTRUCT line;
-    line.hParent = TVI_ROOT;
-    line.hInsertAfter = TVI_LAST;
-    line.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-    line.item.pszText = items_[index].caption.data();
-    line.item.lParam = static_cast<LPARAM>(index);
-    line.item.iImage = line.item.iSelectedImage = ticked ? kTicked : kUnticked;
-    tree_->SendMessage(TVM_INSERTITEM, 0, reinterpret_cast<LPARAM>(&line));
-}
-
 void CDisplaySettingsDlg::FillTree(const std::string& codes) {
-    tree_->SendMessage(TVM_DELETEITEM, 0, static_cast<LPARAM>(TVI_ROOT));
+    tree_.SendMessage(TVM_DELETEITEM, 0, static_cast<LPARAM>(TVI_ROOT));
     // A code named twice gives two lines; both are stored again on OK.
     std::vector<bool> listed(items_.size(), false);
     bool anyListed = false;
@@ -137,63 +101,15 @@ void CDisplaySettingsDlg::FillTree(const std::string& codes) {
                                   [code](const Item& item) { return item.code == code; });
         if (found == items_.end()) return;
         const auto index = static_cast<std::size_t>(found - items_.begin());
-        AddLine(index, true);
+        tree_.AddLine(items_[index].caption, static_cast<LPARAM>(index), true);
         listed[index] = true;
         anyListed = true;
     });
     // A list that names no item shows every item.
     for (std::size_t index = 0; index < items_.size(); ++index)
-        if (!listed[index] && !items_[index].code.empty()) AddLine(index, !anyListed);
+        if (!listed[index] && !items_[index].code.empty())
+            tree_.AddLine(items_[index].caption, static_cast<LPARAM>(index), !anyListed);
     UpdateMoveButtons();
-}
-
-HTREEITEM CDisplaySettingsDlg::Next(WPARAM code, HTREEITEM item) const {
-    return static_cast<HTREEITEM>(
-        ::SendMessage(tree_->m_hWnd, TVM_GETNEXTITEM, code, static_cast<LPARAM>(item)));
-}
-
-void CDisplaySettingsDlg::ToggleAt(POINT point) {
-    TVHITTESTINFO hit;
-    hit.pt = point;
-    tree_->SendMessage(TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
-    if (!hit.hItem || !(hit.flags & TVHT_ONITEMICON)) return;
-    TVITEM line;
-    line.mask = TVIF_IMAGE;
-    line.hItem = hit.hItem;
-    tree_->SendMessage(TVM_GETITEM, 0, reinterpret_cast<LPARAM>(&line));
-    line.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-    line.iImage = line.iSelectedImage = line.iImage == kTicked ? kUnticked : kTicked;
-    tree_->SendMessage(TVM_SETITEM, 0, reinterpret_cast<LPARAM>(&line));
-    tree_->Invalidate(FALSE);
-}
-
-void CDisplaySettingsDlg::MoveSelected(bool up) {
-    const HTREEITEM selected = Next(TVGN_CARET, 0);
-    const HTREEITEM other = selected ? Next(up ? TVGN_PREVIOUS : TVGN_NEXT, selected) : 0;
-    if (!other) return;
-    // The two lines exchange tick and item; each line's text is its item's caption, whole.
-    TVITEM lines[2];
-    const HTREEITEM handles[2] = {selected, other};
-    for (int i = 0; i < 2; ++i) {
-        lines[i].mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
-        lines[i].hItem = handles[i];
-        tree_->SendMessage(TVM_GETITEM, 0, reinterpret_cast<LPARAM>(&lines[i]));
-    }
-    std::swap(lines[0].hItem, lines[1].hItem);
-    for (TVITEM& line : lines) {
-        line.mask |= TVIF_TEXT;
-        line.pszText = items_[static_cast<std::size_t>(line.lParam)].caption.data();
-        tree_->SendMessage(TVM_SETITEM, 0, reinterpret_cast<LPARAM>(&line));
-    }
-    tree_->SendMessage(TVM_SELECTITEM, TVGN_CARET, static_cast<LPARAM>(other));
-    tree_->SendMessage(TVM_ENSUREVISIBLE, 0, static_cast<LPARAM>(other));
-    UpdateMoveButtons();
-}
-
-bool CDisplaySettingsDlg::CanMove(WPARAM way) const {
-    if (!tree_->m_hWnd) return false;
-    const HTREEITEM selected = Next(TVGN_CARET, 0);
-    return selected && Next(way, selected);
 }
 
 void CDisplaySettingsDlg::UpdateMoveButtons() {
@@ -205,7 +121,7 @@ BOOL CDisplaySettingsDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
         switch (LOWORD(wParam)) {
             case kMoveUpId:
             case kMoveDownId:
-                MoveSelected(LOWORD(wParam) == kMoveUpId);
+                if (tree_.MoveSelected(LOWORD(wParam) == kMoveUpId)) UpdateMoveButtons();
                 return TRUE;
             case kDefaultsId:
                 FillTree(defaultSelection_);
@@ -219,37 +135,22 @@ BOOL CDisplaySettingsDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
 
 BOOL CDisplaySettingsDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) {
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-    if (!header || !tree_->m_hWnd || header->hwndFrom != tree_->m_hWnd)
+    if (!header || !tree_.m_hWnd || header->hwndFrom != tree_.m_hWnd)
         return CFlexDialog::OnNotify(wParam, lParam, result);
     if (header->code == TVN_SELCHANGED) UpdateMoveButtons();
-    if (header->code == NM_CUSTOMDRAW) {
-        auto* draw = reinterpret_cast<NMTVCUSTOMDRAW*>(lParam);
-        if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) {
-            *result = CDRF_NOTIFYITEMDRAW;
-            return TRUE;
-        }
-        if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
-            const bool selected =
-                static_cast<HTREEITEM>(draw->nmcd.dwItemSpec) == Next(TVGN_CARET, 0);
-            draw->clrText = selected ? kSelectedTextColor : RGB(0, 0, 0);
-            draw->clrTextBk = selected ? kSelectedBkColor : kTreeBkColor;
-            *result = CDRF_DODEFAULT;
-            return TRUE;
-        }
-    }
+    if (header->code == NM_CUSTOMDRAW &&
+        tree_.CustomDraw(reinterpret_cast<NMTVCUSTOMDRAW*>(lParam), kTreeBkColor,
+                         kSelectedTextColor, kSelectedBkColor, result))
+        return TRUE;
     return CFlexDialog::OnNotify(wParam, lParam, result);
 }
 
 std::string CDisplaySettingsDlg::TickedCodes() const {
     std::string codes;
     std::size_t bytes = 0;
-    for (HTREEITEM line = Next(TVGN_ROOT, 0); line; line = Next(TVGN_NEXT, line)) {
-        TVITEM info;
-        info.mask = TVIF_IMAGE | TVIF_PARAM;
-        info.hItem = line;
-        ::SendMessage(tree_->m_hWnd, TVM_GETITEM, 0, reinterpret_cast<LPARAM>(&info));
-        if (info.iImage != kTicked) continue;
-        const std::string& code = items_[static_cast<std::size_t>(info.lParam)].code;
+    for (const CTickTree::Line& line : tree_.Lines()) {
+        if (!line.ticked) continue;
+        const std::string& code = items_[static_cast<std::size_t>(line.data)].code;
         // Only whole codes: the list ends before the first one that would pass the budget.
         const std::size_t more = platform::GbkLength(code) + (codes.empty() ? 0 : 1);
         if (bytes + more > kMaxStoredBytes) break;

@@ -3,11 +3,11 @@
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "flexui/FlexDialog.h"
+#include "flexui/TickTree.h"
 #include "platform/ui/ImageList.h"
 #include "platform/ui/WinDefsCommonControls.h"
 
@@ -26,8 +26,8 @@ public:
 
     // The tick images: one bitmap of the program's resources holding two cells.
     static constexpr UINT kTickBitmapId = 263;
-    static constexpr int kUnticked = 0;
-    static constexpr int kTicked = 1;
+    static constexpr int kUnticked = CTickTree::kUnticked;
+    static constexpr int kTicked = CTickTree::kTicked;
     static constexpr int kImageSize = 17;
     static constexpr COLORREF kImageMask = 0x800080;
 
@@ -63,9 +63,6 @@ protected:
     BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
 private:
-    class CItemTree;
-    friend class CItemTree;
-
     // One catalogue pair; a malformed one (no ":", an empty or overlong code) has no code.
     struct Item {
         std::string code;
@@ -73,16 +70,10 @@ private:
     };
 
     void FillTree(const std::string& codes);
-    void AddLine(std::size_t index, bool ticked);
-    void ToggleAt(POINT point);
-    void MoveSelected(bool up);
-    // Whether the selected line has a sibling that way (TVGN_PREVIOUS or TVGN_NEXT).
-    bool CanMove(WPARAM way) const;
     void UpdateMoveButtons();
     std::string TickedCodes() const;
-    HTREEITEM Next(WPARAM code, HTREEITEM item) const;
 
-    std::unique_ptr<CItemTree> tree_;
+    CTickTree tree_;
     CImageList images_;
     std::string catalogue_;
     std::string defaultSelection_;
