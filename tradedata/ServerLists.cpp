@@ -37,6 +37,24 @@ std::string DecodeBase64Text(std::string_view text) {
     return TextOf(std::string_view(decoded, sizeof decoded));
 }
 
+// A scrambled entry is all letters, and so Base64 too: its decoding is taken only when it
+// is text (no control bytes, GBK that converts both ways). Without this check, about one
+// scrambled entry in a thousand decoded to bytes that happened to hold ',' and '/', and the
+// list offered that garbage as a server instead of unscrambling it.
+std::string DecodeBase64Entry(std::string_view text) {
+    if (!FitsDecodeRoom(text)) return std::string();
+    char decoded[kDecodeRoom] = {};
+    if (pavlet::base64_decode(text.data(), static_cast<uint32_t>(text.size()), decoded,
+                              kDecodeRoom - 1) < 0)
+        return std::string();
+    const std::string_view bytes(decoded, strnlen(decoded, sizeof decoded));
+    for (const char c : bytes)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return std::string();
+    const std::string text8 = platform::GbkToUtf8(bytes);
+    if (platform::Utf8ToGbk(text8) != bytes) return std::string();
+    return NoltComm::NormalizeServerEntry(text8);
+}
+
 std::string UnscrambleStored(std::string_view text) {
     return UnscrambleText(kServerScrambleKey, text.substr(0, kDecodeRoom - 1));
 }
@@ -98,8 +116,7 @@ void LoadServerList(std::vector<std::string>* list, std::string_view section,
             const std::string text = pavlet::ReadConfigure(section, key, "");
             if (text.empty()) return;
             entry = NoltComm::NormalizeServerEntry(text);
-            if (entry.empty() && FitsDecodeRoom(text))
-                entry = NoltComm::NormalizeServerEntry(DecodeBase64Text(text));
+            if (entry.empty()) entry = DecodeBase64Entry(text);
             if (entry.empty()) entry = UnscrambleStored(text);
         }
         if (skipKnown) {

@@ -18,6 +18,7 @@
 #include "shell/services/StartupSettings.h"
 #include "support/ui/ModalDriver.h"
 #include "support/ui/UiTestApp.h"
+#include "tests/comm/LinkTestSupport.h"
 #include "tests/tradedata/TradeDataFixture.h"
 #include "testserver/LoginAnswer.h"
 #include "testserver/TestServer.h"
@@ -124,7 +125,12 @@ protected:
             ASSERT_NE(dialog, nullptr);
             Activate(*dialog);
             act(*dialog);
-            // A step that failed leaves no dialog waiting for ever.
+            // A login that never started or was refused leaves the dialog open: it is a
+            // failure, and no dialog is left waiting for ever.
+            if (!HasFailure()) {
+                ProcessEventsUntil([&] { return Count(testserver::kFunctionLogin) > 0; });
+                EXPECT_TRUE(Boxes().empty()) << Boxes()[0].text;
+            }
             if (HasFailure()) dialog->PostMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED));
         });
         CTradeApp app(CTradeApp::Environment{});
@@ -353,14 +359,9 @@ TEST_F(LoginDlgTest, TestEnvironmentNoticeAndAnotherServerThanTheRemembered) {
 }
 
 TEST_F(LoginDlgTest, UnreachableServerIsReportedAndNotCountedAsARefusal) {
-    uint16_t closedPort = 0;
-    {
-        testserver::TestServer gone;
-        ASSERT_TRUE(gone.Start());
-        closedPort = gone.Port();
-        gone.Stop();
-    }
-    UseServerAt(closedPort, true);
+    // Held, not listening: no other test's server can take the port meanwhile.
+    const linktest::RefusingPort refusing;
+    UseServerAt(static_cast<uint16_t>(refusing.port()), true);
     CLoginDlg dialog;
     ASSERT_TRUE(dialog.Create(CLoginDlg::IDD));
     dialog.ShowWindow(SW_SHOW);

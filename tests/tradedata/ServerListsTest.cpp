@@ -82,6 +82,19 @@ TEST_F(ServerListsTest, EntriesInEveryStoredForm) {
     EXPECT_EQ(list, (List{"行情一,10.1.1.1@7000/udp", "行情一,10.1.1.1@7000/tcp"}));
 }
 
+TEST_F(ServerListsTest, ScrambledEntriesThatAreAlsoBase64AreUnscrambled) {
+    // Scrambled letters are Base64 as well. These two decode to bytes holding ',' and '/',
+    // which once passed for an entry; the second is the login's own form of a local server.
+    const std::string entries[] = {"本地,127.0.0.1@1607/tcp", "本地,127.0.0.1@2739/tcp"};
+    for (const std::string& entry : entries) {
+        Write("TradeServer", "SERVER1", Scrambled(entry));
+        List list;
+        std::string current;
+        LoadTradeServers(&list, &current);
+        EXPECT_EQ(list, List{entry});
+    }
+}
+
 TEST_F(ServerListsTest, ServerLastUsed) {
     Write("TradeServer", "SERVER1", "主站,10.0.0.1@8000/tcp");
     Write("TradeServer", "SERVER2", "备站,10.0.0.2@8001/tcp");
