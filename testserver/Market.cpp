@@ -69,8 +69,7 @@ double MarketQuote::AveragePrice() const {
 
 Market::Market(const TradingDay& day) : Market(day, Options{}) {}
 
-Market::Market(const TradingDay& day, Options options)
-    : options_(options), random_(options.seed) {
+Market::Market(const TradingDay& day, Options options) : options_(options), random_(options.seed) {
     options_.rate = std::isfinite(options_.rate) ? std::max(0.0, options_.rate) : 0;
     quotes_.reserve(day.futures.size());
     for (const Row& row : day.futures) {
@@ -111,8 +110,8 @@ std::vector<std::size_t> Market::Advance(std::chrono::milliseconds elapsed) {
         nowMs_ = start + span;
         return updated;
     }
-    pending_ += options_.rate * static_cast<double>(quotes_.size()) *
-                static_cast<double>(span) / 1000.0;
+    pending_ +=
+        options_.rate * static_cast<double>(quotes_.size()) * static_cast<double>(span) / 1000.0;
     const auto count = static_cast<std::size_t>(pending_);
     pending_ -= static_cast<double>(count);
     updated.reserve(count);

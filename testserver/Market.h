@@ -19,32 +19,32 @@ inline constexpr int kBookLevels = 5;
 // One contract's quote. Prices are kept as whole numbers of ticks, so they can never fall
 // between two ticks; Price() turns them into prices.
 struct MarketQuote {
-    std::string exchange;  // 599
-    std::string code;      // 719
-    double tick = 1;       // 594
-    double multiplier = 1; // 1752
-    int decimals = 0;      // decimals the tick needs
+    std::string exchange;   // 599
+    std::string code;       // 719
+    double tick = 1;        // 594
+    double multiplier = 1;  // 1752
+    int decimals = 0;       // decimals the tick needs
 
-    int64_t upper = 0;       // 706, in ticks
-    int64_t lower = 0;       // 703
-    int64_t settlement = 0;  // 813, the previous settlement
-    int64_t close = 0;       // 726, the previous close
-    int64_t open = 0;        // 587
-    int64_t last = 0;        // 729
-    int64_t high = 0;        // 707
-    int64_t low = 0;         // 704
+    int64_t upper = 0;                        // 706, in ticks
+    int64_t lower = 0;                        // 703
+    int64_t settlement = 0;                   // 813, the previous settlement
+    int64_t close = 0;                        // 726, the previous close
+    int64_t open = 0;                         // 587
+    int64_t last = 0;                         // 729
+    int64_t high = 0;                         // 707
+    int64_t low = 0;                          // 704
     std::array<int64_t, kBookLevels> bids{};  // 842, 844, 846, 848, 1357
     std::array<int64_t, kBookLevels> asks{};  // 850, 852, 854, 856, 1359
     std::array<int32_t, kBookLevels> bidVolumes{};
     std::array<int32_t, kBookLevels> askVolumes{};
 
-    int32_t volume = 0;              // 528
-    double turnover = 0;             // 524
-    int32_t openInterest = 0;        // 1807
-    int32_t previousInterest = 0;    // 1806
-    int32_t suspended = 0;           // 860
-    int32_t lastVolume = 0;          // volume of the last update's trades
-    int64_t updateMs = 0;            // market time of the last update, ms from the start
+    int32_t volume = 0;            // 528
+    double turnover = 0;           // 524
+    int32_t openInterest = 0;      // 1807
+    int32_t previousInterest = 0;  // 1806
+    int32_t suspended = 0;         // 860
+    int32_t lastVolume = 0;        // volume of the last update's trades
+    int64_t updateMs = 0;          // market time of the last update, ms from the start
     uint32_t updates = 0;
 
     double Price(int64_t ticks) const { return static_cast<double>(ticks) * tick; }

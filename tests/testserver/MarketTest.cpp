@@ -125,8 +125,9 @@ TEST(MarketTest, MakesRateTimesContractsUpdatesPerSecond) {
     };
     const TradingDay day = SampleTradingDay();
     const std::size_t n = day.futures.size();
-    for (const Case& c : {Case{3, milliseconds(100), 10, 3 * n}, Case{10, milliseconds(1), 2000, 20 * n},
-                          Case{0, milliseconds(1000), 5, 0}, Case{0.5, milliseconds(1000), 4, 2 * n}}) {
+    for (const Case& c :
+         {Case{3, milliseconds(100), 10, 3 * n}, Case{10, milliseconds(1), 2000, 20 * n},
+          Case{0, milliseconds(1000), 5, 0}, Case{0.5, milliseconds(1000), 4, 2 * n}}) {
         SCOPED_TRACE(c.rate);
         Market market(day, {.rate = c.rate, .seed = 1});
         std::size_t updates = 0;
