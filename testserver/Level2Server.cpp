@@ -14,40 +14,17 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/core/Numbers.h"
-#include "testserver/QuoteRecords.h"
-
 namespace testserver {
 
 namespace {
 
-constexpr std::size_t kMaxLine = 8192;     // a longer line ends the connection
 constexpr std::size_t kGarbageSize = 100;  // the size of no record
-
-enum class Channel { None, Tcp, Udp };
-
-std::vector<std::string> SplitItems(const std::string& line) {
-    std::vector<std::string> items;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t cut = line.find('|', start);
-        items.push_back(line.substr(start, cut - start));
-        if (cut == std::string::npos) return items;
-        start = cut + 1;
-    }
-}
 
 bool MakeAddress(const std::string& text, uint16_t port, sockaddr_in& out) {
     out = {};
     out.sin_family = AF_INET;
     out.sin_port = htons(port);
     return inet_pton(AF_INET, text.c_str(), &out.sin_addr) == 1;
-}
-
-std::string PeerAddress(const sockaddr_in& peer) {
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
-    return text;
 }
 
 bool SameAddress(const sockaddr_in& a, const sockaddr_in& b) {
@@ -57,14 +34,10 @@ bool SameAddress(const sockaddr_in& a, const sockaddr_in& b) {
 }  // namespace
 
 struct Level2Server::Connection {
+    Connection(const Level2Options& options, const sockaddr_in& peer) : session(options, peer) {}
     int fd = -1;
-    sockaddr_in peer{};
-    std::string buffer;
-    bool loggedIn = false;
     bool dead = false;  // shut down; the serving thread closes and removes it
-    Channel channel = Channel::None;
-    sockaddr_in target{};  // the UDP channel's destination
-    std::set<std::string> codes;
+    Level2Session session;
 };
 
 Level2Server::Level2Server() : Level2Server(Options{}) {}
@@ -175,14 +148,15 @@ void Level2Server::Serve(std::stop_token stop) {
 }
 
 void Level2Server::Accept() {
-    auto connection = std::make_unique<Connection>();
-    socklen_t size = sizeof connection->peer;
-    connection->fd =
-        accept4(listenFd_, reinterpret_cast<sockaddr*>(&connection->peer), &size, SOCK_CLOEXEC);
-    if (connection->fd < 0) return;
+    sockaddr_in peer{};
+    socklen_t size = sizeof peer;
+    const int fd = accept4(listenFd_, reinterpret_cast<sockaddr*>(&peer), &size, SOCK_CLOEXEC);
+    if (fd < 0) return;
     // A client that stops reading holds a publisher up for a second at most, then is dropped.
     const timeval timeout{1, 0};
-    setsockopt(connection->fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    auto connection = std::make_unique<Connection>(options_, peer);
+    connection->fd = fd;
     std::lock_guard lock(mutex_);
     connections_.push_back(std::move(connection));
     changed_.notify_all();
@@ -197,83 +171,13 @@ void Level2Server::Read(Connection& connection) {
         CloseLocked(connection);
         return;
     }
-    connection.buffer.append(data, static_cast<std::size_t>(got));
-    std::size_t end;
-    while (!connection.dead && (end = connection.buffer.find('\n')) != std::string::npos) {
-        std::string line = connection.buffer.substr(0, end);
-        connection.buffer.erase(0, end + 1);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        commands_.push_back(line);
-        Handle(connection, line);
+    for (Level2Session::Reply& reply :
+         connection.session.Receive({data, static_cast<std::size_t>(got)})) {
+        commands_.push_back(std::move(reply.line));
+        Send(connection, reply.answer);
     }
-    if (connection.buffer.size() > kMaxLine) CloseLocked(connection);
+    if (connection.session.Broken()) CloseLocked(connection);
     changed_.notify_all();
-}
-
-void Level2Server::Handle(Connection& connection, const std::string& line) {
-    const std::vector<std::string> items = SplitItems(line);
-    const std::string& command = items[0];
-    if (command == "4001") {
-        Login(connection, items);
-        return;
-    }
-    if (!connection.loggedIn) {
-        Send(connection, "-1|not logged in\r\n");
-        return;
-    }
-    if (command == "4011" && items.size() >= 2 && items[1] == "tcp") {
-        connection.channel = Channel::Tcp;
-        Send(connection, "4011|0|tcp\r\n");
-    } else if (command == "4011" && items.size() >= 3 && items[1] == "udp") {
-        const int32_t port = platform::AtolSat(items[2]);
-        if (port < 1 || port > 65535) {
-            Send(connection, "-1|bad port\r\n");
-            return;
-        }
-        const std::string address =
-            options_.broadcast ? options_.broadcastAddress : PeerAddress(connection.peer);
-        OpenUdpChannel(connection, address, static_cast<uint16_t>(port));
-        Send(connection, "4011|0|udp|" + items[2] + "\r\n");
-    } else if (command == "4012") {
-        connection.codes.clear();
-        Send(connection, "4012|0|all\r\n");
-    } else if (command == "4014" && items.size() >= 2) {
-        for (std::size_t i = 2; i < items.size(); ++i)
-            if (!items[i].empty()) connection.codes.insert(items[i]);
-        Send(connection,
-             EncodeLevel2SubscribeAnswer(options_.answerType, "",
-                                         static_cast<int32_t>(connection.codes.size())));
-    } else {
-        Send(connection, "-1|unknown command\r\n");
-    }
-}
-
-void Level2Server::Login(Connection& connection, const std::vector<std::string>& items) {
-    const std::string khh = items.size() >= 2 ? items[1] : std::string();
-    if (items.size() < 3 || khh.empty()) {
-        Send(connection, "-1|bad login\r\n");
-        return;
-    }
-    connection.loggedIn = true;
-    const bool record = options_.form == Level2LoginForm::Record;
-    const std::string peer = PeerAddress(connection.peer);
-    const std::string udpAddress = options_.broadcast ? options_.broadcastAddress : peer;
-    // The modes that name their own port or group open the channel with the answer.
-    const int mode = options_.mode;
-    if ((record && mode == 5) || (!record && mode == 2))
-        OpenUdpChannel(connection, udpAddress, options_.quotePort);
-    else if ((record && mode == 6) || (!record && mode == 3))
-        OpenUdpChannel(connection, options_.group, options_.quotePort);
-    Send(connection, record ? EncodeLevel2LoginAnswer(options_.answerType, khh, mode,
-                                                      options_.group, options_.quotePort)
-                            : Level2LoginLine(khh, mode, options_.group, options_.quotePort));
-}
-
-bool Level2Server::OpenUdpChannel(Connection& connection, const std::string& address,
-                                  uint16_t port) {
-    if (port == 0 || !MakeAddress(address, port, connection.target)) return false;
-    connection.channel = Channel::Udp;
-    return true;
 }
 
 bool Level2Server::Send(Connection& connection, const std::string& bytes) {
@@ -307,10 +211,11 @@ std::size_t Level2Server::Publish(const std::string& code,
     std::vector<Connection*> streams;
     std::vector<sockaddr_in> targets = feeds_;
     for (auto& connection : connections_) {
-        if (connection->dead || !connection->codes.contains(code)) continue;
-        if (connection->channel == Channel::Tcp) streams.push_back(connection.get());
-        const sockaddr_in& target = connection->target;
-        if (connection->channel == Channel::Udp &&
+        const Level2Session& session = connection->session;
+        if (connection->dead || !session.Codes().contains(code)) continue;
+        if (session.Channel() == Level2Channel::Tcp) streams.push_back(connection.get());
+        const sockaddr_in& target = session.Target();
+        if (session.Channel() == Level2Channel::Udp &&
             std::none_of(targets.begin(), targets.end(),
                          [&](const sockaddr_in& t) { return SameAddress(t, target); }))
             targets.push_back(target);
@@ -395,17 +300,18 @@ std::size_t Level2Server::ConnectionCount() const {
 
 std::size_t Level2Server::ChannelCount() const {
     std::lock_guard lock(mutex_);
-    return static_cast<std::size_t>(
-        std::count_if(connections_.begin(), connections_.end(),
-                      [](const auto& c) { return !c->dead && c->channel != Channel::None; }));
+    return static_cast<std::size_t>(std::count_if(
+        connections_.begin(), connections_.end(),
+        [](const auto& c) { return !c->dead && c->session.Channel() != Level2Channel::None; }));
 }
 
 bool Level2Server::WaitForChannels(std::size_t count, std::chrono::milliseconds timeout) const {
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, timeout, [&] {
-        return static_cast<std::size_t>(std::count_if(
-                   connections_.begin(), connections_.end(),
-                   [](const auto& c) { return !c->dead && c->channel != Channel::None; })) >= count;
+        return static_cast<std::size_t>(
+                   std::count_if(connections_.begin(), connections_.end(), [](const auto& c) {
+                       return !c->dead && c->session.Channel() != Level2Channel::None;
+                   })) >= count;
     });
 }
 
@@ -413,7 +319,8 @@ std::set<std::string> Level2Server::Subscribed() const {
     std::lock_guard lock(mutex_);
     std::set<std::string> codes;
     for (const auto& connection : connections_)
-        if (!connection->dead) codes.insert(connection->codes.begin(), connection->codes.end());
+        if (!connection->dead)
+            codes.insert(connection->session.Codes().begin(), connection->session.Codes().end());
     return codes;
 }
 
@@ -421,8 +328,9 @@ bool Level2Server::WaitForSubscribed(const std::string& code,
                                      std::chrono::milliseconds timeout) const {
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, timeout, [&] {
-        return std::any_of(connections_.begin(), connections_.end(),
-                           [&](const auto& c) { return !c->dead && c->codes.contains(code); });
+        return std::any_of(connections_.begin(), connections_.end(), [&](const auto& c) {
+            return !c->dead && c->session.Codes().contains(code);
+        });
     });
 }
 

@@ -17,13 +17,9 @@
 #include <thread>
 #include <vector>
 
-namespace testserver {
+#include "testserver/Level2Session.h"
 
-enum class Level2LoginForm {
-    Record,  // the 68-byte login record; modes 1 (TCP), 4 (UDP, port from 4011), 5 (UDP on
-             // the named port), 6 (multicast group and port)
-    Text,    // the line "4001|khh|mode|group|port"; modes 1 (as record 4), 2 (as 5), 3 (as 6)
-};
+namespace testserver {
 
 // Faults for the next records sent (each used once).
 enum class Level2Fault {
@@ -35,20 +31,7 @@ enum class Level2Fault {
 
 class Level2Server {
 public:
-    struct Options {
-        std::string address = "127.0.0.1";
-        uint16_t port = 0;  // control port; 0 picks a free one, Port() tells which
-        Level2LoginForm form = Level2LoginForm::Record;
-        int32_t mode = 1;                   // the mode the login answer grants
-        std::string group = "239.255.0.1";  // the multicast group named (record 6, text 3)
-        uint16_t quotePort = 0;             // the UDP port named (record 5 and 6, text 2 and 3)
-        // UDP quotes go to the control connection's peer unless broadcast is set, then to
-        // the broadcast address (the quote port stays the client's).
-        bool broadcast = false;
-        std::string broadcastAddress = "127.255.255.255";
-        std::string multicastInterface = "127.0.0.1";
-        char answerType = 'A';  // the type character of the binary answers
-    };
+    using Options = Level2Options;
 
     Level2Server();
     explicit Level2Server(Options options);
@@ -94,9 +77,6 @@ private:
     void Serve(std::stop_token stop);
     void Accept();
     void Read(Connection& connection);
-    void Handle(Connection& connection, const std::string& line);
-    void Login(Connection& connection, const std::vector<std::string>& items);
-    bool OpenUdpChannel(Connection& connection, const std::string& address, uint16_t port);
     bool Send(Connection& connection, const std::string& bytes);
     void CloseLocked(Connection& connection);
 
