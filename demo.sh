@@ -21,7 +21,10 @@ chmod 755 "$run" "$run/plugins"
 cp build/default/kelmon/kelmon "$run/"
 
 log="$run/testserver.log"
-build/default/testserver/testserver --port 0 >"$log" 2>&1 &
+# The live market: a few updates per second per contract; KELMON_DEMO_RATE and
+# KELMON_DEMO_SEED change its pace and its moves (the same seed gives the same moves).
+build/default/testserver/testserver --port 0 --market-rate "${KELMON_DEMO_RATE:-3}" \
+    --market-seed "${KELMON_DEMO_SEED:-1}" --level2-port 0 >"$log" 2>&1 &
 server=$!
 trap 'kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true' EXIT
 for _ in $(seq 100); do
@@ -31,12 +34,15 @@ for _ in $(seq 100); do
 done
 port=$(sed -n 's/^testserver listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$log")
 [ -n "$port" ] || { cat "$log" >&2; exit 1; }
+level2=$(sed -n 's/^level-2 server listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$log")
+[ -n "$level2" ] || { cat "$log" >&2; exit 1; }
 
 # The profile is GBK text, as an installer writes it.
-printf '[TradeServer]\r\nSERVER1=演示服务器,127.0.0.1@%s/tcp\r\n' "$port" |
+printf '[TradeServer]\r\nSERVER1=演示服务器,127.0.0.1@%s/tcp\r\n[SYSTEM]\r\nLevel2ControlAddr=127.0.0.1\r\nLevel2ControlPort=%s\r\n' \
+    "$port" "$level2" |
     iconv -f UTF-8 -t GBK >"$run/KELMON.INI"
 
-echo "Test trading server on 127.0.0.1:$port"
+echo "Test trading server on 127.0.0.1:$port, level-2 quote server on 127.0.0.1:$level2"
 sed -n 's/^demo account \(.*\), password \(.*\)$/Log in with customer number \1 and password \2/p' "$log"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "No display: Kelmon runs under Xvfb (stop it with Ctrl+C)."

@@ -323,7 +323,8 @@ bool TestServer::PushTo(std::size_t connection, const std::string& topic, const 
 
 namespace {
 
-// Whether an account range "range(605:A;B)" names the customer; no range names everyone.
+// Whether a range "range(605:A;B)" (or "range(719:X;Y)") names the item; no range names
+// everyone.
 bool RangeNames(const std::string& range, const std::string& khh) {
     if (range.empty()) return true;
     const std::size_t colon = range.find(':');
@@ -344,15 +345,20 @@ bool RangeNames(const std::string& range, const std::string& khh) {
 
 std::size_t TestServer::PushToCustomer(const std::string& topic, const std::string& khh,
                                        const Row& row) {
+    return PushInRange(topic, khh, row);
+}
+
+std::size_t TestServer::PushInRange(const std::string& topic, const std::string& item,
+                                    const Row& row, bool compressed) {
     std::vector<Subscription> targets;
     {
         std::lock_guard lock(mutex_);
         for (const Subscription& s : subscriptions_)
-            if (s.topic == topic && RangeNames(s.range, khh)) targets.push_back(s);
+            if (s.topic == topic && RangeNames(s.range, item)) targets.push_back(s);
     }
     std::size_t delivered = 0;
     for (const Subscription& s : targets)
-        if (SendPush(s.connection, s.function, topic, row, false)) ++delivered;
+        if (SendPush(s.connection, s.function, topic, row, compressed)) ++delivered;
     return delivered;
 }
 

@@ -1,26 +1,44 @@
-// The testserver program: runs the test trading server until SIGINT or SIGTERM.
+// The testserver program: runs the test trading server, and on request its live market with
+// the UDP quote link and the level-2 quote server, until SIGINT or SIGTERM.
 #include <signal.h>
 
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "platform/core/Numbers.h"
+#include "testserver/Level2Server.h"
 #include "testserver/LoginAnswer.h"
+#include "testserver/MarketPublisher.h"
 #include "testserver/TestServer.h"
+#include "testserver/UdpQuoteServer.h"
 
 namespace {
 
 void PrintUsage(std::FILE* out) {
     std::fputs(
-        "usage: testserver [--port N] [--bind ADDRESS] [--bare] [--help]\n"
+        "usage: testserver [--port N] [--bind ADDRESS] [--bare] [--market ...] [--help]\n"
         "  --port N         TCP port to listen on (0, the default, picks a free one)\n"
         "  --bind ADDRESS   IPv4 address to listen on (default 127.0.0.1, loopback only)\n"
         "  --bare           serve neither the built-in trading day (accounts, dictionaries,\n"
         "                   reference data) nor its order book, which are served by default\n"
         "  --trading-day    the default: the built-in trading day, its order book and the\n"
         "                   login of its accounts (the first is printed as the demo account)\n"
+        "  --market         runs the day's live market, published as quote pushes, on a UDP\n"
+        "                   quote link and by a level-2 quote server (each port is printed);\n"
+        "                   any option below turns it on too\n"
+        "  --market-rate R  updates per second per contract (default 3)\n"
+        "  --market-seed N  seed of the market's moves (default 1): same seed, same moves\n"
+        "  --level2-port N  TCP control port of the level-2 server (default 0: a free one)\n"
+        "  --level2-mode N  quote mode its login answer grants (default 1: on the control\n"
+        "                   connection; 4 UDP to the client's port, 5 UDP, 6 multicast)\n"
+        "  --level2-text    answer the level-2 login with a text line (modes 1, 2, 3)\n"
+        "  --level2-group G multicast group named by modes 6 and 3 (default 239.255.0.1)\n"
+        "  --level2-quote-port N  UDP port named by modes 5, 6, 2 and 3\n"
+        "  --udp-port N     port of the UDP quote link (default 0: a free one)\n"
         "Prints the address it listens on and runs until SIGINT or SIGTERM.\n",
         out);
 }
@@ -33,11 +51,62 @@ bool ParsePort(std::string_view text, uint16_t& port) {
     return true;
 }
 
+bool ParseNumber(std::string_view text, double& value) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() && value >= 0 && value <= 1000;
+}
+
+bool ParseSeed(std::string_view text, uint64_t& value) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+bool ParseMode(std::string_view text, int32_t& mode) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), mode);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+// The market's options; `on` once any of them was given.
+struct MarketSettings {
+    bool on = false;
+    testserver::Market::Options market;
+    testserver::Level2Server::Options level2;
+    testserver::UdpQuoteServer::Options udp;
+};
+
+// Reads a market option at argv[i] (and its value); 0 when it is none, 1 when read, 2 when
+// its value is bad.
+int ParseMarketOption(int argc, char** argv, int& i, MarketSettings& settings) {
+    const std::string_view arg = argv[i];
+    if (arg == "--market") return settings.on = true, 1;
+    if (arg == "--level2-text") {
+        settings.level2.form = testserver::Level2LoginForm::Text;
+        return settings.on = true, 1;
+    }
+    const bool known = arg == "--market-rate" || arg == "--market-seed" || arg == "--level2-port" ||
+                       arg == "--level2-mode" || arg == "--level2-group" ||
+                       arg == "--level2-quote-port" || arg == "--udp-port";
+    if (!known || i + 1 >= argc) return 0;
+    settings.on = true;
+    const std::string_view value = argv[++i];
+    bool ok = true;
+    if (arg == "--market-rate") ok = ParseNumber(value, settings.market.rate);
+    if (arg == "--market-seed") ok = ParseSeed(value, settings.market.seed);
+    if (arg == "--level2-port") ok = ParsePort(value, settings.level2.port);
+    if (arg == "--level2-mode") ok = ParseMode(value, settings.level2.mode);
+    if (arg == "--level2-group") settings.level2.group = std::string(value);
+    if (arg == "--level2-quote-port") ok = ParsePort(value, settings.level2.quotePort);
+    if (arg == "--udp-port") ok = ParsePort(value, settings.udp.port);
+    if (!ok) std::fprintf(stderr, "testserver: bad value for %s: %s\n", argv[i - 1], argv[i]);
+    return ok ? 1 : 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     testserver::TestServer::Options options;
     bool tradingDay = true;
+    MarketSettings market;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -46,6 +115,10 @@ int main(int argc, char** argv) {
         }
         if (arg == "--trading-day" || arg == "--bare") {
             tradingDay = arg == "--trading-day";
+            continue;
+        }
+        if (const int read = ParseMarketOption(argc, argv, i, market)) {
+            if (read == 2) return 2;
             continue;
         }
         if ((arg == "--port" || arg == "--bind") && i + 1 < argc) {
@@ -84,6 +157,35 @@ int main(int argc, char** argv) {
     }
     std::printf("testserver listening on %s:%u\n", options.address.c_str(),
                 static_cast<unsigned>(server.Port()));
+
+    // The market's sources start after the server, so their lines follow its line.
+    std::unique_ptr<testserver::UdpQuoteServer> udp;
+    std::unique_ptr<testserver::Level2Server> level2;
+    std::unique_ptr<testserver::MarketPublisher> publisher;
+    if (market.on) {
+        market.udp.address = options.address;
+        market.level2.address = options.address;
+        udp = std::make_unique<testserver::UdpQuoteServer>(market.udp);
+        level2 = std::make_unique<testserver::Level2Server>(market.level2);
+        if (!udp->Start() || !level2->Start()) {
+            std::fprintf(stderr, "testserver: %s%s\n", udp->ErrorText().c_str(),
+                         level2->ErrorText().c_str());
+            server.Stop();
+            return 1;
+        }
+        publisher = std::make_unique<testserver::MarketPublisher>(day, market.market);
+        publisher->SetFixServer(&server);
+        publisher->SetUdpServer(udp.get());
+        publisher->SetLevel2Server(level2.get());
+        publisher->Start();
+        std::printf("level-2 server listening on %s:%u\n", options.address.c_str(),
+                    static_cast<unsigned>(level2->Port()));
+        std::printf("UDP quote link on %s:%u\n", options.address.c_str(),
+                    static_cast<unsigned>(udp->Port()));
+        std::printf("market of %zu contracts, %s updates per second each, seed %llu\n",
+                    publisher->ContractCount(), platform::FormatG(market.market.rate).c_str(),
+                    static_cast<unsigned long long>(market.market.seed));
+    }
     if (tradingDay && !day.accounts.empty()) {
         // The client pads what is typed with leading zeros, so the short form logs in too.
         const auto& demo = day.accounts.front();
@@ -95,6 +197,10 @@ int main(int argc, char** argv) {
 
     int received = 0;
     sigwait(&signals, &received);
+    // The publisher first: it pushes through the servers.
+    publisher.reset();
+    level2.reset();
+    udp.reset();
     const bool clean = server.Stop();
     std::printf("testserver stopped\n");
     return clean ? 0 : 1;

@@ -100,6 +100,35 @@ TEST(ProgramTest, TradingDaySwitchServesTheBuiltInDay) {
     EXPECT_EQ(program.Wait(), 0);
 }
 
+// With the market on, its sources print their ports; the level-2 server streams the records
+// of a subscribed contract on its control connection.
+TEST(ProgramTest, MarketOptionsStartTheMarketAndItsSources) {
+    Program program({"--market-rate", "50", "--market-seed", "7", "--level2-port", "0"});
+    ASSERT_GT(program.pid, 0);
+    ASSERT_EQ(program.Line().rfind("testserver listening on 127.0.0.1:", 0), 0u);
+    const std::string level2 = program.Line();
+    const std::string prefix = "level-2 server listening on 127.0.0.1:";
+    ASSERT_EQ(level2.rfind(prefix, 0), 0u) << level2;
+    EXPECT_EQ(program.Line().rfind("UDP quote link on 127.0.0.1:", 0), 0u);
+    EXPECT_EQ(program.Line(), "market of 31 contracts, 50 updates per second each, seed 7\n");
+    EXPECT_EQ(program.Line(), "demo account 10086001, password 123456\n");
+
+    RawClient client(static_cast<uint16_t>(std::stoi(level2.substr(prefix.size()))));
+    ASSERT_TRUE(client.connected());
+    ASSERT_TRUE(client.Send("4001|10086001|x\r\n4011|tcp\r\n4014|tcp|cu2701\r\n"));
+    ASSERT_TRUE(client.ReadExact(68));
+    EXPECT_EQ(client.ReadExact(12), "4011|0|tcp\r\n");
+    ASSERT_TRUE(client.ReadExact(112));
+    const auto record = client.ReadExact(287);
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->substr(0, 4), std::string("\x1f\x01\0\0", 4));
+    EXPECT_EQ(record->substr(12, 7), std::string("cu2701\0", 7));
+
+    ASSERT_EQ(kill(program.pid, SIGTERM), 0);
+    EXPECT_EQ(program.Line(), "testserver stopped\n");
+    EXPECT_EQ(program.Wait(), 0);
+}
+
 TEST(ProgramTest, HelpAndBadArguments) {
     struct Case {
         std::vector<std::string> args;
@@ -107,7 +136,8 @@ TEST(ProgramTest, HelpAndBadArguments) {
     };
     for (const Case& c :
          {Case{{"--help"}, 0}, Case{{"--port", "70000"}, 2}, Case{{"--port", "12x"}, 2},
-          Case{{"--what"}, 2}, Case{{"--bind", "nowhere"}, 1}}) {
+          Case{{"--what"}, 2}, Case{{"--bind", "nowhere"}, 1}, Case{{"--market-rate", "-1"}, 2},
+          Case{{"--market-seed", "x"}, 2}, Case{{"--level2-port", "70000"}, 2}}) {
         Program program(c.args);
         ASSERT_GT(program.pid, 0);
         const std::string first = program.Line();
