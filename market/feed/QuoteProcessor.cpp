@@ -78,6 +78,9 @@ constexpr F kAskVolHistory[4] = {F::kAskVolHist1, F::kAskVolHist2, F::kAskVolHis
                                  F::kAskVolHist4};
 
 std::string ClockText(double stampUs) {
+    // A pushed 1803 can hold any number: stamps outside the clock's reach show as its start.
+    constexpr double kMaxStampUs = 1e15;
+    if (!(stampUs >= 0 && stampUs < kMaxStampUs)) stampUs = 0;
     const int64_t fileTime = static_cast<int64_t>(stampUs) * 10 + tradedata::GetClockBase();
     const tradedata::SystemTime t = tradedata::FileTimeToSystemTime(fileTime);
     return fmt::format("{:02d}:{:02d}:{:02d}.{:03d}", t.hour, t.minute, t.second, t.milliseconds);
