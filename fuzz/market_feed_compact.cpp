@@ -18,8 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     while (reader.Next(record) == CompactRecordReader::Step::kRecord) {
         // Each record takes at least its control byte and bitmap: the walk always advances.
         if (++records > size) std::abort();
-        if (record.code.size == 0 || record.code.size > QuoteCode::kMaxBytes) std::abort();
+        // An empty code is allowed: it names no contract and is skipped like an unknown one.
+        if (record.code.size > QuoteCode::kMaxBytes) std::abort();
     }
-    FuzzProcessor().ProcessCompactQuotes(buffer.data(), buffer.size());
+    fuzzing::FuzzProcessor().ProcessCompactQuotes(buffer.data(), buffer.size());
     return 0;
 }

@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     // Above the kinds: the input as it came, of any size.
     if (pick >= 2 * std::size(kKinds)) {
         std::vector<uint8_t> raw(data + 1, data + size);
-        FuzzProcessor().ProcessLevel2Datagram(raw.data(), raw.size());
+        fuzzing::FuzzProcessor().ProcessLevel2Datagram(raw.data(), raw.size());
         return 0;
     }
     const Kind& kind = kKinds[pick % std::size(kKinds)];
@@ -38,6 +38,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
             std::memcpy(datagram.data() + 4, &kind.size, 4);
         }
     }
-    FuzzProcessor().ProcessLevel2Datagram(datagram.data(), datagram.size());
+    fuzzing::FuzzProcessor().ProcessLevel2Datagram(datagram.data(), datagram.size());
     return 0;
 }

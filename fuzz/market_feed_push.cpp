@@ -16,6 +16,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         if (quote.code.size == 0 || quote.code.size > QuoteCode::kMaxBytes) std::abort();
         if (std::string_view(quote.code.c_str()).size() != quote.code.size) std::abort();
     }
-    FuzzProcessor().ProcessQuotePush(fields);
+    fuzzing::FuzzProcessor().ProcessQuotePush(fields);
     return 0;
 }

@@ -142,37 +142,35 @@ struct CQuoteProcessor::Target {
         sqsn = exchange == "SQ" || exchange == "SN";
     }
 
-    void SetBestBid(double bid) {
-        const double old = row.Double(F::kBid1);
-        if (bid != old) {
-            if (bid > 0 && !combination) {
-                for (int i = 3; i > 0; --i) {
-                    row.SetDouble(kBidHistory[i], row.Double(kBidHistory[i - 1]));
-                    row.SetLong(kBidVolHistory[i], row.Long(kBidVolHistory[i - 1]));
-                }
-                row.SetDouble(kBidHistory[0], old);
-                row.SetLong(kBidVolHistory[0], row.Long(F::kBidVol1));
-            }
-            row.SetDouble(F::kBidTime, now);
-        }
-        row.SetDouble(F::kBid1, bid);
-    }
+    // One side of the book's best price: a new positive price pushes the old one and its
+    // volume into the history (not for combinations); any change stamps the side's time.
+    struct BestSide {
+        F price, volume, time;
+        const F* history;
+        const F* volumeHistory;
+    };
+    static constexpr BestSide kBidSide{F::kBid1, F::kBidVol1, F::kBidTime, kBidHistory,
+                                       kBidVolHistory};
+    static constexpr BestSide kAskSide{F::kAsk1, F::kAskVol1, F::kAskTime, kAskHistory,
+                                       kAskVolHistory};
 
-    void SetBestAsk(double ask) {
-        const double old = row.Double(F::kAsk1);
-        if (ask != old) {
-            if (ask > 0 && !combination) {
+    void SetBest(const BestSide& side, double price) {
+        const double old = row.Double(side.price);
+        if (price != old) {
+            if (price > 0 && !combination) {
                 for (int i = 3; i > 0; --i) {
-                    row.SetDouble(kAskHistory[i], row.Double(kAskHistory[i - 1]));
-                    row.SetLong(kAskVolHistory[i], row.Long(kAskVolHistory[i - 1]));
+                    row.SetDouble(side.history[i], row.Double(side.history[i - 1]));
+                    row.SetLong(side.volumeHistory[i], row.Long(side.volumeHistory[i - 1]));
                 }
-                row.SetDouble(kAskHistory[0], old);
-                row.SetLong(kAskVolHistory[0], row.Long(F::kAskVol1));
+                row.SetDouble(side.history[0], old);
+                row.SetLong(side.volumeHistory[0], row.Long(side.volume));
             }
-            row.SetDouble(F::kAskTime, now);
+            row.SetDouble(side.time, now);
         }
-        row.SetDouble(F::kAsk1, ask);
+        row.SetDouble(side.price, price);
     }
+    void SetBestBid(double bid) { SetBest(kBidSide, bid); }
+    void SetBestAsk(double ask) { SetBest(kAskSide, ask); }
 
     // A real value already range-checked: rounded when it is a price, through the book
     // history when it is a best price.
@@ -266,6 +264,28 @@ void CQuoteProcessor::logStale(const char* what, const QuoteCode& code, double s
     m_hooks.log(fmt::format("{} {} latest update:{}", code.view(), what, ClockText(stampUs)));
 }
 
+bool CQuoteProcessor::admit(Target& t, QuoteOrigin origin, const QuoteCode& code) {
+    QuoteRowAccess& r = t.row;
+    const QuoteStamps stamps{r.Double(F::kUpdateTime), r.Double(F::kPushTime),
+                             r.Double(F::kLevel1Time)};
+    // The arrival is stamped even when the update is held back.
+    r.SetDouble(origin == QuoteOrigin::kLevel1 ? F::kLevel1Time : F::kPushTime, t.now);
+    const Freshness fresh = JudgeFreshness(origin, stamps, t.now, m_hooks.quoteSource());
+    if (fresh == Freshness::kDrop) {
+        m_counters.held.fetch_add(1, std::memory_order_relaxed);
+        unlockRow(t, kRowQuoteChannel, false);
+        return false;
+    }
+    if (fresh == Freshness::kAcceptAfterStale) {
+        if (origin == QuoteOrigin::kLevel1)
+            logStale("level1", code, stamps.lastPush);
+        else
+            logStale("level2", code, stamps.lastLevel1);
+    }
+    t.Accept(t.now);
+    return true;
+}
+
 // ---------------------------------------------------------------- entry points
 
 void CQuoteProcessor::ProcessQuotePush(const QuotePushFields& push) {
@@ -350,19 +370,8 @@ Level2Kind CQuoteProcessor::ProcessLevel2Datagram(const void* data, std::size_t 
 void CQuoteProcessor::applyPush(const PushQuote& q) {
     Target t;
     if (!lockRow(q.code, t)) return;
+    if (!admit(t, QuoteOrigin::kPush, q.code)) return;
     QuoteRowAccess& r = t.row;
-    const QuoteStamps stamps{r.Double(F::kUpdateTime), r.Double(F::kPushTime),
-                             r.Double(F::kLevel1Time)};
-    r.SetDouble(F::kPushTime, t.now);
-    const Freshness fresh =
-        JudgeFreshness(QuoteOrigin::kPush, stamps, t.now, m_hooks.quoteSource());
-    if (fresh == Freshness::kDrop) {
-        m_counters.held.fetch_add(1, std::memory_order_relaxed);
-        unlockRow(t, kRowQuoteChannel, false);
-        return;
-    }
-    if (fresh == Freshness::kAcceptAfterStale) logStale("level2", q.code, stamps.lastLevel1);
-    t.Accept(t.now);
     const double oldLast = r.Double(F::kLast);
     const double oldSettle = r.Double(F::kPrevSettle);
     const auto& fields = PushFields();
@@ -394,17 +403,8 @@ void CQuoteProcessor::applyPush(const PushQuote& q) {
 void CQuoteProcessor::applyCompact(const CompactRecord& c) {
     Target t;
     if (!lockRow(c.code, t)) return;
+    if (!admit(t, QuoteOrigin::kCompact, c.code)) return;
     QuoteRowAccess& r = t.row;
-    const QuoteStamps stamps{r.Double(F::kUpdateTime), r.Double(F::kPushTime),
-                             r.Double(F::kLevel1Time)};
-    r.SetDouble(F::kPushTime, t.now);
-    if (JudgeFreshness(QuoteOrigin::kCompact, stamps, t.now, m_hooks.quoteSource()) ==
-        Freshness::kDrop) {
-        m_counters.held.fetch_add(1, std::memory_order_relaxed);
-        unlockRow(t, kRowQuoteChannel, false);
-        return;
-    }
-    t.Accept(t.now);
     const auto& fields = CompactFields();
     for (int k = 0; k < kCompactEntries; ++k) {
         if (((c.present >> k) & 1) == 0) continue;
@@ -431,19 +431,8 @@ void CQuoteProcessor::applyLevel2(const Level2Snapshot& s) {
     Target t;
     if (!lockRow(s.code, t)) return;
     QuoteRowAccess& r = t.row;
-    const QuoteStamps stamps{r.Double(F::kUpdateTime), r.Double(F::kPushTime),
-                             r.Double(F::kLevel1Time)};
-    r.SetDouble(F::kPushTime, t.now);
     r.SetLong(F::kSourceTime, s.updateTime);
-    const Freshness fresh =
-        JudgeFreshness(QuoteOrigin::kLevel2, stamps, t.now, m_hooks.quoteSource());
-    if (fresh == Freshness::kDrop) {
-        m_counters.held.fetch_add(1, std::memory_order_relaxed);
-        unlockRow(t, kRowQuoteChannel, false);
-        return;
-    }
-    if (fresh == Freshness::kAcceptAfterStale) logStale("level2", s.code, stamps.lastLevel1);
-    t.Accept(t.now);
+    if (!admit(t, QuoteOrigin::kLevel2, s.code)) return;
     auto real = [&t](F f, double value) {
         if (!WithinDoubleRange(value)) return;
         if (!t.combination && NeedsPositive(f) && !(value > 0)) return;
@@ -484,22 +473,11 @@ void CQuoteProcessor::applyLevel1(const Level1Snapshot& s) {
     Target t;
     if (!lockRow(s.code, t)) return;
     QuoteRowAccess& r = t.row;
-    const QuoteStamps stamps{r.Double(F::kUpdateTime), r.Double(F::kPushTime),
-                             r.Double(F::kLevel1Time)};
-    r.SetDouble(F::kLevel1Time, t.now);
     if (s.longForm)
         r.SetText(F::kSourceTime, s.updateText);
     else
         r.SetLong(F::kSourceTime, s.updateTime);
-    const Freshness fresh =
-        JudgeFreshness(QuoteOrigin::kLevel1, stamps, t.now, m_hooks.quoteSource());
-    if (fresh == Freshness::kDrop) {
-        m_counters.held.fetch_add(1, std::memory_order_relaxed);
-        unlockRow(t, kRowQuoteChannel, false);
-        return;
-    }
-    if (fresh == Freshness::kAcceptAfterStale) logStale("level1", s.code, stamps.lastPush);
-    t.Accept(t.now);
+    if (!admit(t, QuoteOrigin::kLevel1, s.code)) return;
     // Every field is written: what is out of range or missing becomes 0.
     auto price = [](double v) { return WithinSingleRange(v) ? v : 0.0; };
     auto positive = [](double v) { return WithinSingleRange(v) && v > 0 ? v : 0.0; };

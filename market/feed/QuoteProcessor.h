@@ -101,6 +101,9 @@ private:
     bool lockRow(const QuoteCode& code, Target& target);
     void unlockRow(Target& target, uint32_t channel, bool notify);
     void logStale(const char* what, const QuoteCode& code, double stampUs);
+    // Stamps the arrival and applies the freshness rule; false (the row released) when the
+    // update is held back.
+    bool admit(Target& target, QuoteOrigin origin, const QuoteCode& code);
     void markPosition(const Target& target);
 
     void applyPush(const PushQuote& quote);

@@ -16,26 +16,16 @@ const uint32_t kPushTags[kPushEntries] = {
 namespace {
 
 // Every read is bounded by the caller's size check of the whole record.
-int32_t ReadI32(const uint8_t* p) {
-    int32_t v;
+template <typename T>
+T Read(const uint8_t* p) {
+    T v;
     std::memcpy(&v, p, sizeof v);
     return v;
 }
-uint32_t ReadU32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-double ReadF64(const uint8_t* p) {
-    double v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-double ReadF32(const uint8_t* p) {
-    float v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
+int32_t ReadI32(const uint8_t* p) { return Read<int32_t>(p); }
+uint32_t ReadU32(const uint8_t* p) { return Read<uint32_t>(p); }
+double ReadF64(const uint8_t* p) { return Read<double>(p); }
+double ReadF32(const uint8_t* p) { return Read<float>(p); }
 
 // Type byte at 0 and u32 length at 4, both matching the received size.
 bool TypedHeader(const uint8_t* data, std::size_t size, char type, std::size_t expected) {

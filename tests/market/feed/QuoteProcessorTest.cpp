@@ -23,8 +23,8 @@ using testing::TypedRecord;
 using QuoteProcessorTest = testing::QuoteFeedTest;
 
 // Compact entry numbers of the tag list.
-constexpr int kLastEntry = 4, kVolumeEntry = 5, kTurnoverEntry = 6, kBidEntry = 12, kAskEntry = 13,
-              kBidVolEntry = 14, kSettleEntry = 1, kAverageEntry = 32;
+constexpr int kLastEntry = 4, kVolumeEntry = 5, kBidEntry = 12, kSettleEntry = 1,
+              kAverageEntry = 32;
 
 TEST_F(QuoteProcessorTest, SnapshotIsAppliedRoundedAndAnnouncedOnce) {
     Level2Bytes r{"cu2501"};
