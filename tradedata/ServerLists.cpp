@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 
 #include <cstring>
+#include <optional>
 
 #include "comm/ServerEntry.h"
 #include "platform/core/Encoding.h"
@@ -29,12 +30,17 @@ bool FitsDecodeRoom(std::string_view text) {
     return pavlet::base64_decodesize(static_cast<int>(text.size())) < kDecodeRoom;
 }
 
-std::string DecodeBase64Text(std::string_view text) {
+// The bytes a Base64 text decodes to, up to the first NUL; nothing when it is no Base64.
+std::optional<std::string> DecodeBase64Bytes(std::string_view text) {
     char decoded[kDecodeRoom] = {};
     if (pavlet::base64_decode(text.data(), static_cast<uint32_t>(text.size()), decoded,
                               kDecodeRoom - 1) < 0)
-        return std::string();
-    return TextOf(std::string_view(decoded, sizeof decoded));
+        return std::nullopt;
+    return std::string(decoded, strnlen(decoded, sizeof decoded));
+}
+
+std::string DecodeBase64Text(std::string_view text) {
+    return platform::GbkToUtf8(DecodeBase64Bytes(text).value_or(std::string()));
 }
 
 // A scrambled entry is all letters, and so Base64 too: its decoding is taken only when it
@@ -43,15 +49,12 @@ std::string DecodeBase64Text(std::string_view text) {
 // list offered that garbage as a server instead of unscrambling it.
 std::string DecodeBase64Entry(std::string_view text) {
     if (!FitsDecodeRoom(text)) return std::string();
-    char decoded[kDecodeRoom] = {};
-    if (pavlet::base64_decode(text.data(), static_cast<uint32_t>(text.size()), decoded,
-                              kDecodeRoom - 1) < 0)
-        return std::string();
-    const std::string_view bytes(decoded, strnlen(decoded, sizeof decoded));
-    for (const char c : bytes)
+    const std::optional<std::string> bytes = DecodeBase64Bytes(text);
+    if (!bytes) return std::string();
+    for (const char c : *bytes)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return std::string();
-    const std::string text8 = platform::GbkToUtf8(bytes);
-    if (platform::Utf8ToGbk(text8) != bytes) return std::string();
+    const std::string text8 = platform::GbkToUtf8(*bytes);
+    if (platform::Utf8ToGbk(text8) != *bytes) return std::string();
     return NoltComm::NormalizeServerEntry(text8);
 }
 

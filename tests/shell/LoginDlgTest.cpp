@@ -128,7 +128,9 @@ protected:
             // A login that never started or was refused leaves the dialog open: it is a
             // failure, and no dialog is left waiting for ever.
             if (!HasFailure()) {
-                ProcessEventsUntil([&] { return Count(testserver::kFunctionLogin) > 0; });
+                EXPECT_TRUE(ProcessEventsUntil(
+                    [&] { return Count(testserver::kFunctionLogin) > 0; }))
+                    << "no login started";
                 EXPECT_TRUE(Boxes().empty()) << Boxes()[0].text;
             }
             if (HasFailure()) dialog->PostMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED));
