@@ -226,14 +226,14 @@ float CompactRecord::RealValue(int k) const {
 }
 
 CompactRecordReader::Step CompactRecordReader::Next(CompactRecord& out) {
-    if (m_done || m_data == nullptr || m_offset >= m_size) {
-        m_done = true;
+    if (done_ || data_ == nullptr || offset_ >= size_) {
+        done_ = true;
         return Step::kEnd;
     }
-    const uint8_t* start = m_data + m_offset;
-    const std::size_t left = m_size - m_offset;
+    const uint8_t* start = data_ + offset_;
+    const std::size_t left = size_ - offset_;
     auto malformed = [this] {
-        m_done = true;
+        done_ = true;
         return Step::kMalformed;
     };
     // The code runs to the first byte whose signed value is below 20: the control byte.
@@ -269,18 +269,18 @@ CompactRecordReader::Step CompactRecordReader::Next(CompactRecord& out) {
         }
     }
     if (recordLength == 0) {
-        m_offset += pos;
+        offset_ += pos;
     } else {
         // The next record must start past this one's header and inside the buffer: an offset
         // that points back or into the header would loop or re-read bytes as a new record.
         if (recordLength <= header || recordLength > left) return malformed();
-        m_offset += recordLength;
+        offset_ += recordLength;
     }
     return Step::kRecord;
 }
 
-ParsedPushFields::ParsedPushFields(std::string_view body) : m_body(body) {
-    std::string_view rest(m_body);
+ParsedPushFields::ParsedPushFields(std::string_view body) : body_(body) {
+    std::string_view rest(body_);
     while (!rest.empty()) {
         const std::size_t end = rest.find('\x01');
         const std::string_view item = rest.substr(0, end);
@@ -299,25 +299,25 @@ ParsedPushFields::ParsedPushFields(std::string_view body) : m_body(body) {
         if (!digits) continue;
         const std::string_view value = item.substr(eq + 1);
         bool replaced = false;
-        for (auto& field : m_fields) {
+        for (auto& field : fields_) {
             if (field.first == tag) {
                 field.second = value;
                 replaced = true;
                 break;
             }
         }
-        if (!replaced) m_fields.emplace_back(tag, value);
+        if (!replaced) fields_.emplace_back(tag, value);
     }
 }
 
 bool ParsedPushFields::Has(uint32_t tag) const {
-    for (const auto& field : m_fields)
+    for (const auto& field : fields_)
         if (field.first == tag) return true;
     return false;
 }
 
 std::string_view ParsedPushFields::Get(uint32_t tag) const {
-    for (const auto& field : m_fields)
+    for (const auto& field : fields_)
         if (field.first == tag) return field.second;
     return {};
 }
