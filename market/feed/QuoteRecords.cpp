@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "comm/FixPacket.h"
 #include "platform/core/Numbers.h"
 
 namespace market::feed {
@@ -280,46 +281,26 @@ CompactRecordReader::Step CompactRecordReader::Next(CompactRecord& out) {
 }
 
 ParsedPushFields::ParsedPushFields(std::string_view body) : body_(body) {
-    std::string_view rest(body_);
-    while (!rest.empty()) {
-        const std::size_t end = rest.find('\x01');
-        const std::string_view item = rest.substr(0, end);
-        rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
-        const std::size_t eq = item.find('=');
-        if (eq == std::string_view::npos || eq == 0 || eq > 9) continue;
-        uint32_t tag = 0;
-        bool digits = true;
-        for (char c : item.substr(0, eq)) {
-            if (c < '0' || c > '9') {
-                digits = false;
-                break;
-            }
-            tag = tag * 10 + static_cast<uint32_t>(c - '0');
-        }
-        if (!digits) continue;
-        const std::string_view value = item.substr(eq + 1);
-        bool replaced = false;
-        for (auto& field : fields_) {
-            if (field.first == tag) {
-                field.second = value;
-                replaced = true;
-                break;
-            }
-        }
-        if (!replaced) fields_.emplace_back(tag, value);
-    }
+    // Items are split as the connection's own field reader splits them.
+    NoltComm::FixItemScanner scanner(body_.data(), body_.size());
+    int32_t tag = 0;
+    std::string_view value;
+    while (scanner.Next(tag, value))
+        if (tag > 0) fields_.emplace_back(static_cast<uint32_t>(tag), value);
 }
 
-bool ParsedPushFields::Has(uint32_t tag) const {
-    for (const auto& field : fields_)
-        if (field.first == tag) return true;
-    return false;
+// Searched from the end, so that a later item of a tag stands for it.
+const std::string_view* ParsedPushFields::find(uint32_t tag) const {
+    for (auto it = fields_.rbegin(); it != fields_.rend(); ++it)
+        if (it->first == tag) return &it->second;
+    return nullptr;
 }
+
+bool ParsedPushFields::Has(uint32_t tag) const { return find(tag) != nullptr; }
 
 std::string_view ParsedPushFields::Get(uint32_t tag) const {
-    for (const auto& field : fields_)
-        if (field.first == tag) return field.second;
-    return {};
+    const std::string_view* value = find(tag);
+    return value != nullptr ? *value : std::string_view{};
 }
 
 bool DecodeQuotePush(const QuotePushFields& push, PushQuote& out) {

@@ -196,8 +196,9 @@ public:
     virtual std::string_view Body() const = 0;
 };
 
-// Fields parsed from a body of "tag=value" items each ended by SOH (0x01); a later item of
-// the same tag replaces an earlier one; items without "=" or a numeric tag are skipped.
+// Fields parsed from a body of "tag=value" items each ended by SOH (0x01), split as the
+// connection splits them; a later item of the same tag replaces an earlier one; items without
+// "=" or a positive tag are skipped.
 class ParsedPushFields : public QuotePushFields {
 public:
     explicit ParsedPushFields(std::string_view body);
@@ -206,6 +207,8 @@ public:
     std::string_view Body() const override { return body_; }
 
 private:
+    const std::string_view* find(uint32_t tag) const;
+
     std::string body_;
     std::vector<std::pair<uint32_t, std::string_view>> fields_;
 };
