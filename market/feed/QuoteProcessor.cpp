@@ -86,6 +86,27 @@ std::string ClockText(double stampUs) {
     return fmt::format("{:02d}:{:02d}:{:02d}.{:03d}", t.hour, t.minute, t.second, t.milliseconds);
 }
 
+// The level-2 side maps keep one heap copy per contract, made on its first record and
+// overwritten afterwards. Callers hold the level-2 snapshot lock on the matching side.
+template <typename Record>
+using LatestMap = std::map<std::string, std::unique_ptr<Record>, std::less<>>;
+
+template <typename Record>
+void StoreLatest(LatestMap<Record>& map, const Record& record) {
+    auto it = map.find(record.code.view());
+    if (it == map.end())
+        it = map.emplace(std::string(record.code.view()), std::make_unique<Record>()).first;
+    *it->second = record;
+}
+
+template <typename Record>
+bool CopyLatest(const LatestMap<Record>& map, std::string_view code, Record& out) {
+    const auto it = map.find(code);
+    if (it == map.end()) return false;
+    out = *it->second;
+    return true;
+}
+
 }  // namespace
 
 Freshness JudgeFreshness(QuoteOrigin origin, const QuoteStamps& s, double nowUs,
@@ -585,13 +606,9 @@ void CQuoteProcessor::applyOrderQueue(OrderQueueRecord& q) {
         hooks_.log(line);
     }
     unlockRow(t, kRowDepthChannel, false);
-    {
-        level2Lock_.acquireLockExclusive();
-        auto& slot = orderQueues_[std::string(q.code.view())];
-        if (!slot) slot = std::make_unique<OrderQueueRecord>();
-        *slot = q;
-        level2Lock_.releaseLockExclusive();
-    }
+    level2Lock_.acquireLockExclusive();
+    StoreLatest(orderQueues_, q);
+    level2Lock_.releaseLockExclusive();
     counters_.applied.fetch_add(1, std::memory_order_relaxed);
     notifier_.MarkRow(kRowDepthChannel, t.ref);
 }
@@ -620,9 +637,7 @@ void CQuoteProcessor::applyTradeStatistics(const TradeStatisticsRecord& s) {
     if (!lockRow(s.code, t)) return;
     unlockRow(t, kRowDepthChannel, false);
     level2Lock_.acquireLockExclusive();
-    auto& slot = tradeStatistics_[std::string(s.code.view())];
-    if (!slot) slot = std::make_unique<TradeStatisticsRecord>();
-    *slot = s;
+    StoreLatest(tradeStatistics_, s);
     level2Lock_.releaseLockExclusive();
     counters_.applied.fetch_add(1, std::memory_order_relaxed);
     notifier_.MarkRow(kRowDepthChannel, t.ref);
@@ -630,18 +645,14 @@ void CQuoteProcessor::applyTradeStatistics(const TradeStatisticsRecord& s) {
 
 bool CQuoteProcessor::GetOrderQueue(std::string_view code, OrderQueueRecord& out) {
     level2Lock_.acquireLockShared();
-    const auto it = orderQueues_.find(code);
-    const bool found = it != orderQueues_.end();
-    if (found) out = *it->second;
+    const bool found = CopyLatest(orderQueues_, code, out);
     level2Lock_.releaseLockShared();
     return found;
 }
 
 bool CQuoteProcessor::GetTradeStatistics(std::string_view code, TradeStatisticsRecord& out) {
     level2Lock_.acquireLockShared();
-    const auto it = tradeStatistics_.find(code);
-    const bool found = it != tradeStatistics_.end();
-    if (found) out = *it->second;
+    const bool found = CopyLatest(tradeStatistics_, code, out);
     level2Lock_.releaseLockShared();
     return found;
 }

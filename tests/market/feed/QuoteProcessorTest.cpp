@@ -153,6 +153,12 @@ TEST_F(QuoteProcessorTest, DepthRecordsGoToTheBoardAndTheMaps) {
     std::memcpy(&inBytes, kept.bytes.data() + 40, sizeof inBytes);
     EXPECT_EQ(inBytes, 70090);
     EXPECT_EQ(D("cu2501", 1814), 100'000'000);
+    // A later record of the contract overwrites the kept copy.
+    q.Put(40, 70100.0).Put<int32_t>(48, 6);
+    processor.ProcessLevel2Datagram(q.bytes().data(), 152);
+    ASSERT_TRUE(processor.GetOrderQueue("cu2501", kept));
+    EXPECT_EQ(kept.buyPrice, 70100);
+    EXPECT_EQ(kept.buyVolumes[0], 6);
 
     ByteLayout t = TypedRecord('6', 112, "cu2501");
     t.Put<int32_t>(88, 500).Put<int32_t>(92, kNoValue).Put(96, 70001.0).Put(104, 70300.0);
