@@ -472,6 +472,31 @@ TEST_F(QuoteProcessorTest, LevelOneYieldsToARecentPushAndLogsWhenItTakesOver) {
     EXPECT_EQ(D("cu2501", 729), 70200);
 }
 
+TEST_F(QuoteProcessorTest, PushYieldsToARecentLevelOneRecordAndLogsWhenItTakesOver) {
+    Level1Bytes r{"cu2501"};
+    r.last = 70100.0f;
+    Level1(r);
+    clock.AdvanceMs(1500);
+    Push({{719, "cu2501"}, {729, "70200"}});
+    EXPECT_EQ(D("cu2501", 729), 70100) << "held back";
+    EXPECT_EQ(D("cu2501", 1803), clock.NowMicros()) << "its arrival is still stamped";
+    EXPECT_TRUE(lines.empty());
+    clock.AdvanceMs(1000);
+    Push({{719, "cu2501"}, {729, "70200"}});
+    EXPECT_EQ(D("cu2501", 729), 70200);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].rfind("cu2501 level2 latest update:", 0), 0u) << lines[0];
+    // A compact record taking over from an old level-1 record writes no line.
+    Level1(r);
+    clock.AdvanceMs(2500);
+    CompactBytes c{"cu2501"};
+    c.Add(kLastEntry, CompactBytes::Real(70300.0f));
+    Compact(c.Encode());
+    EXPECT_EQ(D("cu2501", 729), 70300);
+    EXPECT_EQ(lines.size(), 1u);
+    EXPECT_EQ(processor.Counters().held, 1u);
+}
+
 TEST_F(QuoteProcessorTest, TracesLevelOneAndOrderQueueRecordsWhenAsked) {
     logOptions = 0x30;
     SetRow("cu2501", 842, 70090);
