@@ -6,7 +6,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <mutex>
 #include <optional>
 
 #include "platform/core/Clock.h"

@@ -90,8 +90,6 @@ public:
     // level-2 snapshot lock; false when none arrived.
     bool GetOrderQueue(std::string_view code, OrderQueueRecord& out);
     bool GetTradeStatistics(std::string_view code, TradeStatisticsRecord& out);
-    // The level-2 snapshot lock, for readers that walk the maps themselves.
-    CRWLockInheritable& Level2Lock() { return level2Lock_; }
 
     const QuoteCounters& Counters() const { return counters_; }
 

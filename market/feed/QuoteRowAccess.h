@@ -116,7 +116,6 @@ public:
     // been refreshed under the same hold. False when the row does not exist.
     bool Bind(CMemRecord& table, QuoteColumns& columns, int row);
 
-    bool Has(QuoteField f) const { return columns_->type[Index(f)] != 0; }
     double Double(QuoteField f) const;
     int32_t Long(QuoteField f) const;
     // A text column's bytes (up to its NUL); empty for other types.
