@@ -358,6 +358,18 @@ TEST_F(QuoteProcessorTest, HeldContractsAskForAPositionRefresh) {
     frameState = 0;
     Push({{719, "IF2501"}, {729, "3999"}});
     EXPECT_EQ(frameState & kFramePositionRefresh, 0u) << "not held";
+    Level1(Level1Bytes{"cu2501"});
+    EXPECT_EQ(D("cu2501", 729), 0);
+    EXPECT_NE(frameState & kFramePositionRefresh, 0u) << "level 1: a last price of 0 counts";
+    frameState = 0;
+    clock.AdvanceMs(2500);  // past the level-1 record's hold
+    Level2Bytes s{"cu2501"};
+    s.last = 70020;
+    Level2(s);
+    EXPECT_NE(frameState & kFramePositionRefresh, 0u);
+    frameState = 0;
+    Level2(s);
+    EXPECT_EQ(frameState & kFramePositionRefresh, 0u) << "level 2: same price, no change";
 }
 
 TEST_F(QuoteProcessorTest, NothingIsProcessedWhileTheFrameCloses) {
