@@ -6,7 +6,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <mutex>
 #include <optional>
 
 #include "platform/core/Clock.h"
@@ -84,6 +83,27 @@ std::string ClockText(double stampUs) {
     const int64_t fileTime = static_cast<int64_t>(stampUs) * 10 + tradedata::GetClockBase();
     const tradedata::SystemTime t = tradedata::FileTimeToSystemTime(fileTime);
     return fmt::format("{:02d}:{:02d}:{:02d}.{:03d}", t.hour, t.minute, t.second, t.milliseconds);
+}
+
+// The level-2 side maps keep one heap copy per contract, made on its first record and
+// overwritten afterwards. Callers hold the level-2 snapshot lock on the matching side.
+template <typename Record>
+using LatestMap = std::map<std::string, std::unique_ptr<Record>, std::less<>>;
+
+template <typename Record>
+void StoreLatest(LatestMap<Record>& map, const Record& record) {
+    auto it = map.find(record.code.view());
+    if (it == map.end())
+        it = map.emplace(std::string(record.code.view()), std::make_unique<Record>()).first;
+    *it->second = record;
+}
+
+template <typename Record>
+bool CopyLatest(const LatestMap<Record>& map, std::string_view code, Record& out) {
+    const auto it = map.find(code);
+    if (it == map.end()) return false;
+    out = *it->second;
+    return true;
 }
 
 }  // namespace
@@ -200,22 +220,22 @@ struct CQuoteProcessor::Target {
 
 CQuoteProcessor::CQuoteProcessor(std::atomic<uint32_t>& frameState, QuoteRowNotifier& notifier,
                                  Hooks hooks)
-    : m_frameState(frameState), m_notifier(notifier), m_hooks(std::move(hooks)) {
-    if (!m_hooks.quoteSource) m_hooks.quoteSource = [] { return shell::GetQuoteSourceState(); };
-    if (!m_hooks.logOptions) m_hooks.logOptions = [] { return shell::GetLogOptions(); };
-    if (!m_hooks.log) m_hooks.log = [](std::string_view line) { shell::WriteLogLine(line); };
+    : frameState_(frameState), notifier_(notifier), hooks_(std::move(hooks)) {
+    if (!hooks_.quoteSource) hooks_.quoteSource = [] { return shell::GetQuoteSourceState(); };
+    if (!hooks_.logOptions) hooks_.logOptions = [] { return shell::GetLogOptions(); };
+    if (!hooks_.log) hooks_.log = [](std::string_view line) { shell::WriteLogLine(line); };
 }
 
 CQuoteProcessor::~CQuoteProcessor() = default;
 
 bool CQuoteProcessor::closing() const {
-    return (m_frameState.load(std::memory_order_acquire) & kFrameClosing) != 0;
+    return (frameState_.load(std::memory_order_acquire) & kFrameClosing) != 0;
 }
 
 bool CQuoteProcessor::lockRow(const QuoteCode& code, Target& t) {
     t.ref = tradedata::FindContractTable(code.c_str(), &t.table);
     if (t.ref < 0 || t.table == nullptr) {
-        m_counters.unknown.fetch_add(1, std::memory_order_relaxed);
+        counters_.unknown.fetch_add(1, std::memory_order_relaxed);
         return false;
     }
     int index = 0;
@@ -236,13 +256,13 @@ bool CQuoteProcessor::lockRow(const QuoteCode& code, Target& t) {
     t.combination = index == 1;
     t.lock.emplace(*t.table, rank, true);
     CMemRecord& mem = *t.table->GetMemRecord();
-    m_columns[index].Refresh(mem);
+    columns_[index].Refresh(mem);
     // The row was found before the lock was taken: a table rebuilt meanwhile may hold another
     // contract there now.
-    if (!t.row.Bind(mem, m_columns[index], t.ref & tradedata::kRowMask) ||
+    if (!t.row.Bind(mem, columns_[index], t.ref & tradedata::kRowMask) ||
         t.row.Text(codeField) != code.view()) {
         t.lock.reset();
-        m_counters.unknown.fetch_add(1, std::memory_order_relaxed);
+        counters_.unknown.fetch_add(1, std::memory_order_relaxed);
         return false;
     }
     t.now = NowUs();
@@ -252,16 +272,16 @@ bool CQuoteProcessor::lockRow(const QuoteCode& code, Target& t) {
 void CQuoteProcessor::unlockRow(Target& t, uint32_t channel, bool notify) {
     t.row.Commit();
     if (t.positionChange && !t.combination && (t.row.Long(F::kFlags) & kHeldInPosition) != 0)
-        m_frameState.fetch_or(kFramePositionRefresh, std::memory_order_acq_rel);
+        frameState_.fetch_or(kFramePositionRefresh, std::memory_order_acq_rel);
     t.lock.reset();
     if (notify) {
-        m_counters.applied.fetch_add(1, std::memory_order_relaxed);
-        m_notifier.MarkRow(channel, t.ref);
+        counters_.applied.fetch_add(1, std::memory_order_relaxed);
+        notifier_.MarkRow(channel, t.ref);
     }
 }
 
 void CQuoteProcessor::logStale(const char* what, const QuoteCode& code, double stampUs) {
-    m_hooks.log(fmt::format("{} {} latest update:{}", code.view(), what, ClockText(stampUs)));
+    hooks_.log(fmt::format("{} {} latest update:{}", code.view(), what, ClockText(stampUs)));
 }
 
 bool CQuoteProcessor::admit(Target& t, QuoteOrigin origin, const QuoteCode& code) {
@@ -270,9 +290,9 @@ bool CQuoteProcessor::admit(Target& t, QuoteOrigin origin, const QuoteCode& code
                              r.Double(F::kLevel1Time)};
     // The arrival is stamped even when the update is held back.
     r.SetDouble(origin == QuoteOrigin::kLevel1 ? F::kLevel1Time : F::kPushTime, t.now);
-    const Freshness fresh = JudgeFreshness(origin, stamps, t.now, m_hooks.quoteSource());
+    const Freshness fresh = JudgeFreshness(origin, stamps, t.now, hooks_.quoteSource());
     if (fresh == Freshness::kDrop) {
-        m_counters.held.fetch_add(1, std::memory_order_relaxed);
+        counters_.held.fetch_add(1, std::memory_order_relaxed);
         unlockRow(t, kRowQuoteChannel, false);
         return false;
     }
@@ -297,7 +317,7 @@ void CQuoteProcessor::ProcessQuotePush(const QuotePushFields& push) {
     }
     PushQuote quote;
     if (!DecodeQuotePush(push, quote)) {
-        m_counters.malformed.fetch_add(1, std::memory_order_relaxed);
+        counters_.malformed.fetch_add(1, std::memory_order_relaxed);
         return;
     }
     applyPush(quote);
@@ -311,7 +331,7 @@ void CQuoteProcessor::ProcessCompactQuotes(const void* data, std::size_t size) {
         const CompactRecordReader::Step step = reader.Next(record);
         if (step == CompactRecordReader::Step::kEnd) return;
         if (step == CompactRecordReader::Step::kMalformed) {
-            m_counters.malformed.fetch_add(1, std::memory_order_relaxed);
+            counters_.malformed.fetch_add(1, std::memory_order_relaxed);
             return;
         }
         applyCompact(record);
@@ -359,7 +379,7 @@ Level2Kind CQuoteProcessor::ProcessLevel2Datagram(const void* data, std::size_t 
             break;
     }
     if (!decoded) {
-        m_counters.malformed.fetch_add(1, std::memory_order_relaxed);
+        counters_.malformed.fetch_add(1, std::memory_order_relaxed);
         return Level2Kind::kNone;
     }
     return kind;
@@ -544,14 +564,14 @@ void CQuoteProcessor::applyLevel1(const Level1Snapshot& s) {
             r.SetLong(kAskVolumes[k], volume(s.levels[k].askVolume));
         }
     }
-    if (m_hooks.logOptions() & kLogQuoteProcessing) {
+    if (hooks_.logOptions() & kLogQuoteProcessing) {
         std::string line =
             fmt::format("{:.0f}\thydm:{},zxj:{:.2f},mrjg1:{:.2f},mrsl1:{},mcjg1:{:.2f},mcsl1:{}",
                         t.now, s.code.view(), r.Double(F::kLast), r.Double(F::kBid1),
                         r.Long(F::kBidVol1), r.Double(F::kAsk1), r.Long(F::kAskVol1));
         const double queued = r.Double(F::kQueueTime);
         if (queued > 0 && queued < t.now) line += fmt::format(" ***\t{:.0f}", queued);
-        m_hooks.log(line);
+        hooks_.log(line);
     }
     unlockRow(t, kRowQuoteChannel, true);
 }
@@ -571,7 +591,7 @@ void CQuoteProcessor::applyOrderQueue(OrderQueueRecord& q) {
     std::memcpy(q.bytes.data() + 40, &q.buyPrice, sizeof q.buyPrice);
     std::memcpy(q.bytes.data() + 88, &q.sellPrice, sizeof q.sellPrice);
     r.SetDouble(F::kQueueTime, t.now);
-    if (m_hooks.logOptions() & kLogQuoteProcessing) {
+    if (hooks_.logOptions() & kLogQuoteProcessing) {
         auto side = [](std::string& line, const char* name, double price, const int32_t* volumes,
                        double best) {
             line += fmt::format("{}:{:.2f}", name, price);
@@ -582,18 +602,14 @@ void CQuoteProcessor::applyOrderQueue(OrderQueueRecord& q) {
         side(line, "BestBuyOrderPrice", q.buyPrice, q.buyVolumes, r.Double(F::kBid1));
         line += ',';
         side(line, "BestSellOrderPrice", q.sellPrice, q.sellVolumes, r.Double(F::kAsk1));
-        m_hooks.log(line);
+        hooks_.log(line);
     }
     unlockRow(t, kRowDepthChannel, false);
-    {
-        m_level2Lock.acquireLockExclusive();
-        auto& slot = m_orderQueues[std::string(q.code.view())];
-        if (!slot) slot = std::make_unique<OrderQueueRecord>();
-        *slot = q;
-        m_level2Lock.releaseLockExclusive();
-    }
-    m_counters.applied.fetch_add(1, std::memory_order_relaxed);
-    m_notifier.MarkRow(kRowDepthChannel, t.ref);
+    level2Lock_.acquireLockExclusive();
+    StoreLatest(orderQueues_, q);
+    level2Lock_.releaseLockExclusive();
+    counters_.applied.fetch_add(1, std::memory_order_relaxed);
+    notifier_.MarkRow(kRowDepthChannel, t.ref);
 }
 
 void CQuoteProcessor::applyBookTotals(const BookTotalsRecord& b) {
@@ -619,30 +635,24 @@ void CQuoteProcessor::applyTradeStatistics(const TradeStatisticsRecord& s) {
     Target t;
     if (!lockRow(s.code, t)) return;
     unlockRow(t, kRowDepthChannel, false);
-    m_level2Lock.acquireLockExclusive();
-    auto& slot = m_tradeStatistics[std::string(s.code.view())];
-    if (!slot) slot = std::make_unique<TradeStatisticsRecord>();
-    *slot = s;
-    m_level2Lock.releaseLockExclusive();
-    m_counters.applied.fetch_add(1, std::memory_order_relaxed);
-    m_notifier.MarkRow(kRowDepthChannel, t.ref);
+    level2Lock_.acquireLockExclusive();
+    StoreLatest(tradeStatistics_, s);
+    level2Lock_.releaseLockExclusive();
+    counters_.applied.fetch_add(1, std::memory_order_relaxed);
+    notifier_.MarkRow(kRowDepthChannel, t.ref);
 }
 
 bool CQuoteProcessor::GetOrderQueue(std::string_view code, OrderQueueRecord& out) {
-    m_level2Lock.acquireLockShared();
-    const auto it = m_orderQueues.find(code);
-    const bool found = it != m_orderQueues.end();
-    if (found) out = *it->second;
-    m_level2Lock.releaseLockShared();
+    level2Lock_.acquireLockShared();
+    const bool found = CopyLatest(orderQueues_, code, out);
+    level2Lock_.releaseLockShared();
     return found;
 }
 
 bool CQuoteProcessor::GetTradeStatistics(std::string_view code, TradeStatisticsRecord& out) {
-    m_level2Lock.acquireLockShared();
-    const auto it = m_tradeStatistics.find(code);
-    const bool found = it != m_tradeStatistics.end();
-    if (found) out = *it->second;
-    m_level2Lock.releaseLockShared();
+    level2Lock_.acquireLockShared();
+    const bool found = CopyLatest(tradeStatistics_, code, out);
+    level2Lock_.releaseLockShared();
     return found;
 }
 

@@ -90,10 +90,8 @@ public:
     // level-2 snapshot lock; false when none arrived.
     bool GetOrderQueue(std::string_view code, OrderQueueRecord& out);
     bool GetTradeStatistics(std::string_view code, TradeStatisticsRecord& out);
-    // The level-2 snapshot lock, for readers that walk the maps themselves.
-    CRWLockInheritable& Level2Lock() { return m_level2Lock; }
 
-    const QuoteCounters& Counters() const { return m_counters; }
+    const QuoteCounters& Counters() const { return counters_; }
 
 private:
     struct Target;
@@ -115,17 +113,17 @@ private:
     void applySettlement(const SettlementRecord& record);
     void applyTradeStatistics(const TradeStatisticsRecord& record);
 
-    std::atomic<uint32_t>& m_frameState;
-    QuoteRowNotifier& m_notifier;
-    Hooks m_hooks;
-    QuoteCounters m_counters;
+    std::atomic<uint32_t>& frameState_;
+    QuoteRowNotifier& notifier_;
+    Hooks hooks_;
+    QuoteCounters counters_;
     // Column positions per contract table (futures, combination, option, underlying); each is
     // used only under its table's exclusive lock.
-    std::array<QuoteColumns, 4> m_columns;
+    std::array<QuoteColumns, 4> columns_;
 
-    CRWLockInheritable m_level2Lock;
-    std::map<std::string, std::unique_ptr<OrderQueueRecord>, std::less<>> m_orderQueues;
-    std::map<std::string, std::unique_ptr<TradeStatisticsRecord>, std::less<>> m_tradeStatistics;
+    CRWLockInheritable level2Lock_;
+    std::map<std::string, std::unique_ptr<OrderQueueRecord>, std::less<>> orderQueues_;
+    std::map<std::string, std::unique_ptr<TradeStatisticsRecord>, std::less<>> tradeStatistics_;
 };
 
 }  // namespace market::feed

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "comm/FixPacket.h"
 #include "platform/core/Numbers.h"
 
 namespace market::feed {
@@ -226,14 +227,14 @@ float CompactRecord::RealValue(int k) const {
 }
 
 CompactRecordReader::Step CompactRecordReader::Next(CompactRecord& out) {
-    if (m_done || m_data == nullptr || m_offset >= m_size) {
-        m_done = true;
+    if (done_ || data_ == nullptr || offset_ >= size_) {
+        done_ = true;
         return Step::kEnd;
     }
-    const uint8_t* start = m_data + m_offset;
-    const std::size_t left = m_size - m_offset;
+    const uint8_t* start = data_ + offset_;
+    const std::size_t left = size_ - offset_;
     auto malformed = [this] {
-        m_done = true;
+        done_ = true;
         return Step::kMalformed;
     };
     // The code runs to the first byte whose signed value is below 20: the control byte.
@@ -269,57 +270,37 @@ CompactRecordReader::Step CompactRecordReader::Next(CompactRecord& out) {
         }
     }
     if (recordLength == 0) {
-        m_offset += pos;
+        offset_ += pos;
     } else {
         // The next record must start past this one's header and inside the buffer: an offset
         // that points back or into the header would loop or re-read bytes as a new record.
         if (recordLength <= header || recordLength > left) return malformed();
-        m_offset += recordLength;
+        offset_ += recordLength;
     }
     return Step::kRecord;
 }
 
-ParsedPushFields::ParsedPushFields(std::string_view body) : m_body(body) {
-    std::string_view rest(m_body);
-    while (!rest.empty()) {
-        const std::size_t end = rest.find('\x01');
-        const std::string_view item = rest.substr(0, end);
-        rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
-        const std::size_t eq = item.find('=');
-        if (eq == std::string_view::npos || eq == 0 || eq > 9) continue;
-        uint32_t tag = 0;
-        bool digits = true;
-        for (char c : item.substr(0, eq)) {
-            if (c < '0' || c > '9') {
-                digits = false;
-                break;
-            }
-            tag = tag * 10 + static_cast<uint32_t>(c - '0');
-        }
-        if (!digits) continue;
-        const std::string_view value = item.substr(eq + 1);
-        bool replaced = false;
-        for (auto& field : m_fields) {
-            if (field.first == tag) {
-                field.second = value;
-                replaced = true;
-                break;
-            }
-        }
-        if (!replaced) m_fields.emplace_back(tag, value);
-    }
+ParsedPushFields::ParsedPushFields(std::string_view body) : body_(body) {
+    // Items are split as the connection's own field reader splits them.
+    NoltComm::FixItemScanner scanner(body_.data(), body_.size());
+    int32_t tag = 0;
+    std::string_view value;
+    while (scanner.Next(tag, value))
+        if (tag > 0) fields_.emplace_back(static_cast<uint32_t>(tag), value);
 }
 
-bool ParsedPushFields::Has(uint32_t tag) const {
-    for (const auto& field : m_fields)
-        if (field.first == tag) return true;
-    return false;
+// Searched from the end, so that a later item of a tag stands for it.
+const std::string_view* ParsedPushFields::find(uint32_t tag) const {
+    for (auto it = fields_.rbegin(); it != fields_.rend(); ++it)
+        if (it->first == tag) return &it->second;
+    return nullptr;
 }
+
+bool ParsedPushFields::Has(uint32_t tag) const { return find(tag) != nullptr; }
 
 std::string_view ParsedPushFields::Get(uint32_t tag) const {
-    for (const auto& field : m_fields)
-        if (field.first == tag) return field.second;
-    return {};
+    const std::string_view* value = find(tag);
+    return value != nullptr ? *value : std::string_view{};
 }
 
 bool DecodeQuotePush(const QuotePushFields& push, PushQuote& out) {

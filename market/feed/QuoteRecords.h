@@ -175,14 +175,14 @@ struct CompactRecord {
 class CompactRecordReader {
 public:
     enum class Step { kRecord, kEnd, kMalformed };
-    CompactRecordReader(const uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
+    CompactRecordReader(const uint8_t* data, std::size_t size) : data_(data), size_(size) {}
     Step Next(CompactRecord& out);
 
 private:
-    const uint8_t* m_data;
-    std::size_t m_size;
-    std::size_t m_offset = 0;
-    bool m_done = false;
+    const uint8_t* data_;
+    std::size_t size_;
+    std::size_t offset_ = 0;
+    bool done_ = false;
 };
 
 // The fields of the push being dispatched, by tag.
@@ -196,18 +196,21 @@ public:
     virtual std::string_view Body() const = 0;
 };
 
-// Fields parsed from a body of "tag=value" items each ended by SOH (0x01); a later item of
-// the same tag replaces an earlier one; items without "=" or a numeric tag are skipped.
+// Fields parsed from a body of "tag=value" items each ended by SOH (0x01), split as the
+// connection splits them; a later item of the same tag replaces an earlier one; items without
+// "=" or a positive tag are skipped.
 class ParsedPushFields : public QuotePushFields {
 public:
     explicit ParsedPushFields(std::string_view body);
     bool Has(uint32_t tag) const override;
     std::string_view Get(uint32_t tag) const override;
-    std::string_view Body() const override { return m_body; }
+    std::string_view Body() const override { return body_; }
 
 private:
-    std::string m_body;
-    std::vector<std::pair<uint32_t, std::string_view>> m_fields;
+    const std::string_view* find(uint32_t tag) const;
+
+    std::string body_;
+    std::vector<std::pair<uint32_t, std::string_view>> fields_;
 };
 
 struct PushQuote {

@@ -63,18 +63,18 @@ void QuoteColumns::Refresh(CMemRecord& table) {
 }
 
 bool QuoteRowAccess::Bind(CMemRecord& table, QuoteColumns& columns, int row) {
-    m_table = &table;
-    m_columns = &columns;
-    m_row = row;
-    m_changed = 0;
-    m_image = row >= 0 && row < table.GetCount() ? table.GetData(row) : nullptr;
-    return m_image != nullptr;
+    table_ = &table;
+    columns_ = &columns;
+    row_ = row;
+    changed_ = 0;
+    image_ = row >= 0 && row < table.GetCount() ? table.GetData(row) : nullptr;
+    return image_ != nullptr;
 }
 
 double QuoteRowAccess::Double(QuoteField f) const {
     const int i = Index(f);
-    const char* p = m_image + m_columns->offset[i];
-    switch (m_columns->type[i]) {
+    const char* p = image_ + columns_->offset[i];
+    switch (columns_->type[i]) {
         case 'R': {
             double v;
             std::memcpy(&v, p, sizeof v);
@@ -94,8 +94,8 @@ double QuoteRowAccess::Double(QuoteField f) const {
 
 int32_t QuoteRowAccess::Long(QuoteField f) const {
     const int i = Index(f);
-    const char* p = m_image + m_columns->offset[i];
-    switch (m_columns->type[i]) {
+    const char* p = image_ + columns_->offset[i];
+    switch (columns_->type[i]) {
         case 'I': {
             int32_t v;
             std::memcpy(&v, p, sizeof v);
@@ -112,16 +112,16 @@ int32_t QuoteRowAccess::Long(QuoteField f) const {
 
 std::string_view QuoteRowAccess::Text(QuoteField f) const {
     const int i = Index(f);
-    if (m_columns->type[i] != 'C') return {};
-    const char* p = m_image + m_columns->offset[i];
-    const std::size_t room = m_columns->rowSize - static_cast<uint32_t>(m_columns->offset[i]);
+    if (columns_->type[i] != 'C') return {};
+    const char* p = image_ + columns_->offset[i];
+    const std::size_t room = columns_->rowSize - static_cast<uint32_t>(columns_->offset[i]);
     return std::string_view(p, strnlen(p, room));
 }
 
 void QuoteRowAccess::SetDouble(QuoteField f, double value) {
     const int i = Index(f);
-    char* p = m_image + m_columns->offset[i];
-    switch (m_columns->type[i]) {
+    char* p = image_ + columns_->offset[i];
+    switch (columns_->type[i]) {
         case 'R': {
             double old;
             std::memcpy(&old, p, sizeof old);
@@ -145,8 +145,8 @@ void QuoteRowAccess::SetDouble(QuoteField f, double value) {
 
 void QuoteRowAccess::SetLong(QuoteField f, int32_t value) {
     const int i = Index(f);
-    char* p = m_image + m_columns->offset[i];
-    switch (m_columns->type[i]) {
+    char* p = image_ + columns_->offset[i];
+    switch (columns_->type[i]) {
         case 'I': {
             int32_t old;
             std::memcpy(&old, p, sizeof old);
@@ -169,7 +169,7 @@ void QuoteRowAccess::SetLong(QuoteField f, int32_t value) {
 
 void QuoteRowAccess::SetText(QuoteField f, std::string_view value) {
     const int i = Index(f);
-    switch (m_columns->type[i]) {
+    switch (columns_->type[i]) {
         case 'R':
             SetDouble(f, platform::Atof(value));
             return;
@@ -179,7 +179,7 @@ void QuoteRowAccess::SetText(QuoteField f, std::string_view value) {
         case 'C':
             // Text columns keep the table's own budget and repertoire rules.
             if (Text(f) != value) {
-                m_table->Set(m_columns->column[i], value, m_row);
+                table_->Set(columns_->column[i], value, row_);
                 MarkChanged(f);
             }
             return;
@@ -189,13 +189,13 @@ void QuoteRowAccess::SetText(QuoteField f, std::string_view value) {
 }
 
 bool QuoteRowAccess::Commit() {
-    if (m_changed == 0) return false;
+    if (changed_ == 0) return false;
     for (int i = 0; i < kQuoteFieldCount; ++i)
-        if ((m_changed >> i) & 1)
-            m_table->SetFieldExtendStyle(CMemRecord::kChangeMark, CMemRecord::kChangeMark,
-                                         m_columns->column[i]);
-    m_table->SetItemExtendStyle(CMemRecord::kChangeMark, CMemRecord::kChangeMark, m_row);
-    m_changed = 0;
+        if ((changed_ >> i) & 1)
+            table_->SetFieldExtendStyle(CMemRecord::kChangeMark, CMemRecord::kChangeMark,
+                                        columns_->column[i]);
+    table_->SetItemExtendStyle(CMemRecord::kChangeMark, CMemRecord::kChangeMark, row_);
+    changed_ = 0;
     return true;
 }
 

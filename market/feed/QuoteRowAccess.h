@@ -116,7 +116,6 @@ public:
     // been refreshed under the same hold. False when the row does not exist.
     bool Bind(CMemRecord& table, QuoteColumns& columns, int row);
 
-    bool Has(QuoteField f) const { return m_columns->type[Index(f)] != 0; }
     double Double(QuoteField f) const;
     int32_t Long(QuoteField f) const;
     // A text column's bytes (up to its NUL); empty for other types.
@@ -132,14 +131,14 @@ public:
 
 private:
     static int Index(QuoteField f) { return static_cast<int>(f); }
-    void MarkChanged(QuoteField f) { m_changed |= uint128(1) << Index(f); }
+    void MarkChanged(QuoteField f) { changed_ |= uint128(1) << Index(f); }
     using uint128 = unsigned __int128;
 
-    CMemRecord* m_table = nullptr;
-    QuoteColumns* m_columns = nullptr;
-    char* m_image = nullptr;
-    int m_row = -1;
-    uint128 m_changed = 0;
+    CMemRecord* table_ = nullptr;
+    QuoteColumns* columns_ = nullptr;
+    char* image_ = nullptr;
+    int row_ = -1;
+    uint128 changed_ = 0;
 };
 
 }  // namespace market::feed

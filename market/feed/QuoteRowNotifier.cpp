@@ -20,18 +20,18 @@ QuoteRowNotifier::QuoteRowNotifier() = default;
 QuoteRowNotifier::~QuoteRowNotifier() = default;
 
 QuoteRowNotifier::Slot* QuoteRowNotifier::find(QuoteRowReceiver* receiver) const {
-    for (const auto& slot : m_slots)
+    for (const auto& slot : slots_)
         if (slot->receiver == receiver) return slot.get();
     return nullptr;
 }
 
 void QuoteRowNotifier::AddReceiver(QuoteRowReceiver* receiver, uint32_t channels) {
     if (receiver == nullptr) return;
-    std::unique_lock hold(m_receiversLock);
+    std::unique_lock hold(receiversLock_);
     Slot* slot = find(receiver);
     if (slot == nullptr) {
-        m_slots.push_back(std::make_unique<Slot>());
-        slot = m_slots.back().get();
+        slots_.push_back(std::make_unique<Slot>());
+        slot = slots_.back().get();
         slot->receiver = receiver;
     }
     slot->channels.store(channels, std::memory_order_relaxed);
@@ -39,14 +39,14 @@ void QuoteRowNotifier::AddReceiver(QuoteRowReceiver* receiver, uint32_t channels
 
 void QuoteRowNotifier::RemoveReceiver(QuoteRowReceiver* receiver) {
     // The exclusive hold waits for every MarkRow, and so every Wake(), in progress.
-    std::unique_lock hold(m_receiversLock);
-    std::erase_if(m_slots, [receiver](const auto& slot) { return slot->receiver == receiver; });
+    std::unique_lock hold(receiversLock_);
+    std::erase_if(slots_, [receiver](const auto& slot) { return slot->receiver == receiver; });
 }
 
 void QuoteRowNotifier::MarkRow(uint32_t channel, tradedata::RowRef ref) {
     if (ref < 0) return;
-    std::shared_lock hold(m_receiversLock);
-    for (const auto& slot : m_slots) {
+    std::shared_lock hold(receiversLock_);
+    for (const auto& slot : slots_) {
         if ((slot->channels.load(std::memory_order_relaxed) & channel) == 0) continue;
         bool wake = false;
         {
@@ -58,7 +58,7 @@ void QuoteRowNotifier::MarkRow(uint32_t channel, tradedata::RowRef ref) {
             }
         }
         if (wake) {
-            m_wakes.fetch_add(1, std::memory_order_relaxed);
+            wakes_.fetch_add(1, std::memory_order_relaxed);
             slot->receiver->Wake();
         }
     }
@@ -66,7 +66,7 @@ void QuoteRowNotifier::MarkRow(uint32_t channel, tradedata::RowRef ref) {
 
 std::vector<tradedata::RowRef> QuoteRowNotifier::TakeRows(QuoteRowReceiver* receiver) {
     std::vector<tradedata::RowRef> rows;
-    std::shared_lock hold(m_receiversLock);
+    std::shared_lock hold(receiversLock_);
     Slot* slot = find(receiver);
     if (slot == nullptr) return rows;
     std::lock_guard lock(slot->lock);

@@ -46,15 +46,15 @@ public:
     std::vector<tradedata::RowRef> TakeRows(QuoteRowReceiver* receiver);
 
     // Wake-ups issued so far (all receivers).
-    uint64_t WakeCount() const { return m_wakes.load(std::memory_order_relaxed); }
+    uint64_t WakeCount() const { return wakes_.load(std::memory_order_relaxed); }
 
 private:
     struct Slot;
     Slot* find(QuoteRowReceiver* receiver) const;
 
-    mutable std::shared_mutex m_receiversLock;
-    std::vector<std::unique_ptr<Slot>> m_slots;
-    std::atomic<uint64_t> m_wakes{0};
+    mutable std::shared_mutex receiversLock_;
+    std::vector<std::unique_ptr<Slot>> slots_;
+    std::atomic<uint64_t> wakes_{0};
 };
 
 }  // namespace market::feed

@@ -29,20 +29,20 @@ using Bytes = std::vector<uint8_t>;
 // A zeroed buffer written at fixed offsets, little-endian as the wire is.
 class ByteLayout {
 public:
-    explicit ByteLayout(std::size_t size) : m_bytes(size, 0) {}
+    explicit ByteLayout(std::size_t size) : bytes_(size, 0) {}
     template <typename T>
     ByteLayout& Put(std::size_t offset, T value) {
-        std::memcpy(m_bytes.data() + offset, &value, sizeof value);
+        std::memcpy(bytes_.data() + offset, &value, sizeof value);
         return *this;
     }
     ByteLayout& Text(std::size_t offset, const std::string& text) {
-        std::memcpy(m_bytes.data() + offset, text.data(), text.size());
+        std::memcpy(bytes_.data() + offset, text.data(), text.size());
         return *this;
     }
-    const Bytes& bytes() const { return m_bytes; }
+    const Bytes& bytes() const { return bytes_; }
 
 private:
-    Bytes m_bytes;
+    Bytes bytes_;
 };
 
 struct Level {

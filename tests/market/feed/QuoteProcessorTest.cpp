@@ -153,6 +153,12 @@ TEST_F(QuoteProcessorTest, DepthRecordsGoToTheBoardAndTheMaps) {
     std::memcpy(&inBytes, kept.bytes.data() + 40, sizeof inBytes);
     EXPECT_EQ(inBytes, 70090);
     EXPECT_EQ(D("cu2501", 1814), 100'000'000);
+    // A later record of the contract overwrites the kept copy.
+    q.Put(40, 70100.0).Put<int32_t>(48, 6);
+    processor.ProcessLevel2Datagram(q.bytes().data(), 152);
+    ASSERT_TRUE(processor.GetOrderQueue("cu2501", kept));
+    EXPECT_EQ(kept.buyPrice, 70100);
+    EXPECT_EQ(kept.buyVolumes[0], 6);
 
     ByteLayout t = TypedRecord('6', 112, "cu2501");
     t.Put<int32_t>(88, 500).Put<int32_t>(92, kNoValue).Put(96, 70001.0).Put(104, 70300.0);
@@ -352,6 +358,18 @@ TEST_F(QuoteProcessorTest, HeldContractsAskForAPositionRefresh) {
     frameState = 0;
     Push({{719, "IF2501"}, {729, "3999"}});
     EXPECT_EQ(frameState & kFramePositionRefresh, 0u) << "not held";
+    Level1(Level1Bytes{"cu2501"});
+    EXPECT_EQ(D("cu2501", 729), 0);
+    EXPECT_NE(frameState & kFramePositionRefresh, 0u) << "level 1: a last price of 0 counts";
+    frameState = 0;
+    clock.AdvanceMs(2500);  // past the level-1 record's hold
+    Level2Bytes s{"cu2501"};
+    s.last = 70020;
+    Level2(s);
+    EXPECT_NE(frameState & kFramePositionRefresh, 0u);
+    frameState = 0;
+    Level2(s);
+    EXPECT_EQ(frameState & kFramePositionRefresh, 0u) << "level 2: same price, no change";
 }
 
 TEST_F(QuoteProcessorTest, NothingIsProcessedWhileTheFrameCloses) {
@@ -464,6 +482,31 @@ TEST_F(QuoteProcessorTest, LevelOneYieldsToARecentPushAndLogsWhenItTakesOver) {
     clock.AdvanceMs(100);
     Push({{719, "cu2501"}, {729, "70200"}});
     EXPECT_EQ(D("cu2501", 729), 70200);
+}
+
+TEST_F(QuoteProcessorTest, PushYieldsToARecentLevelOneRecordAndLogsWhenItTakesOver) {
+    Level1Bytes r{"cu2501"};
+    r.last = 70100.0f;
+    Level1(r);
+    clock.AdvanceMs(1500);
+    Push({{719, "cu2501"}, {729, "70200"}});
+    EXPECT_EQ(D("cu2501", 729), 70100) << "held back";
+    EXPECT_EQ(D("cu2501", 1803), clock.NowMicros()) << "its arrival is still stamped";
+    EXPECT_TRUE(lines.empty());
+    clock.AdvanceMs(1000);
+    Push({{719, "cu2501"}, {729, "70200"}});
+    EXPECT_EQ(D("cu2501", 729), 70200);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].rfind("cu2501 level2 latest update:", 0), 0u) << lines[0];
+    // A compact record taking over from an old level-1 record writes no line.
+    Level1(r);
+    clock.AdvanceMs(2500);
+    CompactBytes c{"cu2501"};
+    c.Add(kLastEntry, CompactBytes::Real(70300.0f));
+    Compact(c.Encode());
+    EXPECT_EQ(D("cu2501", 729), 70300);
+    EXPECT_EQ(lines.size(), 1u);
+    EXPECT_EQ(processor.Counters().held, 1u);
 }
 
 TEST_F(QuoteProcessorTest, TracesLevelOneAndOrderQueueRecordsWhenAsked) {

@@ -290,6 +290,15 @@ TEST(QuoteRecordsTest, PushFieldsAndTheirDecoding) {
     EXPECT_FALSE((q.present >> entry(1734)) & 1) << "not finite";
     EXPECT_EQ(q.pushedTime, "93000123.5");
 
+    // Items without "=" or without a tag are skipped; the ones around them stand.
+    const ParsedPushFields odd(
+        std::string_view("junk\x01=5\x01"
+                         "719=cu2502\x01"
+                         "-3=1\x01"));
+    EXPECT_EQ(odd.Get(719), "cu2502");
+    EXPECT_FALSE(odd.Has(0));
+    EXPECT_EQ(odd.Get(0), "");
+
     EXPECT_FALSE(DecodeQuotePush(ParsedPushFields(testing::PushBody({{719, ""}})), q));
     EXPECT_FALSE(
         DecodeQuotePush(ParsedPushFields(testing::PushBody({{719, std::string(64, 'x')}})), q));

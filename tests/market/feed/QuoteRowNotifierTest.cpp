@@ -56,37 +56,37 @@ TEST(QuoteRowNotifierTest, RemovedReceiversHearNothing) {
 // arrives; it counts wake-ups and collects the rows.
 class DrainingReceiver : public QuoteRowReceiver {
 public:
-    explicit DrainingReceiver(QuoteRowNotifier& notifier) : m_notifier(notifier) {}
+    explicit DrainingReceiver(QuoteRowNotifier& notifier) : notifier_(notifier) {}
     void Wake() override {
         {
-            std::lock_guard hold(m_lock);
-            ++m_pending;
+            std::lock_guard hold(lock_);
+            ++pending_;
             ++wakes;
         }
-        m_wake.notify_one();
+        wake_.notify_one();
     }
     // Drains until stop is set and nothing is pending.
     void Run(const std::atomic<bool>& stop) {
         for (;;) {
-            std::unique_lock hold(m_lock);
-            m_wake.wait(hold, [&] { return m_pending > 0 || stop.load(); });
-            if (m_pending == 0 && stop.load()) break;
-            m_pending = 0;
+            std::unique_lock hold(lock_);
+            wake_.wait(hold, [&] { return pending_ > 0 || stop.load(); });
+            if (pending_ == 0 && stop.load()) break;
+            pending_ = 0;
             hold.unlock();
-            for (tradedata::RowRef r : m_notifier.TakeRows(this)) rows.insert(r);
+            for (tradedata::RowRef r : notifier_.TakeRows(this)) rows.insert(r);
         }
-        for (tradedata::RowRef r : m_notifier.TakeRows(this)) rows.insert(r);
+        for (tradedata::RowRef r : notifier_.TakeRows(this)) rows.insert(r);
     }
-    void Stop() { m_wake.notify_one(); }
+    void Stop() { wake_.notify_one(); }
 
     std::set<tradedata::RowRef> rows;
-    int wakes = 0;  // under m_lock while running
+    int wakes = 0;  // under lock_ while running
 
 private:
-    QuoteRowNotifier& m_notifier;
-    std::mutex m_lock;
-    std::condition_variable m_wake;
-    int m_pending = 0;
+    QuoteRowNotifier& notifier_;
+    std::mutex lock_;
+    std::condition_variable wake_;
+    int pending_ = 0;
 };
 
 TEST(QuoteRowNotifierTest, RowsMarkedWhileDrainingAreNeverLost) {
