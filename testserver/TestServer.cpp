@@ -349,7 +349,7 @@ std::size_t TestServer::PushToCustomer(const std::string& topic, const std::stri
 }
 
 std::size_t TestServer::PushInRange(const std::string& topic, const std::string& item,
-                                    const Row& row, bool compressed) {
+                                    const Row& row) {
     std::vector<Subscription> targets;
     {
         std::lock_guard lock(mutex_);
@@ -358,7 +358,7 @@ std::size_t TestServer::PushInRange(const std::string& topic, const std::string&
     }
     std::size_t delivered = 0;
     for (const Subscription& s : targets)
-        if (SendPush(s.connection, s.function, topic, row, compressed)) ++delivered;
+        if (SendPush(s.connection, s.function, topic, row, false)) ++delivered;
     return delivered;
 }
 

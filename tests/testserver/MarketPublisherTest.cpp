@@ -59,9 +59,17 @@ TEST_F(MarketPublisherTest, PushesQuotesToTheSubscribersOfTheirCodes) {
     EXPECT_EQ(items[7], "729=" + FieldOf(QuotePushRow(*publisher.Quote("cu2701")), 729));
 }
 
+// The compact pushes and the UDP link carry the same record of the update.
 TEST_F(MarketPublisherTest, CompactPushesCarryTheRecordAsRawData) {
+    UdpQuoteServer udp;
+    ASSERT_TRUE(udp.Start()) << udp.ErrorText();
+    DatagramSocket link;
+    ASSERT_TRUE(
+        link.SendTo(udp.Port(), std::string("\x28\x00\x01\x00", 4) + std::string(36, '\0')));
+    ASSERT_TRUE(link.Receive());  // the registration's answer
     MarketPublisher publisher(SampleTradingDay(), {.seed = 9}, {.compactPushes = true});
     publisher.SetFixServer(&fix);
+    publisher.SetUdpServer(&udp);
     auto client = Subscriber("cu2701");
     ASSERT_TRUE(publisher.PublishNow("cu2701"));
     auto push = client->ReadPacket();
@@ -75,6 +83,7 @@ TEST_F(MarketPublisherTest, CompactPushesCarryTheRecordAsRawData) {
                   "\x01"
                   "96=" +
                   record + "\x01");
+    EXPECT_EQ(link.Receive(), UdpQuoteServer::DataMessage(record));
 }
 
 // The codes of a buffer of compact records, walked by their lengths.
