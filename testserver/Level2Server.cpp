@@ -14,22 +14,13 @@
 #include <cerrno>
 #include <cstring>
 
+#include "testserver/Ipv4Address.h"
+
 namespace testserver {
 
 namespace {
 
 constexpr std::size_t kGarbageSize = 100;  // the size of no record
-
-bool MakeAddress(const std::string& text, uint16_t port, sockaddr_in& out) {
-    out = {};
-    out.sin_family = AF_INET;
-    out.sin_port = htons(port);
-    return inet_pton(AF_INET, text.c_str(), &out.sin_addr) == 1;
-}
-
-bool SameAddress(const sockaddr_in& a, const sockaddr_in& b) {
-    return a.sin_addr.s_addr == b.sin_addr.s_addr && a.sin_port == b.sin_port;
-}
 
 }  // namespace
 
