@@ -87,6 +87,10 @@ TEST_F(Level2ServerTest, RecordModeOneSendsRecordsOnTheControlConnection) {
     EXPECT_EQ(server->ChannelCount(), 1u);
     Subscribe("cu2701|al2701", 2);
     EXPECT_EQ(server->Subscribed(), (std::set<std::string>{"al2701", "cu2701"}));
+    EXPECT_TRUE(server->WaitForChannels(1, 5s));
+    EXPECT_FALSE(server->WaitForChannels(2, 0ms));
+    EXPECT_TRUE(server->WaitForSubscribed("al2701", 5s));
+    EXPECT_FALSE(server->WaitForSubscribed("rb2701", 0ms));
 
     EXPECT_EQ(server->Publish("rb2701", RecordsOf("rb2701")), 0u);  // not subscribed
     EXPECT_EQ(server->Publish("cu2701", RecordsOf("cu2701")), 1u);
