@@ -233,7 +233,7 @@ std::size_t Level2Server::Publish(const std::string& code,
                 }
                 break;
             case Level2Fault::WrongSize:
-                writes.front().pop_back();
+                if (!writes.front().empty()) writes.front().pop_back();
                 break;
             case Level2Fault::Garbage: {
                 std::string garbage(kGarbageSize, '\0');

@@ -265,6 +265,21 @@ TEST_F(Level2ServerTest, DroppingTheControlConnectionEndsItsChannel) {
     EXPECT_EQ(LoginRecord().size(), 68u);
 }
 
+// A standing feed gets every record without a control connection; a feed without a port or
+// with no address is not added.
+TEST_F(Level2ServerTest, AFeedGetsEveryRecordWithoutSubscribing) {
+    Begin({});
+    DatagramSocket feed;
+    ASSERT_TRUE(feed.bound());
+    server->AddFeed("127.0.0.1", 0);
+    server->AddFeed("nowhere", feed.port());
+    EXPECT_EQ(server->Publish("cu2701", RecordsOf("cu2701")), 0u);
+    server->AddFeed("127.0.0.1", feed.port());
+    EXPECT_EQ(server->Publish("cu2701", RecordsOf("cu2701")), 1u);
+    EXPECT_EQ(feed.Receive(), RecordsOf("cu2701")[0]);
+    EXPECT_EQ(feed.Receive(), RecordsOf("cu2701")[1]);
+}
+
 TEST_F(Level2ServerTest, ABadAddressFailsToStart) {
     Level2Server bad({.address = "not an address"});
     EXPECT_FALSE(bad.Start());
