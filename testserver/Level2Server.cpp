@@ -14,22 +14,13 @@
 #include <cerrno>
 #include <cstring>
 
+#include "testserver/Ipv4Address.h"
+
 namespace testserver {
 
 namespace {
 
 constexpr std::size_t kGarbageSize = 100;  // the size of no record
-
-bool MakeAddress(const std::string& text, uint16_t port, sockaddr_in& out) {
-    out = {};
-    out.sin_family = AF_INET;
-    out.sin_port = htons(port);
-    return inet_pton(AF_INET, text.c_str(), &out.sin_addr) == 1;
-}
-
-bool SameAddress(const sockaddr_in& a, const sockaddr_in& b) {
-    return a.sin_addr.s_addr == b.sin_addr.s_addr && a.sin_port == b.sin_port;
-}
 
 }  // namespace
 
@@ -222,8 +213,12 @@ std::size_t Level2Server::Publish(const std::string& code,
     }
     if (streams.empty() && targets.empty()) return 0;
 
-    std::vector<std::string> writes(records.begin(), records.end());
+    // The records go out as they are unless a fault changes them.
+    const std::vector<std::string>* out = &records;
+    std::vector<std::string> writes;
     if (fault_) {
+        writes = records;
+        out = &writes;
         switch (*fault_) {
             case Level2Fault::SplitRecord: {
                 const std::string first = writes.front();
@@ -238,7 +233,7 @@ std::size_t Level2Server::Publish(const std::string& code,
                 }
                 break;
             case Level2Fault::WrongSize:
-                writes.front().pop_back();
+                if (!writes.front().empty()) writes.front().pop_back();
                 break;
             case Level2Fault::Garbage: {
                 std::string garbage(kGarbageSize, '\0');
@@ -254,12 +249,12 @@ std::size_t Level2Server::Publish(const std::string& code,
     std::size_t delivered = 0;
     for (Connection* connection : streams) {
         bool ok = true;
-        for (const std::string& bytes : writes) ok = ok && Send(*connection, bytes);
+        for (const std::string& bytes : *out) ok = ok && Send(*connection, bytes);
         if (ok) ++delivered;
     }
     for (const sockaddr_in& target : targets) {
         bool ok = true;
-        for (const std::string& bytes : writes)
+        for (const std::string& bytes : *out)
             ok = sendto(udpFd_, bytes.data(), bytes.size(), MSG_NOSIGNAL,
                         reinterpret_cast<const sockaddr*>(&target),
                         sizeof target) == static_cast<ssize_t>(bytes.size()) &&
@@ -298,21 +293,20 @@ std::size_t Level2Server::ConnectionCount() const {
                                                   [](const auto& c) { return !c->dead; }));
 }
 
-std::size_t Level2Server::ChannelCount() const {
-    std::lock_guard lock(mutex_);
+std::size_t Level2Server::ChannelCountLocked() const {
     return static_cast<std::size_t>(std::count_if(
         connections_.begin(), connections_.end(),
         [](const auto& c) { return !c->dead && c->session.Channel() != Level2Channel::None; }));
 }
 
+std::size_t Level2Server::ChannelCount() const {
+    std::lock_guard lock(mutex_);
+    return ChannelCountLocked();
+}
+
 bool Level2Server::WaitForChannels(std::size_t count, std::chrono::milliseconds timeout) const {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, timeout, [&] {
-        return static_cast<std::size_t>(
-                   std::count_if(connections_.begin(), connections_.end(), [](const auto& c) {
-                       return !c->dead && c->session.Channel() != Level2Channel::None;
-                   })) >= count;
-    });
+    return changed_.wait_for(lock, timeout, [&] { return ChannelCountLocked() >= count; });
 }
 
 std::set<std::string> Level2Server::Subscribed() const {

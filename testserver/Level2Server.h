@@ -79,6 +79,7 @@ private:
     void Read(Connection& connection);
     bool Send(Connection& connection, const std::string& bytes);
     void CloseLocked(Connection& connection);
+    std::size_t ChannelCountLocked() const;
 
     Options options_;
     int listenFd_ = -1;

@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 
 #include "platform/core/Numbers.h"
+#include "testserver/Ipv4Address.h"
 #include "testserver/QuoteRecords.h"
 
 namespace testserver {
@@ -104,9 +105,7 @@ std::string Level2Session::Login(const std::vector<std::string>& items) {
 
 bool Level2Session::OpenUdpChannel(const std::string& address, uint16_t port) {
     sockaddr_in target{};
-    target.sin_family = AF_INET;
-    target.sin_port = htons(port);
-    if (port == 0 || inet_pton(AF_INET, address.c_str(), &target.sin_addr) != 1) return false;
+    if (port == 0 || !MakeAddress(address, port, target)) return false;
     target_ = target;
     channel_ = Level2Channel::Udp;
     return true;

@@ -60,6 +60,18 @@ MarketQuote QuoteOf(const Row& row) {
     return q;
 }
 
+// The five levels on each side of the last price. Levels beyond a limit do not exist: price
+// and volume 0. `volume(bid, k)` gives a level's volume, called bid side first, level by level.
+template <class Volume>
+void SetBook(MarketQuote& q, Volume volume) {
+    for (int k = 0; k < kBookLevels; ++k) {
+        q.bids[k] = q.last - (k + 1) >= q.lower ? q.last - (k + 1) : 0;
+        q.asks[k] = q.last + (k + 1) <= q.upper ? q.last + (k + 1) : 0;
+        q.bidVolumes[k] = q.bids[k] > 0 ? volume(true, k) : 0;
+        q.askVolumes[k] = q.asks[k] > 0 ? volume(false, k) : 0;
+    }
+}
+
 }  // namespace
 
 double MarketQuote::AveragePrice() const {
@@ -78,14 +90,8 @@ Market::Market(const TradingDay& day, Options options) : options_(options), rand
         quotes_.push_back(std::move(quote));
     }
     // A first book, so every record has levels before the first trade.
-    for (MarketQuote& q : quotes_) {
-        for (int k = 0; k < kBookLevels; ++k) {
-            q.bids[k] = q.last - (k + 1) >= q.lower ? q.last - (k + 1) : 0;
-            q.asks[k] = q.last + (k + 1) <= q.upper ? q.last + (k + 1) : 0;
-            q.bidVolumes[k] = q.bids[k] > 0 ? 10 + 3 * k : 0;
-            q.askVolumes[k] = q.asks[k] > 0 ? 12 + 2 * k : 0;
-        }
-    }
+    for (MarketQuote& q : quotes_)
+        SetBook(q, [](bool bid, int k) { return bid ? 10 + 3 * k : 12 + 2 * k; });
 }
 
 const MarketQuote* Market::Find(const std::string& code) const {
@@ -133,19 +139,12 @@ void Market::Update(std::size_t index) {
     q.last = std::clamp(q.last + Uniform(-2, 2), q.lower, q.upper);
     q.high = std::max(q.high, q.last);
     q.low = std::min(q.low, q.last);
-    q.lastVolume = static_cast<int32_t>(Uniform(1, 20));
-    q.volume = AddSaturated(q.volume, q.lastVolume);
-    q.turnover += q.lastVolume * q.Price(q.last) * q.multiplier;
+    const int64_t traded = Uniform(1, 20);
+    q.volume = AddSaturated(q.volume, traded);
+    q.turnover += static_cast<double>(traded) * q.Price(q.last) * q.multiplier;
     q.openInterest = AddSaturated(q.openInterest, Uniform(0, 4));
-    for (int k = 0; k < kBookLevels; ++k) {
-        // Levels beyond a limit do not exist: price and volume 0.
-        q.bids[k] = q.last - (k + 1) >= q.lower ? q.last - (k + 1) : 0;
-        q.asks[k] = q.last + (k + 1) <= q.upper ? q.last + (k + 1) : 0;
-        q.bidVolumes[k] = q.bids[k] > 0 ? static_cast<int32_t>(Uniform(1, 60)) : 0;
-        q.askVolumes[k] = q.asks[k] > 0 ? static_cast<int32_t>(Uniform(1, 60)) : 0;
-    }
+    SetBook(q, [this](bool, int) { return static_cast<int32_t>(Uniform(1, 60)); });
     q.updateMs = nowMs_;
-    ++q.updates;
 }
 
 }  // namespace testserver

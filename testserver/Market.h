@@ -43,9 +43,7 @@ struct MarketQuote {
     int32_t openInterest = 0;      // 1807
     int32_t previousInterest = 0;  // 1806
     int32_t suspended = 0;         // 860
-    int32_t lastVolume = 0;        // volume of the last update's trades
     int64_t updateMs = 0;          // market time of the last update, ms from the start
-    uint32_t updates = 0;
 
     double Price(int64_t ticks) const { return static_cast<double>(ticks) * tick; }
     // Turnover / multiplier / volume, 0 without volume.

@@ -23,7 +23,7 @@ MarketPublisher::MarketPublisher(const TradingDay& day, Market::Options market)
     : MarketPublisher(day, market, Options{}) {}
 
 MarketPublisher::MarketPublisher(const TradingDay& day, Market::Options market, Options options)
-    : options_(options), market_(day, market) {}
+    : options_(options), topic_(platform::FormatInt(options.quoteFunction)), market_(day, market) {}
 
 MarketPublisher::~MarketPublisher() { Stop(); }
 
@@ -62,16 +62,16 @@ bool MarketPublisher::PublishNow(const std::string& code) {
 }
 
 void MarketPublisher::PublishLocked(const MarketQuote& quote, std::string& udpBatch) {
+    // One compact record serves the compact pushes and the UDP link alike.
+    std::string compact;
+    if (udp_ || (fix_ && options_.compactPushes)) compact = EncodeCompactRecord(quote);
     if (fix_) {
-        const std::string topic = platform::FormatInt(options_.quoteFunction);
-        fix_->PushInRange(topic, quote.code,
-                          options_.compactPushes ? CompactPushRow(EncodeCompactRecord(quote))
-                                                 : QuotePushRow(quote));
+        fix_->PushInRange(topic_, quote.code,
+                          options_.compactPushes ? CompactPushRow(compact) : QuotePushRow(quote));
     }
     if (udp_) {
-        const std::string record = EncodeCompactRecord(quote);
-        if (udpBatch.size() + record.size() > kMaxUdpPayload) FlushUdpLocked(udpBatch);
-        udpBatch += record;
+        if (udpBatch.size() + compact.size() > kMaxUdpPayload) FlushUdpLocked(udpBatch);
+        udpBatch += compact;
     }
     if (level2_) {
         const int32_t time = UpdateTimeOf(market_, quote);

@@ -59,6 +59,7 @@ private:
     void Run(std::stop_token stop);
 
     Options options_;
+    const std::string topic_;  // the quote subscriptions' topic: the function's number
     mutable std::mutex mutex_;
     Market market_;
     TestServer* fix_ = nullptr;

@@ -2,7 +2,6 @@
 // pushes and fault injection.
 #include "testserver/TestServer.h"
 
-#include <arpa/inet.h>
 #include <fmt/format.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -18,6 +17,7 @@
 #include <utility>
 
 #include "platform/core/Numbers.h"
+#include "testserver/Ipv4Address.h"
 
 namespace testserver {
 
@@ -77,9 +77,7 @@ bool TestServer::Start() {
     std::lock_guard lock(mutex_);
     if (started_) return true;
     sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(options_.port);
-    if (inet_pton(AF_INET, options_.address.c_str(), &address.sin_addr) != 1) {
+    if (!MakeAddress(options_.address, options_.port, address)) {
         errorText_ = fmt::format("not an IPv4 address: {}", options_.address);
         return false;
     }
@@ -349,7 +347,7 @@ std::size_t TestServer::PushToCustomer(const std::string& topic, const std::stri
 }
 
 std::size_t TestServer::PushInRange(const std::string& topic, const std::string& item,
-                                    const Row& row, bool compressed) {
+                                    const Row& row) {
     std::vector<Subscription> targets;
     {
         std::lock_guard lock(mutex_);
@@ -358,7 +356,7 @@ std::size_t TestServer::PushInRange(const std::string& topic, const std::string&
     }
     std::size_t delivered = 0;
     for (const Subscription& s : targets)
-        if (SendPush(s.connection, s.function, topic, row, compressed)) ++delivered;
+        if (SendPush(s.connection, s.function, topic, row, false)) ++delivered;
     return delivered;
 }
 

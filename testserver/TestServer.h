@@ -148,8 +148,7 @@ public:
     // subscription, "range(605:A;B)") names the customer, and to those without a range.
     std::size_t PushToCustomer(const std::string& topic, const std::string& khh, const Row& row);
     // The same for any range: quote subscriptions name contract codes ("range(719:A;B)").
-    std::size_t PushInRange(const std::string& topic, const std::string& item, const Row& row,
-                            bool compressed = false);
+    std::size_t PushInRange(const std::string& topic, const std::string& item, const Row& row);
     // The server cancels the topic on every connection that holds it and tells the client.
     std::size_t CancelSubscription(const std::string& topic);
     // Ends every live connection as if the network dropped it (an abortive close when reset

@@ -2,7 +2,6 @@
 // (u16 length, version, type, payload), kept apart from the client's.
 #include "testserver/UdpQuoteServer.h"
 
-#include <arpa/inet.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -12,6 +11,8 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+
+#include "testserver/Ipv4Address.h"
 
 namespace testserver {
 
@@ -38,10 +39,6 @@ std::size_t CountOf(const std::vector<UdpMessage>& messages, uint8_t type) {
         messages.begin(), messages.end(), [type](const UdpMessage& m) { return m.type == type; }));
 }
 
-bool SameClient(const sockaddr_in& a, const sockaddr_in& b) {
-    return a.sin_addr.s_addr == b.sin_addr.s_addr && a.sin_port == b.sin_port;
-}
-
 }  // namespace
 
 UdpQuoteServer::UdpQuoteServer() : UdpQuoteServer(Options{}) {}
@@ -61,9 +58,7 @@ bool UdpQuoteServer::Start() {
     socket_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (socket_ < 0) return fail("socket");
     sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(options_.port);
-    if (inet_pton(AF_INET, options_.address.c_str(), &address.sin_addr) != 1) {
+    if (!MakeAddress(options_.address, options_.port, address)) {
         errno = EINVAL;
         return fail("address " + options_.address);
     }
@@ -138,7 +133,7 @@ void UdpQuoteServer::Handle(const sockaddr_in& from, const uint8_t* data, std::s
             silent = silent_;
             const auto known =
                 std::find_if(clients_.begin(), clients_.end(),
-                             [&](const sockaddr_in& c) { return SameClient(c, from); });
+                             [&](const sockaddr_in& c) { return SameAddress(c, from); });
             if (message.type == kRegister && known == clients_.end()) clients_.push_back(from);
             if (message.type == kUnregister && known != clients_.end()) clients_.erase(known);
             messages_.push_back(message);

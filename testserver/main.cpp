@@ -5,9 +5,11 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/core/Numbers.h"
 #include "testserver/Level2Server.h"
@@ -43,27 +45,28 @@ void PrintUsage(std::FILE* out) {
         out);
 }
 
+// The whole text as one number of the value's type; false leaves the value as it was.
+template <class T>
+bool ParseWhole(std::string_view text, T& value) {
+    T parsed{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+    if (error != std::errc() || end != text.data() + text.size()) return false;
+    value = parsed;
+    return true;
+}
+
 bool ParsePort(std::string_view text, uint16_t& port) {
     unsigned value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value > 65535) return false;
+    if (!ParseWhole(text, value) || value > 65535) return false;
     port = static_cast<uint16_t>(value);
     return true;
 }
 
-bool ParseNumber(std::string_view text, double& value) {
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size() && value >= 0 && value <= 1000;
-}
-
-bool ParseSeed(std::string_view text, uint64_t& value) {
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size();
-}
-
-bool ParseMode(std::string_view text, int32_t& mode) {
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), mode);
-    return error == std::errc() && end == text.data() + text.size();
+bool ParseRate(std::string_view text, double& rate) {
+    double value = 0;
+    if (!ParseWhole(text, value) || !(value >= 0 && value <= 1000)) return false;
+    rate = value;
+    return true;
 }
 
 // The market's options; `on` once any of them was given.
@@ -83,22 +86,25 @@ int ParseMarketOption(int argc, char** argv, int& i, MarketSettings& settings) {
         settings.level2.form = testserver::Level2LoginForm::Text;
         return settings.on = true, 1;
     }
-    const bool known = arg == "--market-rate" || arg == "--market-seed" || arg == "--level2-port" ||
-                       arg == "--level2-mode" || arg == "--level2-group" ||
-                       arg == "--level2-quote-port" || arg == "--udp-port";
-    if (!known || i + 1 >= argc) return 0;
-    settings.on = true;
-    const std::string_view value = argv[++i];
-    bool ok = true;
-    if (arg == "--market-rate") ok = ParseNumber(value, settings.market.rate);
-    if (arg == "--market-seed") ok = ParseSeed(value, settings.market.seed);
-    if (arg == "--level2-port") ok = ParsePort(value, settings.level2.port);
-    if (arg == "--level2-mode") ok = ParseMode(value, settings.level2.mode);
-    if (arg == "--level2-group") settings.level2.group = std::string(value);
-    if (arg == "--level2-quote-port") ok = ParsePort(value, settings.level2.quotePort);
-    if (arg == "--udp-port") ok = ParsePort(value, settings.udp.port);
-    if (!ok) std::fprintf(stderr, "testserver: bad value for %s: %s\n", argv[i - 1], argv[i]);
-    return ok ? 1 : 2;
+    // The options that take a value, each with its reading into the settings.
+    const std::pair<std::string_view, std::function<bool(std::string_view)>> valued[] = {
+        {"--market-rate", [&](auto v) { return ParseRate(v, settings.market.rate); }},
+        {"--market-seed", [&](auto v) { return ParseWhole(v, settings.market.seed); }},
+        {"--level2-port", [&](auto v) { return ParsePort(v, settings.level2.port); }},
+        {"--level2-mode", [&](auto v) { return ParseWhole(v, settings.level2.mode); }},
+        {"--level2-group", [&](auto v) { return settings.level2.group = std::string(v), true; }},
+        {"--level2-quote-port", [&](auto v) { return ParsePort(v, settings.level2.quotePort); }},
+        {"--udp-port", [&](auto v) { return ParsePort(v, settings.udp.port); }},
+    };
+    for (const auto& [name, read] : valued) {
+        if (arg != name) continue;
+        if (i + 1 >= argc) return 0;
+        settings.on = true;
+        if (read(argv[++i])) return 1;
+        std::fprintf(stderr, "testserver: bad value for %s: %s\n", argv[i - 1], argv[i]);
+        return 2;
+    }
+    return 0;
 }
 
 }  // namespace

@@ -87,6 +87,10 @@ TEST_F(Level2ServerTest, RecordModeOneSendsRecordsOnTheControlConnection) {
     EXPECT_EQ(server->ChannelCount(), 1u);
     Subscribe("cu2701|al2701", 2);
     EXPECT_EQ(server->Subscribed(), (std::set<std::string>{"al2701", "cu2701"}));
+    EXPECT_TRUE(server->WaitForChannels(1, 5s));
+    EXPECT_FALSE(server->WaitForChannels(2, 0ms));
+    EXPECT_TRUE(server->WaitForSubscribed("al2701", 5s));
+    EXPECT_FALSE(server->WaitForSubscribed("rb2701", 0ms));
 
     EXPECT_EQ(server->Publish("rb2701", RecordsOf("rb2701")), 0u);  // not subscribed
     EXPECT_EQ(server->Publish("cu2701", RecordsOf("cu2701")), 1u);
@@ -259,6 +263,21 @@ TEST_F(Level2ServerTest, DroppingTheControlConnectionEndsItsChannel) {
     // A new connection is served as before.
     client = std::make_unique<RawClient>(server->Port());
     EXPECT_EQ(LoginRecord().size(), 68u);
+}
+
+// A standing feed gets every record without a control connection; a feed without a port or
+// with no address is not added.
+TEST_F(Level2ServerTest, AFeedGetsEveryRecordWithoutSubscribing) {
+    Begin({});
+    DatagramSocket feed;
+    ASSERT_TRUE(feed.bound());
+    server->AddFeed("127.0.0.1", 0);
+    server->AddFeed("nowhere", feed.port());
+    EXPECT_EQ(server->Publish("cu2701", RecordsOf("cu2701")), 0u);
+    server->AddFeed("127.0.0.1", feed.port());
+    EXPECT_EQ(server->Publish("cu2701", RecordsOf("cu2701")), 1u);
+    EXPECT_EQ(feed.Receive(), RecordsOf("cu2701")[0]);
+    EXPECT_EQ(feed.Receive(), RecordsOf("cu2701")[1]);
 }
 
 TEST_F(Level2ServerTest, ABadAddressFailsToStart) {

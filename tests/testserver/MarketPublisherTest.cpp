@@ -38,7 +38,18 @@ protected:
         return client;
     }
 
+    // Starts the UDP link's server and registers `link` as its client.
+    void StartUdpLink() {
+        ASSERT_TRUE(udp.Start()) << udp.ErrorText();
+        ASSERT_TRUE(
+            link.SendTo(udp.Port(), std::string("\x28\x00\x01\x00", 4) + std::string(36, '\0')));
+        ASSERT_TRUE(link.Receive());  // the registration's answer
+        ASSERT_EQ(udp.Clients().size(), 1u);
+    }
+
     TestServer fix;
+    UdpQuoteServer udp;
+    DatagramSocket link;
 };
 
 TEST_F(MarketPublisherTest, PushesQuotesToTheSubscribersOfTheirCodes) {
@@ -59,9 +70,12 @@ TEST_F(MarketPublisherTest, PushesQuotesToTheSubscribersOfTheirCodes) {
     EXPECT_EQ(items[7], "729=" + FieldOf(QuotePushRow(*publisher.Quote("cu2701")), 729));
 }
 
+// The compact pushes and the UDP link carry the same record of the update.
 TEST_F(MarketPublisherTest, CompactPushesCarryTheRecordAsRawData) {
+    ASSERT_NO_FATAL_FAILURE(StartUdpLink());
     MarketPublisher publisher(SampleTradingDay(), {.seed = 9}, {.compactPushes = true});
     publisher.SetFixServer(&fix);
+    publisher.SetUdpServer(&udp);
     auto client = Subscriber("cu2701");
     ASSERT_TRUE(publisher.PublishNow("cu2701"));
     auto push = client->ReadPacket();
@@ -75,6 +89,7 @@ TEST_F(MarketPublisherTest, CompactPushesCarryTheRecordAsRawData) {
                   "\x01"
                   "96=" +
                   record + "\x01");
+    EXPECT_EQ(link.Receive(), UdpQuoteServer::DataMessage(record));
 }
 
 // The codes of a buffer of compact records, walked by their lengths.
@@ -97,13 +112,7 @@ Strings CompactCodes(const std::string& buffer) {
 // Every update of a step goes out as one compact record, in data messages of at most 4096
 // bytes, to the registered clients of the UDP link.
 TEST_F(MarketPublisherTest, SendsCompactRecordsOnTheUdpLink) {
-    UdpQuoteServer udp;
-    ASSERT_TRUE(udp.Start()) << udp.ErrorText();
-    DatagramSocket client;
-    ASSERT_TRUE(
-        client.SendTo(udp.Port(), std::string("\x28\x00\x01\x00", 4) + std::string(36, '\0')));
-    ASSERT_TRUE(client.Receive());  // the registration's answer
-    ASSERT_EQ(udp.Clients().size(), 1u);
+    ASSERT_NO_FATAL_FAILURE(StartUdpLink());
 
     // Enough updates to fill more than one datagram, few enough for the receive buffer.
     MarketPublisher publisher(GeneratedTradingDay(40, 0), {.rate = 10, .seed = 4});
@@ -113,7 +122,7 @@ TEST_F(MarketPublisherTest, SendsCompactRecordsOnTheUdpLink) {
     std::size_t records = 0;
     std::size_t datagrams = 0;
     while (records < updates) {
-        const auto datagram = client.Receive();
+        const auto datagram = link.Receive();
         ASSERT_TRUE(datagram) << records << " of " << updates;
         ++datagrams;
         ASSERT_LE(datagram->size(), 4096u);

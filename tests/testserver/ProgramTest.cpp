@@ -137,7 +137,10 @@ TEST(ProgramTest, HelpAndBadArguments) {
     for (const Case& c :
          {Case{{"--help"}, 0}, Case{{"--port", "70000"}, 2}, Case{{"--port", "12x"}, 2},
           Case{{"--what"}, 2}, Case{{"--bind", "nowhere"}, 1}, Case{{"--market-rate", "-1"}, 2},
-          Case{{"--market-seed", "x"}, 2}, Case{{"--level2-port", "70000"}, 2}}) {
+          Case{{"--market-seed", "x"}, 2}, Case{{"--level2-port", "70000"}, 2},
+          Case{{"--market-rate", "nan"}, 2}, Case{{"--market-rate", "1001"}, 2},
+          Case{{"--level2-mode", "4x"}, 2}, Case{{"--udp-port", "-1"}, 2},
+          Case{{"--level2-quote-port", ""}, 2}, Case{{"--market-seed"}, 2}}) {
         Program program(c.args);
         ASSERT_GT(program.pid, 0);
         const std::string first = program.Line();

@@ -3,16 +3,14 @@
 // silence, and bad lengths that end the walk of a datagram.
 #include "testserver/UdpQuoteServer.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <initializer_list>
 #include <string>
+#include <utility>
+
+#include "tests/testserver/QuoteSockets.h"
 
 namespace {
 
@@ -32,35 +30,19 @@ std::string Msg(int type, const std::string& payload) {
 // A client socket on loopback that talks to the server.
 class Client {
 public:
-    explicit Client(uint16_t serverPort) {
-        fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local);
-        server_.sin_family = AF_INET;
-        server_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        server_.sin_port = htons(serverPort);
-    }
-    ~Client() { close(fd_); }
-    void Send(const std::string& datagram) {
-        sendto(fd_, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&server_),
-               sizeof server_);
-    }
+    explicit Client(uint16_t serverPort) : server_(serverPort) {}
+    void Send(const std::string& datagram) { socket_.SendTo(server_, datagram); }
     // The next datagram within ms; false when none came.
     bool Receive(std::string* datagram, int ms = 2000) {
-        pollfd pfd{fd_, POLLIN, 0};
-        if (poll(&pfd, 1, ms) <= 0) return false;
-        char buffer[8192];
-        const ssize_t got = recv(fd_, buffer, sizeof buffer, 0);
-        if (got < 0) return false;
-        datagram->assign(buffer, static_cast<std::size_t>(got));
+        auto got = socket_.Receive(ms);
+        if (!got) return false;
+        *datagram = std::move(*got);
         return true;
     }
 
 private:
-    int fd_ = -1;
-    sockaddr_in server_{};
+    testserver_test::DatagramSocket socket_;
+    uint16_t server_;
 };
 
 class UdpQuoteServerTest : public ::testing::Test {
