@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include "platform/ui/Messages.h"
+#include "platform/ui/WinDefsCommonControls.h"
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/Wnd.h"
 

@@ -4,7 +4,7 @@
 
 #include <initializer_list>
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsTypes.h"
 
 class CWnd;
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsMessages.h"
 #include "tradedata/Registries.h"
 
 namespace shell {

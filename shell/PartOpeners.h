@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsTypes.h"
 #include "shell/PartSlots.h"
 
 class CFixRecord;

@@ -1,7 +1,7 @@
 // The five fonts that start-up creates once and every dialog and panel shares.
 #pragma once
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsDraw.h"
 
 class CFont;
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsTypes.h"
 
 class CWnd;
 namespace NoltComm {

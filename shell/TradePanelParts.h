@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsTypes.h"
 #include "shell/PartSlots.h"
 
 namespace shell {

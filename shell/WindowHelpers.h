@@ -2,7 +2,7 @@
 // combo box or other parent, and the main frame's key forwarding switch.
 #pragma once
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsTypes.h"
 #include "shell/FrameMessages.h"
 
 class CWnd;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsTypes.h"
 
 namespace orderentry::controls {
 

@@ -141,7 +141,10 @@ Line parseLine(std::string raw) {
 void Document::reindex() {
     sections.clear();
     sectionIndex.clear();
-    std::optional<std::size_t> current;
+    // The section that the keys below belong to; kNoSection while none is. (An index rather
+    // than an optional: GCC 12 at -O1 warns falsely that the optional's value may be unset.)
+    constexpr std::size_t kNoSection = static_cast<std::size_t>(-1);
+    std::size_t current = kNoSection;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const Line& line = lines[i];
         switch (line.kind) {
@@ -153,16 +156,16 @@ void Document::reindex() {
                     sections.push_back(std::move(s));
                     current = it->second;
                 } else {
-                    current.reset();  // a later block of a known section is not looked at
+                    current = kNoSection;  // a later block of a known section is not looked at
                 }
                 break;
             }
             case LineKind::BrokenSection:
-                current.reset();
+                current = kNoSection;
                 break;
             case LineKind::Key:
-                if (current) {
-                    Section& s = sections[*current];
+                if (current != kNoSection) {
+                    Section& s = sections[current];
                     s.lastEntry = i;
                     // The empty name reads, but a NUL-separated key list cannot carry it.
                     if (s.keys.try_emplace(line.name, i).second && !line.name.empty())
@@ -170,7 +173,7 @@ void Document::reindex() {
                 }
                 break;
             case LineKind::Item:
-                if (current) sections[*current].lastEntry = i;
+                if (current != kNoSection) sections[current].lastEntry = i;
                 break;
             case LineKind::Other:
                 break;

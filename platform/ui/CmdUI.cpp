@@ -6,6 +6,7 @@
 
 #include "platform/ui/Menu.h"
 #include "platform/ui/Messages.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/Wnd.h"
 

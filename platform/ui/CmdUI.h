@@ -2,7 +2,7 @@
 // item) that a window's update handler sets, and the passes that run those handlers.
 #pragma once
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsTypes.h"
 
 class CMenu;
 class CWnd;

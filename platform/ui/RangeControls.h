@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/ui/WinDefs.h"
+#include "platform/ui/WinDefsTypes.h"
 #include "platform/ui/WindowClass.h"
 #include "platform/ui/Wnd.h"
 

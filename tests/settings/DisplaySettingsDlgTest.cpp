@@ -406,7 +406,12 @@ TEST_F(DisplaySettingsDlgTest, StoredListsKeepToTheirByteBudgetWithWholeCodesOnl
     };
     const Case cases[] = {
         {"ascii",
-         [](int i) { return std::string(29, 'A') + char('0' + i / 10) + char('0' + i % 10); }},
+         [](int i) {
+             std::string code(29, 'A');
+             code += char('0' + i / 10);
+             code += char('0' + i % 10);
+             return code;
+         }},
         {"gbk",
          [](int i) {
              std::string code = "A";

@@ -12,6 +12,7 @@
 #include <QFile>
 
 #include "platform/ui/Messages.h"
+#include "platform/ui/WinDefsCommonControls.h"
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/Wnd.h"
 #include "shell/ResourceFiles.h"

@@ -73,7 +73,7 @@ TEST(LoginProcedureTest, TerminalDescriptionOutcomes) {
         {"not our cipher", Collector(0, "bm90IGEgY2lwaGVy", false), false, "采集信息解密失败!"},
         {"two separators", Collector(0, "a@b@c"), false, "采集信息格式错误!"},
         // Over 512 bytes is refused, not merely logged.
-        {"too long", Collector(0, std::string(600, 'x') + "@@@"), false, "采集信息格式错误!"},
+        {"too long", Collector(0, std::string(600, 'x').append("@@@")), false, "采集信息格式错误!"},
         {"our own collector", SysInfoCollector(&TavroGetSysInfo), true, ""},
     };
     for (const Case& c : cases) {
@@ -129,7 +129,7 @@ TEST_F(LoginRequestTest, ServerReadsTheFieldsInOrderAndDecryptsPasswordAndCode) 
         SCOPED_TRACE(c.style);
         LoginInputs in;
         in.khh = PadCustomerNumber("12345");
-        in.password = std::string(31, 'p') + "overflow";
+        in.password.assign(31, 'p').append("overflow");
         in.extra = "778899";
         in.authStyle = c.style;
         in.checkStamp = c.checkStamp;

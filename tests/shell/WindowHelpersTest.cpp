@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/ui/ScriptedUiServices.h"
+#include "platform/ui/WinDefsControls.h"
 #include "platform/ui/WindowApi.h"
 #include "platform/ui/Wnd.h"
 #include "support/ui/UiTestApp.h"

@@ -21,6 +21,7 @@
 #include "platform/ui/GdiObjects.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/SysColors.h"
+#include "platform/ui/WinDefsCommonControls.h"
 #include "platform/ui/WindowApi.h"
 #include "support/ui/Screenshots.h"
 #include "support/ui/UiTestApp.h"

@@ -1,0 +1,1 @@
+// The source that makes the window code's precompiled header be built (see KelmonTargets.cmake).
