@@ -70,6 +70,14 @@ bool IsCancelFunction(int32_t function) {
            std::end(kCancelFunctions);
 }
 
+// A refusal a test scripted for the next request, used up by it.
+std::optional<Answer> TakeRefusal(std::optional<std::pair<int32_t, std::string>>& scripted) {
+    if (!scripted) return std::nullopt;
+    auto [code, text] = std::move(*scripted);
+    scripted.reset();
+    return Refusal(code, std::move(text));
+}
+
 const Row* FindExchangeRow(const TradingDay& day, const std::string& code) {
     for (const Row& row : day.exchanges)
         if (FieldOf(row, 599) == code) return &row;
@@ -265,11 +273,7 @@ Answer OrderBook::Submit(const ReceivedRequest& r) {
     if (auto refusal = CheckAccount(r, account)) return *refusal;
     if (r.function == kFunctionCombinationInsert || r.function == kFunctionCombinationInsertSwap)
         return Refusal(kCodeUnsupported, "不支持组合委托");
-    if (refuseOrder_) {
-        auto [code, text] = std::move(*refuseOrder_);
-        refuseOrder_.reset();
-        return Refusal(code, std::move(text));
-    }
+    if (auto refusal = TakeRefusal(refuseOrder_)) return *refusal;
 
     BookOrder o;
     o.function = r.function;
@@ -389,11 +393,7 @@ Answer OrderBook::Submit(const ReceivedRequest& r) {
 Answer OrderBook::Cancel(const ReceivedRequest& r) {
     const TradingAccount* account = nullptr;
     if (auto refusal = CheckAccount(r, account)) return *refusal;
-    if (refuseCancel_) {
-        auto [code, text] = std::move(*refuseCancel_);
-        refuseCancel_.reset();
-        return Refusal(code, std::move(text));
-    }
+    if (auto refusal = TakeRefusal(refuseCancel_)) return *refusal;
     const int32_t number = Long(r, 681);
     auto it = orders_.find(number);
     if (it == orders_.end() || it->second.khh != account->khh ||
@@ -428,11 +428,7 @@ Answer OrderBook::Cancel(const ReceivedRequest& r) {
 Answer OrderBook::SubmitStopOrConditional(const ReceivedRequest& r) {
     const TradingAccount* account = nullptr;
     if (auto refusal = CheckAccount(r, account)) return *refusal;
-    if (refuseOrder_) {
-        auto [code, text] = std::move(*refuseOrder_);
-        refuseOrder_.reset();
-        return Refusal(code, std::move(text));
-    }
+    if (auto refusal = TakeRefusal(refuseOrder_)) return *refusal;
     if (!FindContract(r.Get(719)))
         return Refusal(kCodeNotFound, fmt::format("合约[{}]不存在", r.Get(719)));
     if (Long(r, 684) <= 0) return Refusal(kCodeBadOrder, "委托数量必须大于0");

@@ -6,7 +6,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QPainter>
-#include <algorithm>
+#include <cstdio>
 
 #include "flexui/SecureKeyboardDlg.h"
 #include "platform/core/Encoding.h"
