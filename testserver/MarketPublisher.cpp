@@ -6,6 +6,7 @@
 
 #include "platform/core/Numbers.h"
 #include "testserver/Level2Server.h"
+#include "testserver/OrderBook.h"
 #include "testserver/QuoteRecords.h"
 #include "testserver/TestServer.h"
 #include "testserver/UdpQuoteServer.h"
@@ -40,6 +41,11 @@ void MarketPublisher::SetUdpServer(UdpQuoteServer* server) {
 void MarketPublisher::SetLevel2Server(Level2Server* server) {
     std::lock_guard lock(mutex_);
     level2_ = server;
+}
+
+void MarketPublisher::SetOrderBook(OrderBook* book) {
+    std::lock_guard lock(mutex_);
+    book_ = book;
 }
 
 std::size_t MarketPublisher::Step(std::chrono::milliseconds elapsed) {
@@ -81,6 +87,10 @@ void MarketPublisher::PublishLocked(const MarketQuote& quote, std::string& udpBa
         if (options_.level1) records.push_back(EncodeLevel1(quote, time, options_.level1Long));
         level2_->Publish(quote.code, records);
     }
+    // After the quote went out, so a client sees the prices before the fills they cause.
+    if (book_)
+        book_->OnQuote(quote.code, BookQuote{quote.Price(quote.bids[0]), quote.Price(quote.asks[0]),
+                                             quote.bidVolumes[0], quote.askVolumes[0]});
 }
 
 void MarketPublisher::FlushUdpLocked(std::string& udpBatch) {

@@ -16,6 +16,7 @@
 namespace testserver {
 
 class Level2Server;
+class OrderBook;
 class TestServer;
 class UdpQuoteServer;
 
@@ -40,6 +41,8 @@ public:
     void SetFixServer(TestServer* server);
     void SetUdpServer(UdpQuoteServer* server);
     void SetLevel2Server(Level2Server* server);
+    // The book whose resting orders each update's best prices meet (null: none).
+    void SetOrderBook(OrderBook* book);
 
     // Moves the market on by `elapsed` and publishes every update; returns how many there
     // were. Tests step it by hand; Start runs it on the clock.
@@ -65,6 +68,7 @@ private:
     TestServer* fix_ = nullptr;
     UdpQuoteServer* udp_ = nullptr;
     Level2Server* level2_ = nullptr;
+    OrderBook* book_ = nullptr;
     std::jthread thread_;  // last: it ends before the rest goes
 };
 

@@ -70,6 +70,25 @@ bool IsCancelFunction(int32_t function) {
            std::end(kCancelFunctions);
 }
 
+// A refusal a test scripted for the next request, used up by it.
+std::optional<Answer> TakeRefusal(std::optional<std::pair<int32_t, std::string>>& scripted) {
+    if (!scripted) return std::nullopt;
+    auto [code, text] = std::move(*scripted);
+    scripted.reset();
+    return Refusal(code, std::move(text));
+}
+
+const Row* FindExchangeRow(const TradingDay& day, const std::string& code) {
+    for (const Row& row : day.exchanges)
+        if (FieldOf(row, 599) == code) return &row;
+    return nullptr;
+}
+
+bool IsMaxQuantityFunction(int32_t function) {
+    return std::find(std::begin(kMaxQuantityFunctions), std::end(kMaxQuantityFunctions),
+                     function) != std::end(kMaxQuantityFunctions);
+}
+
 bool IsOptionInsert(int32_t function) {
     return function == kFunctionOptionInsert || function == kFunctionOptionInsertExercise ||
            function == kFunctionOptionInsertOther;
@@ -145,9 +164,11 @@ bool OrderBook::Serves(int32_t function) {
         case kFunctionPositionQuery:
         case kFunctionOptionPositionQuery:
         case kFunctionFunds:
+        case kFunctionStopOrder:
+        case kFunctionConditionalOrder:
             return true;
         default:
-            return IsCancelFunction(function);
+            return IsCancelFunction(function) || IsMaxQuantityFunction(function);
     }
 }
 
@@ -171,9 +192,14 @@ std::optional<Answer> OrderBook::AnswerFor(const ReceivedRequest& request) {
         case kFunctionFunds:
             if (auto refusal = CheckAccount(request, account)) return refusal;
             return QueryFunds(*account);
+        case kFunctionStopOrder:
+        case kFunctionConditionalOrder:
+            stopAndConditional_.push_back(request);
+            return SubmitStopOrConditional(request);
         default:
             break;
     }
+    if (IsMaxQuantityFunction(request.function)) return QueryMaxQuantity(request);
     if (IsCancelFunction(request.function)) {
         cancels_.push_back(request);
         return Cancel(request);
@@ -247,11 +273,7 @@ Answer OrderBook::Submit(const ReceivedRequest& r) {
     if (auto refusal = CheckAccount(r, account)) return *refusal;
     if (r.function == kFunctionCombinationInsert || r.function == kFunctionCombinationInsertSwap)
         return Refusal(kCodeUnsupported, "不支持组合委托");
-    if (refuseOrder_) {
-        auto [code, text] = std::move(*refuseOrder_);
-        refuseOrder_.reset();
-        return Refusal(code, std::move(text));
-    }
+    if (auto refusal = TakeRefusal(refuseOrder_)) return *refusal;
 
     BookOrder o;
     o.function = r.function;
@@ -291,12 +313,20 @@ Answer OrderBook::Submit(const ReceivedRequest& r) {
     if (contract->maxQuantity > 0 && o.quantity > contract->maxQuantity)
         return Refusal(kCodeBadOrder,
                        fmt::format("委托数量超过单笔最大下单量{}", contract->maxQuantity));
-    if (!(o.price > 0) || !std::isfinite(o.price)) return Refusal(kCodeBadOrder, "委托价格无效");
-    if ((contract->upper > 0 && o.price > contract->upper + 1e-9) ||
-        (contract->lower > 0 && o.price < contract->lower - 1e-9))
+    const bool market = o.orderType == kOrderTypeMarket;
+    if (market) {
+        const Row* exchange = FindExchangeRow(day_, o.exchange);
+        if (exchange == nullptr || (AtolSat(FieldOf(*exchange, 1681)) & 2) == 0)
+            return Refusal(kCodeBadOrder, fmt::format("交易所[{}]不支持市价委托", o.exchange));
+        if (o.price != 0) return Refusal(kCodeBadOrder, "市价委托的价格必须为0");
+    } else if (!(o.price > 0) || !std::isfinite(o.price)) {
+        return Refusal(kCodeBadOrder, "委托价格无效");
+    }
+    if (!market && ((contract->upper > 0 && o.price > contract->upper + 1e-9) ||
+                    (contract->lower > 0 && o.price < contract->lower - 1e-9)))
         return Refusal(kCodeBadOrder, fmt::format("委托价格超出涨跌停板[{},{}]",
                                                   Price(contract->lower), Price(contract->upper)));
-    if (contract->tick > 0) {
+    if (!market && contract->tick > 0) {
         const double steps = o.price / contract->tick;
         if (std::fabs(steps - std::round(steps)) > 1e-6)
             return Refusal(kCodeBadOrder, fmt::format("委托价格不是最小变动价位{}的整数倍",
@@ -308,7 +338,9 @@ Answer OrderBook::Submit(const ReceivedRequest& r) {
     o.fee = Round2(options_.feePerHand * o.quantity);
 
     if (o.openClose == 1) {
-        o.margin = Round2(o.price * o.quantity * o.multiplier * options_.marginRate);
+        // A market order freezes as if it paid the limit-up price.
+        const double price = market ? contract->upper : o.price;
+        o.margin = Round2(price * o.quantity * o.multiplier * options_.marginRate);
         const double need = o.margin + o.fee;
         double available = 0;
         for (const Row& row : FundsRows(o.khh))
@@ -361,11 +393,7 @@ Answer OrderBook::Submit(const ReceivedRequest& r) {
 Answer OrderBook::Cancel(const ReceivedRequest& r) {
     const TradingAccount* account = nullptr;
     if (auto refusal = CheckAccount(r, account)) return *refusal;
-    if (refuseCancel_) {
-        auto [code, text] = std::move(*refuseCancel_);
-        refuseCancel_.reset();
-        return Refusal(code, std::move(text));
-    }
+    if (auto refusal = TakeRefusal(refuseCancel_)) return *refusal;
     const int32_t number = Long(r, 681);
     auto it = orders_.find(number);
     if (it == orders_.end() || it->second.khh != account->khh ||
@@ -395,6 +423,60 @@ Answer OrderBook::Cancel(const ReceivedRequest& r) {
     Answer answer;
     answer.rows.push_back({{507, "1"}, {508, "撤单已受理"}, {681, FormatInt(number)}});
     return answer;
+}
+
+Answer OrderBook::SubmitStopOrConditional(const ReceivedRequest& r) {
+    const TradingAccount* account = nullptr;
+    if (auto refusal = CheckAccount(r, account)) return *refusal;
+    if (auto refusal = TakeRefusal(refuseOrder_)) return *refusal;
+    if (!FindContract(r.Get(719)))
+        return Refusal(kCodeNotFound, fmt::format("合约[{}]不存在", r.Get(719)));
+    if (Long(r, 684) <= 0) return Refusal(kCodeBadOrder, "委托数量必须大于0");
+    Answer answer;
+    answer.rows.push_back({{507, "1"},
+                           {508, "委托已受理"},
+                           {681, FormatInt(nextStopNumber_++)},
+                           {1720, Money(0)},
+                           {1234, Money(0)}});
+    return answer;
+}
+
+Answer OrderBook::QueryMaxQuantity(const ReceivedRequest& r) {
+    const TradingAccount* account = nullptr;
+    if (auto refusal = CheckAccount(r, account)) return *refusal;
+    auto answer = [](int32_t quantity) {
+        Answer a;
+        a.rows.push_back({{507, "1"}, {684, FormatInt(std::max(quantity, 0))}});
+        return a;
+    };
+    const bool option = r.function == 16135;
+    if (r.function != kFunctionMaxQuantity && !option) return answer(0);  // combinations
+    const std::optional<Contract> c = FindContract(r.Get(option ? 9100 : 719));
+    if (!c || c->option != option) return answer(0);
+    BookOrder o;
+    o.khh = account->khh;
+    o.exchange = r.Get(599);
+    o.contract = r.Get(option ? 9100 : 719);
+    o.tradingCode = r.Get(1716);
+    o.direction = Long(r, r.function == kFunctionMaxQuantity ? 683 : 595);
+    o.openClose = Long(r, 1718);
+    o.hedge = Long(r, 1717);
+    if (o.direction != 1 && o.direction != 2) return answer(0);
+    if (o.openClose != 1) {
+        int32_t available = 0;
+        for (const BookPosition* p : CloseBuckets(o)) available += p->Available();
+        return answer(available);
+    }
+    double price = Number(r, 682);
+    if (Long(r, 1681) == kOrderTypeMarket || !(price > 1e-6)) price = c->upper;
+    const double perHand = price * c->multiplier * options_.marginRate + options_.feePerHand;
+    double funds = 0;
+    for (const Row& row : FundsRows(o.khh))
+        if (FieldOf(row, 511) == c->currency) funds = Number(row, 619);
+    int32_t quantity = perHand > 1e-9 ? static_cast<int32_t>(std::min(funds / perHand, 1e9)) : 0;
+    // 9020 = 0 applies the per-order cap.
+    if (Long(r, 9020) == 0 && c->maxQuantity > 0) quantity = std::min(quantity, c->maxQuantity);
+    return answer(quantity);
 }
 
 Row OrderBook::OrderRow(const BookOrder& o) const {
@@ -758,6 +840,11 @@ std::vector<ReceivedRequest> OrderBook::Cancels() const {
     return cancels_;
 }
 
+std::vector<ReceivedRequest> OrderBook::StopAndConditionalOrders() const {
+    std::lock_guard lock(mutex_);
+    return stopAndConditional_;
+}
+
 // Nothing will run without the test: every event left is held or waits behind a held one.
 bool OrderBook::Idle() const {
     std::vector<int32_t> held;
@@ -874,14 +961,43 @@ void OrderBook::RunConfirm(BookOrder& o) {
     o.exchangeOrderId = fmt::format("{:012}", o.number);
     o.resultText = "已报";
     Push(kTopicOrderConfirm, o.khh, ConfirmPush(o, "O", 1, 0, {}));
-    if (options_.autoFill) {
-        const std::optional<Contract> c = FindContract(o.contract);
-        if (!c) return;
-        if (o.direction == 1 && c->ask > 0 && o.price >= c->ask - 1e-9)
-            RunFill(o, o.Remaining(), c->ask);
-        else if (o.direction == 2 && c->bid > 0 && o.price <= c->bid + 1e-9)
-            RunFill(o, o.Remaining(), c->bid);
+    if (!Matching()) return;
+    // The live market's latest quote, else the day's prices with no limit on the volume.
+    BookQuote scratch;
+    BookQuote* quote = &scratch;
+    if (auto live = quotes_.find(o.contract); live != quotes_.end()) {
+        quote = &live->second;
+    } else if (const std::optional<Contract> c = FindContract(o.contract)) {
+        scratch = {c->bid, c->ask, INT32_MAX, INT32_MAX};
     }
+    const bool mayNotRest = o.fillCondition == kFillAndKill || o.fillCondition == kFillOrKill ||
+                            o.orderType == kOrderTypeMarket;
+    const int32_t standing = o.direction == 1 ? quote->askVolume : quote->bidVolume;
+    const int32_t least = o.fillCondition == kFillOrKill ? o.Remaining() : o.minFillQuantity;
+    if (!mayNotRest || standing >= least) Match(o, *quote);
+    if (mayNotRest) CancelRemainder(o);
+}
+
+void OrderBook::Match(BookOrder& o, BookQuote& quote) {
+    if (o.state != kStateConfirmed && o.state != kStatePartlyFilled) return;
+    const bool market = o.orderType == kOrderTypeMarket;
+    const bool buy = o.direction == 1;
+    const double price = buy ? quote.ask : quote.bid;
+    int32_t& volume = buy ? quote.askVolume : quote.bidVolume;
+    if (!(price > 0) || volume <= 0) return;
+    if (!market && (buy ? o.price < price - 1e-9 : o.price > price + 1e-9)) return;
+    const int32_t q = std::min(o.Remaining(), volume);
+    volume -= q;
+    RunFill(o, q, price);
+}
+
+void OrderBook::OnQuote(const std::string& code, BookQuote quote) {
+    std::lock_guard lock(mutex_);
+    BookQuote& latest = quotes_[code] = quote;
+    for (auto& [number, order] : orders_)  // by number: older orders first
+        if (order.contract == code) Match(order, latest);
+    ++generation_;
+    changed_.notify_all();
 }
 
 void OrderBook::RunCancel(BookOrder& o, int32_t entrySerial) {
@@ -898,13 +1014,18 @@ void OrderBook::RunCancel(BookOrder& o, int32_t entrySerial) {
         Push(kTopicOrderConfirm, o.khh, ConfirmPush(o, "W", 2, 0, error));
         return;
     }
+    entry.state = kStateCancelled;
+    entry.text = "撤单成功";
+    CancelRemainder(o);
+}
+
+void OrderBook::CancelRemainder(BookOrder& o) {
     const int32_t cancelled = o.Remaining();
+    if (cancelled <= 0 || o.Finished()) return;
     o.cancelled += cancelled;
     o.state = o.filled > 0 ? kStatePartlyCancelled : kStateCancelled;
     o.resultText = "已撤单";
     Release(o);
-    entry.state = kStateCancelled;
-    entry.text = "撤单成功";
     Push(kTopicOrderConfirm, o.khh, ConfirmPush(o, "W", 1, cancelled, {}));
 }
 

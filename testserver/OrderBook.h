@@ -39,6 +39,16 @@ inline constexpr int32_t kFunctionOrderQuery = 16151;
 inline constexpr int32_t kFunctionTradeQuery = 16161;
 inline constexpr int32_t kFunctionPositionQuery = 16154;
 inline constexpr int32_t kFunctionOptionPositionQuery = 16950;
+// Stop-loss/take-profit and conditional orders: accepted and recorded, never matched.
+inline constexpr int32_t kFunctionStopOrder = 16421;
+inline constexpr int32_t kFunctionConditionalOrder = 16324;
+// The largest orderable quantity (answer 684): futures, combinations (two forms), options.
+inline constexpr int32_t kFunctionMaxQuantity = 16112;
+inline constexpr int32_t kMaxQuantityFunctions[] = {16112, 16125, 16140, 16135};
+// Order attribute 665 and the market order type 1681.
+inline constexpr int32_t kFillAndKill = 1;
+inline constexpr int32_t kFillOrKill = 2;
+inline constexpr int32_t kOrderTypeMarket = 2;
 // Push topics.
 inline constexpr int32_t kTopicOrderConfirm = 16402;
 inline constexpr int32_t kTopicTradeReturn = 16403;
@@ -89,6 +99,12 @@ struct BookTrade {
     double price = 0, amount = 0, closeProfit = 0, fee = 0;
 };
 
+// The best prices of a contract's live market and the volumes standing at them.
+struct BookQuote {
+    double bid = 0, ask = 0;
+    int32_t bidVolume = 0, askVolume = 0;
+};
+
 // One position bucket: yesterday's or today's quantity of a side.
 struct BookPosition {
     std::string khh, exchange, contract, tradingCode;
@@ -113,6 +129,8 @@ public:
         double feePerHand = 2.0;
         // Confirmed orders that cross the contract's best opposite price fill at once at it.
         bool autoFill = false;
+        // Set by the first OnQuote too: the book matches as an exchange (see OnQuote), and
+        // the unfilled rest of FAK, FOK and market orders is cancelled at confirmation.
     };
 
     enum class ConfirmMode {
@@ -155,6 +173,14 @@ public:
     bool WaitIdle(std::chrono::milliseconds timeout) const;
     void AddPosition(BookPosition position);
 
+    // --- the live market ---
+    // A new best bid and ask of a contract. The book acts as an exchange from now on: a
+    // resting buy fills when the ask is at or below its price, at the ask, for at most the
+    // volume standing there (what earlier orders of the same quote left); a sell likewise
+    // against the bid. Older orders go first. A confirmation meets the latest quote the same
+    // way; an FAK or market order's rest, and an FOK that cannot fill whole, is cancelled then.
+    void OnQuote(const std::string& code, BookQuote quote);
+
     // --- what a test reads ---
     std::optional<BookOrder> FindOrder(int32_t number) const;
     std::vector<BookTrade> Trades() const;
@@ -164,6 +190,8 @@ public:
     // Order inserts and cancels as they arrived, fields in wire order.
     std::vector<ReceivedRequest> Submits() const;
     std::vector<ReceivedRequest> Cancels() const;
+    // Stop-loss/take-profit (16421) and conditional (16324) orders as they arrived.
+    std::vector<ReceivedRequest> StopAndConditionalOrders() const;
 
 private:
     struct Event {
@@ -201,6 +229,13 @@ private:
     std::optional<Contract> FindContract(const std::string& code) const;
     Answer Submit(const ReceivedRequest& request);
     Answer Cancel(const ReceivedRequest& request);
+    Answer SubmitStopOrConditional(const ReceivedRequest& request);
+    Answer QueryMaxQuantity(const ReceivedRequest& request);
+    // Fills the order against the quote as far as the volume allows (volume taken off it).
+    void Match(BookOrder& order, BookQuote& quote);
+    // The exchange's end of an order that may not rest: its remainder cancelled.
+    void CancelRemainder(BookOrder& order);
+    bool Matching() const { return options_.autoFill || !quotes_.empty(); }
     Answer QueryOrders(const ReceivedRequest& request) const;
     Answer QueryTrades(const ReceivedRequest& request) const;
     Answer QueryPositions(const ReceivedRequest& request, bool options) const;
@@ -249,7 +284,9 @@ private:
     std::vector<BookTrade> trades_;
     std::vector<BookPosition> positions_;
     std::map<std::pair<std::string, std::string>, FundsDelta> funds_;  // by customer, currency
-    std::vector<ReceivedRequest> submits_, cancels_;
+    std::vector<ReceivedRequest> submits_, cancels_, stopAndConditional_;
+    std::map<std::string, BookQuote> quotes_;  // the live market's latest, by contract
+    int32_t nextStopNumber_ = 90001;
     std::deque<Event> events_;
     std::jthread worker_;  // last: it ends before the state it works on goes
 };

@@ -151,9 +151,11 @@ int main(int argc, char** argv) {
 
     testserver::TestServer server(options);
     const testserver::TradingDay day = testserver::SampleTradingDay();
+    std::shared_ptr<testserver::OrderBook> book;
     if (tradingDay) {
         server.EnableTradingDay(day);
-        testserver::AddSamplePositions(*server.EnableOrderBook(day));
+        book = server.EnableOrderBook(day);
+        testserver::AddSamplePositions(*book);
         server.SetHook(testserver::kFunctionLogin,
                        testserver::LoginAnswerHook(testserver::LoginAccountsOf(day)));
     }
@@ -183,6 +185,8 @@ int main(int argc, char** argv) {
         publisher->SetFixServer(&server);
         publisher->SetUdpServer(udp.get());
         publisher->SetLevel2Server(level2.get());
+        // Orders fill when this market crosses them.
+        if (book) publisher->SetOrderBook(book.get());
         publisher->Start();
         std::printf("level-2 server listening on %s:%u\n", options.address.c_str(),
                     static_cast<unsigned>(level2->Port()));

@@ -13,6 +13,7 @@
 
 #include "platform/core/Numbers.h"
 #include "tests/testserver/RawClient.h"
+#include "testserver/MarketPublisher.h"
 #include "testserver/TestServer.h"
 
 namespace testserver {
@@ -506,6 +507,295 @@ TEST_F(AutoFillBookTest, CrossingOrdersFillAtTheBestOppositePrice) {
     EXPECT_EQ(Get(pushed[1].row, 525), "74030.0000");
     EXPECT_EQ(book.FindOrder(crossing)->state, kStateFilled);
     EXPECT_EQ(book.FindOrder(resting)->state, kStateConfirmed);
+}
+
+// ---- the book as an exchange: the live market's quotes meet resting orders ----
+
+Row With(Row row, std::initializer_list<Field> changes) {
+    for (const Field& change : changes) {
+        bool found = false;
+        for (Field& f : row)
+            if (f.tag == change.tag) f.value = change.value, found = true;
+        if (!found) row.push_back(change);
+    }
+    return row;
+}
+
+TEST_F(OrderBookTest, RestingOrdersFillWhenTheMarketCrossesThem) {
+    struct Case {
+        const char* what;
+        int32_t direction;
+        const char* price;
+        BookQuote quote;
+        int32_t filled;
+        const char* fillPrice;
+        int32_t state;
+    };
+    const Case cases[] = {
+        {"buy below the ask", 1, "74020", {74010, 74030, 10, 10}, 0, "", kStateConfirmed},
+        {"buy at the ask", 1, "74030", {74010, 74030, 10, 10}, 3, "74030.0000", kStateFilled},
+        {"buy above the ask: at the ask",
+         1,
+         "74050",
+         {74010, 74030, 10, 10},
+         3,
+         "74030.0000",
+         kStateFilled},
+        {"ask too thin: partly",
+         1,
+         "74050",
+         {74010, 74030, 10, 2},
+         2,
+         "74030.0000",
+         kStatePartlyFilled},
+        {"sell at or under the bid",
+         2,
+         "74000",
+         {74010, 74030, 5, 5},
+         3,
+         "74010.0000",
+         kStateFilled},
+        {"sell above the bid", 2, "74020", {74010, 74030, 5, 5}, 0, "", kStateConfirmed},
+        {"no ask at all", 1, "74050", {74010, 0, 5, 0}, 0, "", kStateConfirmed},
+    };
+    for (const Case& c : cases) {
+        // A fresh book each time: no quote yet, so the order rests at its confirmation.
+        OrderBook fresh(SampleTradingDay());
+        std::vector<Row> trades;
+        std::mutex tradesMutex;
+        fresh.SetPusher([&](int32_t topic, const std::string&, const Row& row) {
+            std::lock_guard lock(tradesMutex);
+            if (topic == kTopicTradeReturn) trades.push_back(row);
+        });
+        ReceivedRequest request;
+        request.function = kFunctionOrderInsert;
+        request.packetId = 1;
+        request.fields = OrderFields(c.direction, 1, 3, c.price);
+        const std::optional<Answer> answer = fresh.AnswerFor(request);
+        fresh.AnswerSent(0, 1);
+        ASSERT_TRUE(answer && Get(answer->rows.at(0), 507) == "1") << c.what;
+        const int32_t number = platform::AtolSat(Get(answer->rows[0], 681));
+        ASSERT_TRUE(fresh.WaitIdle(5s));
+        ASSERT_EQ(fresh.FindOrder(number)->state, kStateConfirmed) << c.what;
+
+        fresh.OnQuote("cu2701", c.quote);
+        fresh.OnQuote("cu2702", {1, 1, 100, 100});  // another contract's quote touches nothing
+        ASSERT_TRUE(fresh.WaitIdle(5s));
+        const BookOrder order = *fresh.FindOrder(number);
+        EXPECT_EQ(order.filled, c.filled) << c.what;
+        EXPECT_EQ(order.state, c.state) << c.what;
+        std::lock_guard lock(tradesMutex);
+        ASSERT_EQ(trades.size(), c.filled > 0 ? 1u : 0u) << c.what;
+        if (c.filled > 0) {
+            EXPECT_EQ(Get(trades[0], 681), platform::FormatInt(number));
+            EXPECT_EQ(Get(trades[0], 525), c.fillPrice) << c.what;
+            EXPECT_EQ(Get(trades[0], 528), platform::FormatInt(c.filled));
+            EXPECT_EQ(Get(trades[0], 719), "cu2701");
+        }
+    }
+}
+
+TEST_F(OrderBookTest, OlderOrdersTakeTheStandingVolumeFirst) {
+    const int32_t first = Submit(OrderFields(1, 1, 3, "74050"));
+    const int32_t second = Submit(OrderFields(1, 1, 3, "74040"));
+    ASSERT_TRUE(book.WaitIdle(5s));
+    book.OnQuote("cu2701", {74010, 74030, 5, 4});
+    EXPECT_EQ(book.FindOrder(first)->filled, 3);
+    EXPECT_EQ(book.FindOrder(second)->filled, 1);
+    // The next quote brings new volume; the price moved above the second order's.
+    book.OnQuote("cu2701", {74030, 74050, 5, 10});
+    EXPECT_EQ(book.FindOrder(second)->filled, 1);
+    book.OnQuote("cu2701", {74020, 74040, 5, 10});
+    EXPECT_EQ(book.FindOrder(second)->filled, 3);
+    EXPECT_EQ(book.FindOrder(second)->state, kStateFilled);
+    // Two fills of the second order, one of the first: trade pushes in that order.
+    std::vector<std::string> fills;
+    for (const Pushed& p : Pushes())
+        if (p.topic == kTopicTradeReturn) fills.push_back(Get(p.row, 681) + "x" + Get(p.row, 528));
+    const std::string a = platform::FormatInt(first), b = platform::FormatInt(second);
+    EXPECT_EQ(fills, (std::vector<std::string>{a + "x3", b + "x1", b + "x2"}));
+}
+
+TEST_F(OrderBookTest, OrdersThatMayNotRestMeetTheQuoteAtConfirmation) {
+    struct Case {
+        const char* what;
+        Row fields;
+        int32_t filled;
+        int32_t cancelled;
+        int32_t state;
+    };
+    const Row limit = OrderFields(1, 1, 3, "74030");
+    const Case cases[] = {
+        {"FAK: the rest cancelled", With(limit, {{665, "1"}}), 2, 1, kStatePartlyCancelled},
+        {"FAK that does not cross", With(limit, {{665, "1"}, {682, "74020"}}), 0, 3,
+         kStateCancelled},
+        {"FAK below its minimum", With(limit, {{665, "1"}, {1858, "3"}}), 0, 3, kStateCancelled},
+        {"FAK at its minimum", With(limit, {{665, "1"}, {1858, "2"}}), 2, 1, kStatePartlyCancelled},
+        {"FOK that cannot fill whole", With(limit, {{665, "2"}}), 0, 3, kStateCancelled},
+        {"FOK that can", With(limit, {{665, "2"}, {684, "2"}}), 2, 0, kStateFilled},
+        {"market order", With(limit, {{1681, "2"}, {682, "0"}}), 2, 1, kStatePartlyCancelled},
+        {"plain limit rests", limit, 2, 0, kStatePartlyFilled},
+    };
+    for (const Case& c : cases) {
+        book.OnQuote("cu2701", {74010, 74030, 10, 2});  // two lots at the ask each time
+        const double before = platform::Atof(Get(FundsRow(), 619));
+        const int32_t number = Submit(c.fields);
+        ASSERT_TRUE(book.WaitIdle(5s));
+        const BookOrder order = *book.FindOrder(number);
+        EXPECT_EQ(order.filled, c.filled) << c.what;
+        EXPECT_EQ(order.cancelled, c.cancelled) << c.what;
+        EXPECT_EQ(order.state, c.state) << c.what;
+        if (order.Finished()) {
+            EXPECT_NEAR(order.frozenFunds, 0, 1e-9) << c.what;
+        }
+        if (c.filled == 0) {  // nothing is kept frozen for an order the exchange ended
+            EXPECT_NEAR(platform::Atof(Get(FundsRow(), 619)), before, 1e-6) << c.what;
+        }
+        if (c.cancelled > 0) {
+            const std::vector<Pushed> pushed = Pushes();
+            const Row& last = pushed.back().row;
+            EXPECT_EQ(pushed.back().topic, kTopicOrderConfirm) << c.what;
+            EXPECT_EQ(Get(last, 755), "W") << c.what;
+            EXPECT_EQ(Get(last, 886), platform::FormatInt(c.cancelled)) << c.what;
+            EXPECT_EQ(Get(last, 681), platform::FormatInt(number));
+        }
+    }
+}
+
+TEST_F(OrderBookTest, MarketOrdersNeedTheExchangesLeaveAndAZeroPrice) {
+    TradingDay day = SampleTradingDay();
+    for (Row& row : day.exchanges)
+        if (FieldOf(row, 599) == "SQ") row = With(row, {{1681, "1"}});
+    OrderBook strict(day);
+    struct Case {
+        OrderBook* book;
+        const char* price;
+        const char* text;
+    };
+    const Case cases[] = {{&strict, "0", "不支持市价委托"}, {&book, "74030", "价格必须为0"}};
+    for (const Case& c : cases) {
+        ReceivedRequest request;
+        request.function = kFunctionOrderInsert;
+        request.fields = With(OrderFields(1, 1, 1, c.price), {{1681, "2"}});
+        const std::optional<Answer> answer = c.book->AnswerFor(request);
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(Get(answer->rows.at(0), 507), "-101");
+        EXPECT_NE(Get(answer->rows[0], 508).find(c.text), std::string::npos)
+            << Get(answer->rows[0], 508);
+    }
+}
+
+TEST_F(OrderBookTest, StopAndConditionalOrdersAreRecordedFieldForField) {
+    const Row stop = {{605, kKhh},        {598, ScrambledPassword("123456")},
+                      {599, "SQ"},        {719, "cu2701"},
+                      {1716, "81001234"}, {684, "2"},
+                      {1681, "1"},        {682, "74000"},
+                      {1717, "0"},        {1718, "1"},
+                      {683, "1"},         {1798, "30"},
+                      {745, "3"},         {1799, "40"},
+                      {1795, "0"},        {1796, "50"},
+                      {742, "5"},         {1797, "30"},
+                      {1826, "0"},        {1827, "1"},
+                      {1828, "1"}};
+    const Row conditional = {{605, kKhh},
+                             {598, ScrambledPassword("123456")},
+                             {599, "SQ"},
+                             {719, "cu2701"},
+                             {1716, "81001234"},
+                             {684, "1"},
+                             {1681, "1"},
+                             {682, "74000"},
+                             {1717, "0"},
+                             {1718, "1"},
+                             {683, "2"},
+                             {1795, "0"},
+                             {1846, "1"},
+                             {1800, "74100"},
+                             {1783, "1"},
+                             {1240, "2026.12.10"},
+                             {1836, "2026.12.10"},
+                             {742, "1"},
+                             {533, "1"}};
+    const Answer a = Ask(kFunctionStopOrder, stop);
+    const Answer b = Ask(kFunctionConditionalOrder, conditional);
+    ASSERT_EQ(Get(a.rows.at(0), 507), "1");
+    ASSERT_EQ(Get(b.rows.at(0), 507), "1");
+    EXPECT_NE(Get(a.rows[0], 681), Get(b.rows[0], 681));
+    const Answer refused = Ask(kFunctionStopOrder, With(stop, {{719, "cu9999"}}));
+    EXPECT_EQ(Get(refused.rows.at(0), 507), "-100");
+
+    const std::vector<ReceivedRequest> recorded = book.StopAndConditionalOrders();
+    ASSERT_EQ(recorded.size(), 3u);
+    EXPECT_EQ(recorded[0].function, kFunctionStopOrder);
+    EXPECT_EQ(recorded[0].fields, stop);
+    EXPECT_EQ(recorded[1].function, kFunctionConditionalOrder);
+    EXPECT_EQ(recorded[1].fields, conditional);
+    // They never enter the book of ordinary orders.
+    EXPECT_TRUE(book.Submits().empty());
+    EXPECT_TRUE(OrderPage(0, 20).empty());
+}
+
+TEST_F(OrderBookTest, MaximumQuantityFromFundsAndPositions) {
+    // Funds 850,000; cu2701 is 5 a hand, margin 10 %, fee 2 a hand; limit-up 79180.
+    const Row base = {{605, kKhh}, {599, "SQ"},   {719, "cu2701"}, {1716, "81001234"},
+                      {1717, "0"}, {683, "1"},    {1681, "1"},     {9020, "0"},
+                      {1718, "1"}, {682, "74030"}};
+    struct Case {
+        const char* what;
+        int32_t function;
+        Row fields;
+        const char* quantity;
+    };
+    const Case cases[] = {
+        // 74030 × 5 × 0.1 + 2 = 37017 a hand: 22 hands.
+        {"open at a price", 16112, base, "22"},
+        // Market or no price: the limit-up price, 39592 a hand: 21.
+        {"open at market", 16112, With(base, {{1681, "2"}, {682, "0"}}), "21"},
+        {"open without a price", 16112, With(base, {{682, "0"}}), "21"},
+        // The sample's 3 long hands of yesterday; a sell closes them.
+        {"close long", 16112, With(base, {{683, "2"}, {1718, "2"}}), "3"},
+        {"close today: none", 16112, With(base, {{683, "2"}, {1718, "4"}}), "0"},
+        {"no direction", 16112, With(base, {{683, "0"}}), "0"},
+        {"unknown contract", 16112, With(base, {{719, "cu9999"}}), "0"},
+        {"combination", 16125, base, "0"},
+    };
+    AddSamplePositions(book);
+    for (const Case& c : cases) {
+        const Answer a = Ask(c.function, c.fields);
+        ASSERT_EQ(a.rows.size(), 1u) << c.what;
+        EXPECT_EQ(Get(a.rows[0], 507), "1") << c.what;
+        EXPECT_EQ(Get(a.rows[0], 684), c.quantity) << c.what;
+    }
+    // A pending close freezes what it closes, and a cancel gives it back.
+    book.SetConfirmMode(OrderBook::ConfirmMode::Never);
+    const int32_t close = Submit(OrderFields(2, 2, 2, "74000"));
+    const Row closeLong = With(base, {{683, "2"}, {1718, "2"}});
+    EXPECT_EQ(Get(Ask(16112, closeLong).rows.at(0), 684), "1");
+    book.SetConfirmMode(OrderBook::ConfirmMode::Immediate);
+    book.ReleaseHeld();
+    CancelOrder(close);
+    ASSERT_TRUE(book.WaitIdle(5s));
+    EXPECT_EQ(Get(Ask(16112, closeLong).rows.at(0), 684), "3");
+    const Answer stranger = Ask(16112, With(base, {{605, "999"}}));
+    EXPECT_EQ(Get(stranger.rows.at(0), 507), "-1");
+}
+
+// The publisher's quotes reach the book: what the demo relies on.
+TEST_F(OrderBookTest, PublishedMarketFillsRestingOrders) {
+    MarketPublisher publisher(SampleTradingDay(), Market::Options{});
+    publisher.SetOrderBook(&book);
+    const int32_t number = Submit(OrderFields(1, 1, 1, "79180"));  // at limit-up: crosses any ask
+    ASSERT_TRUE(book.WaitIdle(5s));
+    EXPECT_EQ(book.FindOrder(number)->filled, 0);
+    ASSERT_TRUE(publisher.PublishNow("cu2701"));
+    const std::optional<MarketQuote> quote = publisher.Quote("cu2701");
+    ASSERT_TRUE(quote);
+    ASSERT_GT(quote->askVolumes[0], 0);
+    EXPECT_EQ(book.FindOrder(number)->state, kStateFilled);
+    const std::vector<BookTrade> trades = book.Trades();
+    ASSERT_EQ(trades.size(), 1u);
+    EXPECT_DOUBLE_EQ(trades[0].price, quote->Price(quote->asks[0]));
+    publisher.SetOrderBook(nullptr);
 }
 
 // Through the socket: the confirmation reaches the subscriber of the account's range after
