@@ -34,7 +34,8 @@ constexpr int32_t kCombinationOrderBits = 0x4 | 0x8;
 constexpr int32_t kNoFillUpdateBit = 0x100;
 constexpr int32_t kChangedByTrade = 0x8080;
 constexpr int32_t kChangedRow = 0x8000;
-constexpr int32_t kCurrencyConverted = 16;  // DBZCY: prices in another currency
+constexpr int32_t kCurrencyConverted = 16;           // DBZCY: prices in another currency
+constexpr std::size_t kSeenTradesReserve = 1 << 16;  // a busy day's trades, without rehashing
 
 // Numbers trades whose push has no serial of its own (process-wide, as the serials are).
 std::atomic<int32_t> g_tradeSerial{0};
@@ -93,6 +94,7 @@ CTradeReturnHandler::CTradeReturnHandler(std::atomic<uint32_t>& frameState, Push
       executor_(std::move(executor)),
       hooks_(std::move(hooks)) {
     hooks_.log = WithDefaults(std::move(hooks_.log));
+    seen_.reserve(kSeenTradesReserve);
     if (!hooks_.submit)
         hooks_.submit = [](const tradedata::OrderRequest& order, std::string* message) {
             return tradedata::SubmitOrder(tradedata::GetTradingConnection(), order, nullptr,
@@ -170,6 +172,28 @@ void CTradeReturnHandler::OnTradeReturn(const PushFields& push) {
     counters_.handled.fetch_add(1, std::memory_order_relaxed);
 }
 
+int CTradeReturnHandler::OrderRow(int32_t order) {
+    CFixRecord& o = OrderTable;
+    const auto hint = orderRows_.find(order);
+    if (hint != orderRows_.end() && hint->second < o.GetCount() &&
+        o.GetLong(681, hint->second) == order)
+        return hint->second;
+    const int row = o.Find(681, order);
+    if (row >= 0) orderRows_[order] = row;
+    return row;
+}
+
+int CTradeReturnHandler::TradeRow(const std::string& key) {
+    CFixRecord& tr = TradeTable;
+    const auto hint = tradeRows_.find(key);
+    if (hint != tradeRows_.end() && hint->second < tr.GetCount() &&
+        tr.Get(763, hint->second) == key)
+        return hint->second;
+    const int row = tr.Find(763, key.c_str());
+    if (row >= 0) tradeRows_[key] = row;
+    return row;
+}
+
 void CTradeReturnHandler::WriteDetail(const Trade& t) {
     CFixRecord& d = TradeDetailTable;
     d.acquireLockExclusive();
@@ -202,29 +226,41 @@ void CTradeReturnHandler::WriteDetail(const Trade& t) {
 // Under the trade-detail lock; the counter lock is taken inside it, never the other way.
 void CTradeReturnHandler::CheckSelfTrade(const Trade& t) {
     CFixRecord& d = TradeDetailTable;
+    CMemRecord* mem = d.GetMemRecord();
     const int count = d.GetCount();
-    for (int r = 1; r < count; ++r) {
-        if (d.Get(605, r) != t.khh || d.Get(599, r) != t.exchange ||
-            d.Get(1716, r) != t.tradingCode || d.Get(719, r) != t.contract ||
-            d.GetLong(683, r) + t.side != 3)
-            continue;
-        const std::string number = d.Get(522, r);
-        if (t.exchange == "ZZ") {
-            // That exchange numbers the two sides of a trade one apart.
+    const auto sameParties = [&](int r) {
+        return int64_t{d.GetLong(683, r)} + t.side == 3 && d.Get(605, r) == t.khh &&
+               d.Get(599, r) == t.exchange && d.Get(1716, r) == t.tradingCode &&
+               d.Get(719, r) == t.contract;
+    };
+    if (t.exchange == "ZZ") {
+        // That exchange numbers the two sides of a trade one apart at the same price.
+        const int64_t tail = TradeNumberTail(t.tradeNumber);
+        for (int r = 1; r < count; ++r) {
+            if (!sameParties(r)) continue;
             if (std::fabs(d.GetDouble(525, r) - t.price) <= 1e-6 &&
-                std::llabs(TradeNumberTail(number) - TradeNumberTail(t.tradeNumber)) == 1) {
+                std::llabs(TradeNumberTail(d.Get(522, r)) - tail) == 1) {
                 frameState_.fetch_and(~kFrameCountersLoaded, std::memory_order_acq_rel);
                 return;
             }
-        } else if (number == t.tradeNumber) {
-            CFixRecord& c = tradedata::OrderCountTable;
-            c.acquireLockExclusive();
-            const int row = FindOrAddCounterRow(fmt::format("{}|T|{}", t.khh, t.exchange), t.khh,
-                                                "T", t.exchange, {});
-            if (row >= 0) c.Set(528, AddClamped(c.GetLong(528, row), 1), row);
-            c.releaseLockExclusive();
-            return;
         }
+        return;
+    }
+    // Elsewhere both sides carry the same number: only rows of that number can match, so the
+    // search runs over the numbers (one pass under one lock) instead of row by row.
+    if (t.tradeNumber.empty()) return;
+    const int numberField = d.FindIndex(522);
+    for (int r = 1; r < count; ++r) {
+        r = mem->Locate(numberField, t.tradeNumber.c_str(), r, count - 1);
+        if (r < 0) return;
+        if (!sameParties(r)) continue;
+        CFixRecord& c = tradedata::OrderCountTable;
+        c.acquireLockExclusive();
+        const int row = FindOrAddCounterRow(fmt::format("{}|T|{}", t.khh, t.exchange), t.khh, "T",
+                                            t.exchange, {});
+        if (row >= 0) c.Set(528, AddClamped(c.GetLong(528, row), 1), row);
+        c.releaseLockExclusive();
+        return;
     }
 }
 
@@ -233,10 +269,13 @@ void CTradeReturnHandler::WriteTradeRow(const Trade& t) {
     tr.acquireLockExclusive();
     if (tr.GetFCount() > 0) {
         const std::string key = Key(t.order, t.contract);
-        int row = tr.Find(763, key.c_str());
+        int row = TradeRow(key);
         if (row < 0) {
             row = tr.GetMemRecord()->Append(nullptr, true);
-            if (row >= 0) tr.Set(763, std::string_view(key), row);
+            if (row >= 0) {
+                tr.Set(763, std::string_view(key), row);
+                tradeRows_[key] = row;
+            }
         }
         if (row >= 0) {
             tr.Set(605, std::string_view(t.khh), row);
@@ -267,52 +306,48 @@ void CTradeReturnHandler::WriteTradeRow(const Trade& t) {
 int32_t CTradeReturnHandler::WriteOrder(const Trade& t) {
     CFixRecord& o = OrderTable;
     if (o.GetFCount() == 0) return 0;
-    // What the order is, read first, so no other table is read under the order lock.
-    o.acquireLockShared();
-    int row = o.Find(681, t.order);
-    const std::string orderContract = row >= 0 ? o.Get(719, row) : std::string();
-    const int32_t orderType = row >= 0 ? o.GetLong(1681, row) : 0;
-    o.releaseLockShared();
-    if (row < 0) {
-        counters_.unknownOrders.fetch_add(1, std::memory_order_relaxed);
-        return 0;
-    }
-
     struct Leg {
         bool found = false;
         int row = -1;
         int32_t quantity = 0;
         double amount = 0, multiplier = 0;
     } legs[2];
-    const bool combination = (orderType & kCombinationOrderBits) != 0 &&
-                             tradedata::FindCombinationContract(orderContract.c_str()) >= 0;
-    if (combination) {
-        std::string codes[2];
-        CFixRecord& cc = tradedata::CombinationContractTable;
-        cc.acquireLockShared();
-        const int crow = tradedata::FindCombinationContract(orderContract.c_str());
-        if (crow >= 0) {
-            codes[0] = cc.Get(1392, crow);
-            codes[1] = cc.Get(1393, crow);
-        }
-        cc.releaseLockShared();
-        TradeTable.acquireLockShared();
-        for (int k = 0; k < 2; ++k) {
-            legs[k].row = TradeTable.Find(763, Key(t.order, codes[k]).c_str());
-            legs[k].found = legs[k].row >= 0;
-            if (legs[k].found) {
-                legs[k].quantity = TradeTable.GetLong(528, legs[k].row);
-                legs[k].amount = TradeTable.GetDouble(524, legs[k].row);
-            }
-        }
-        TradeTable.releaseLockShared();
-        for (int k = 0; k < 2; ++k)
-            legs[k].multiplier =
-                tradedata::GetRowDouble(1752, tradedata::FindContract(codes[k].c_str()));
-    }
+    bool combination = false;
 
     o.acquireLockExclusive();
-    row = o.Find(681, t.order);  // the table may have been rebuilt meanwhile
+    int row = OrderRow(t.order);
+    if (row >= 0 && (o.GetLong(1681, row) & kCombinationOrderBits) != 0) {
+        // A combination's fill comes from its legs' trade rows, which are read without the
+        // order lock (no two table locks are held together); the order is found again after.
+        const std::string orderContract = o.Get(719, row);
+        o.releaseLockExclusive();
+        std::string codes[2];
+        CFixRecord& cc = tradedata::CombinationContractTable;
+        const int crow = tradedata::FindCombinationContract(orderContract.c_str());
+        combination = crow >= 0;
+        if (combination) {
+            cc.acquireLockShared();
+            codes[0] = cc.Get(1392, crow);
+            codes[1] = cc.Get(1393, crow);
+            cc.releaseLockShared();
+            TradeTable.acquireLockShared();
+            for (int k = 0; k < 2; ++k) {
+                legs[k].row = TradeTable.Find(763, Key(t.order, codes[k]).c_str());
+                legs[k].found = legs[k].row >= 0;
+                if (legs[k].found) {
+                    legs[k].quantity = TradeTable.GetLong(528, legs[k].row);
+                    legs[k].amount = TradeTable.GetDouble(524, legs[k].row);
+                }
+            }
+            TradeTable.releaseLockShared();
+            for (int k = 0; k < 2; ++k)
+                legs[k].multiplier =
+                    tradedata::GetRowDouble(1752, tradedata::FindContract(codes[k].c_str()));
+        }
+        o.acquireLockExclusive();
+        row = OrderRow(t.order);
+    }
+    if (row < 0) counters_.unknownOrders.fetch_add(1, std::memory_order_relaxed);
     int32_t state = 0;
     if (row >= 0) {
         int32_t changes = o.GetLong(897, row) | kChangedByTrade;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "market/feed/PushDispatcher.h"
@@ -63,6 +64,9 @@ private:
     int32_t WriteOrder(const Trade& t);
     void WriteTwoLeg(const Trade& t);
     void SendLegTwo(tradedata::OrderRequest order);
+    // The row of an order / a trade key; the caller holds that table's exclusive lock.
+    int OrderRow(int32_t order);
+    int TradeRow(const std::string& key);
     void Notify(const Trade& t, int32_t state);
 
     std::atomic<uint32_t>& frameState_;
@@ -70,6 +74,11 @@ private:
     Executor executor_;
     Hooks hooks_;
     TradeReturnCounters counters_;
+    // Rows found before, each checked against its key when used (queries rebuild the tables),
+    // so a busy day's tables are not searched row by row for every trade. Each map is used
+    // only under its table's exclusive lock.
+    std::unordered_map<int32_t, int> orderRows_;
+    std::unordered_map<std::string, int> tradeRows_;
     std::mutex seenLock_;
     std::unordered_set<std::string> seen_;
 };
