@@ -41,11 +41,7 @@ CFramePushes& Pushes() {
         const int account = tradedata::AddAccount(1, "8001", "0101", "", "", nullptr);
         tradedata::SetLoginAccount(account);
         tradedata::SetAccountFlag(tradedata::kFlagActive, account);
-        PushLogHooks quiet;
-        quiet.logOptions = [] { return 0xFFFFFFFFu; };
-        quiet.logLevel = [] { return 1; };
-        quiet.trace = [](std::string_view) {};
-        quiet.tradeLog = [](const std::string&) {};
+        const PushLogHooks quiet = SilentLogHooks(0xFFFFFFFFu, 1);
         CFramePushes::Options options;
         options.trades.log = quiet;
         options.trades.submit = [](const tradedata::OrderRequest&, std::string*) { return 1; };

@@ -116,11 +116,7 @@ std::string ConfirmBody(int i) {
 struct Fixture {
     Fixture() {
         FillTables();
-        PushLogHooks quiet;
-        quiet.logOptions = [] { return 0u; };
-        quiet.logLevel = [] { return 0; };
-        quiet.trace = [](std::string_view) {};
-        quiet.tradeLog = [](const std::string&) {};
+        const PushLogHooks quiet = SilentLogHooks(0u, 0);
         CFramePushes::Options options;
         options.trades.log = quiet;
         options.trades.submit = [](const tradedata::OrderRequest&, std::string*) { return 1; };

@@ -37,6 +37,15 @@ PushLogHooks WithDefaults(PushLogHooks hooks) {
     return hooks;
 }
 
+PushLogHooks SilentLogHooks(uint32_t logOptions, int32_t logLevel) {
+    PushLogHooks hooks;
+    hooks.logOptions = [logOptions] { return logOptions; };
+    hooks.logLevel = [logLevel] { return logLevel; };
+    hooks.trace = [](std::string_view) {};
+    hooks.tradeLog = [](const std::string&) {};
+    return hooks;
+}
+
 uint32_t RefreshBitForOrderKind(int32_t kind) {
     for (const KindBit& k : kKindBits)
         if (k.kind == kind) return k.bit;

@@ -41,6 +41,9 @@ struct PushLogHooks {
 };
 // The hooks with every unset one given its default.
 PushLogHooks WithDefaults(PushLogHooks hooks);
+// Hooks that read the given switches and write nothing (the handlers run by tools, fuzzing and
+// measurements, where every line is formatted but none is kept).
+PushLogHooks SilentLogHooks(uint32_t logOptions, int32_t logLevel);
 
 // The workspace refresh bit of an order kind (1842); 0 for a kind without one.
 uint32_t RefreshBitForOrderKind(int32_t kind);

@@ -172,6 +172,18 @@ void CTradeReturnHandler::OnTradeReturn(const PushFields& push) {
     counters_.handled.fetch_add(1, std::memory_order_relaxed);
 }
 
+// The fields that name a trade, alike in the detail and the trade row.
+void CTradeReturnHandler::SetIdentity(CFixRecord& table, int row, const Trade& t) {
+    table.Set(605, std::string_view(t.khh), row);
+    table.Set(599, std::string_view(t.exchange), row);
+    table.Set(681, t.order, row);
+    table.Set(1716, std::string_view(t.tradingCode), row);
+    table.Set(719, std::string_view(t.contract), row);
+    table.Set(683, t.side, row);
+    table.Set(1718, t.openClose, row);
+    table.Set(862, t.serial, row);
+}
+
 int CTradeReturnHandler::OrderRow(int32_t order) {
     CFixRecord& o = OrderTable;
     const auto hint = orderRows_.find(order);
@@ -201,20 +213,13 @@ void CTradeReturnHandler::WriteDetail(const Trade& t) {
         while (d.GetCount() >= kMaxTradeDetailRows) d.GetMemRecord()->Delete(d.GetCount() - 1);
         const int row = d.GetMemRecord()->Insert(nullptr, 0);
         if (row >= 0) {
-            d.Set(605, std::string_view(t.khh), row);
-            d.Set(599, std::string_view(t.exchange), row);
-            d.Set(681, t.order, row);
-            d.Set(1716, std::string_view(t.tradingCode), row);
-            d.Set(719, std::string_view(t.contract), row);
-            d.Set(683, t.side, row);
-            d.Set(1718, t.openClose, row);
+            SetIdentity(d, row, t);
             d.Set(525, t.price, row);
             d.Set(528, t.quantity, row);
             d.Set(524, t.amount, row);
             d.Set(1776, t.profit, row);
             d.Set(527, std::string_view(t.time), row);
             d.Set(522, std::string_view(t.tradeNumber), row);
-            d.Set(862, t.serial, row);
             tradedata::FillTradeRowTexts(d, row);
             if ((frameState_.load(std::memory_order_acquire) & kFrameCountersLoaded) != 0)
                 CheckSelfTrade(t);
@@ -278,14 +283,7 @@ void CTradeReturnHandler::WriteTradeRow(const Trade& t) {
             }
         }
         if (row >= 0) {
-            tr.Set(605, std::string_view(t.khh), row);
-            tr.Set(599, std::string_view(t.exchange), row);
-            tr.Set(1716, std::string_view(t.tradingCode), row);
-            tr.Set(719, std::string_view(t.contract), row);
-            tr.Set(681, t.order, row);
-            tr.Set(683, t.side, row);
-            tr.Set(1718, t.openClose, row);
-            tr.Set(862, t.serial, row);
+            SetIdentity(tr, row, t);
             const int32_t filled = AddClamped(tr.GetLong(528, row), t.quantity);
             tr.Set(528, filled, row);
             tr.Set(1776, tr.GetDouble(1776, row) + t.profit, row);

@@ -15,6 +15,8 @@
 #include "market/feed/PushSink.h"
 #include "market/feed/SerialExecutor.h"
 
+class CFixRecord;
+
 namespace tradedata {
 struct OrderRequest;
 }
@@ -64,6 +66,7 @@ private:
     int32_t WriteOrder(const Trade& t);
     void WriteTwoLeg(const Trade& t);
     void SendLegTwo(tradedata::OrderRequest order);
+    static void SetIdentity(CFixRecord& table, int row, const Trade& t);
     // The row of an order / a trade key; the caller holds that table's exclusive lock.
     int OrderRow(int32_t order);
     int TradeRow(const std::string& key);

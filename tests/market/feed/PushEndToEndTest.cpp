@@ -49,8 +49,8 @@ protected:
         AddRow(tradedata::FuturesContractTable, {{599, "SQ"}, {719, "cu2701"}, {1752, "5"}});
 
         CFramePushes::Options options;
-        options.trades.log = Quiet();
-        options.confirms = Quiet();
+        options.trades.log = SilentLogHooks(0, 0);
+        options.confirms = SilentLogHooks(0, 0);
         pushes = std::make_unique<CFramePushes>(frameState, quotes, sink, std::move(options));
         pushClient = std::make_unique<NoltComm::CFixApiClient>();
         ASSERT_TRUE(pushClient->Connect("127.0.0.1@" + std::to_string(server.Port()) + "/tcp"));
@@ -68,14 +68,6 @@ protected:
         Disconnect();
         tradedata::SetOrderTraceWriter(nullptr);
         tradedata::testing::ResetGlobalTables();
-    }
-    static PushLogHooks Quiet() {
-        PushLogHooks hooks;
-        hooks.logOptions = [] { return 0u; };
-        hooks.logLevel = [] { return 0; };
-        hooks.trace = [](std::string_view) {};
-        hooks.tradeLog = [](const std::string&) {};
-        return hooks;
     }
     int32_t PlaceOrder(int32_t quantity) {
         tradedata::OrderRequest o;
