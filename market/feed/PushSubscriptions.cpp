@@ -161,7 +161,8 @@ bool CPushSubscriptions::SubscribeQuotes(const PushConnections& connections,
     if (text.empty()) return true;
     const std::string range = "range(" + text + ")";
     if (connections.udpSubscribe) return connections.udpSubscribe(range);
-    if (target == nullptr) return true;
+    // Multicast quotes need no subscription here; without any connection it stays wanted.
+    if (target == nullptr) return connections.multicastOpen;
     target->SetQuoteCallback(&CPushDispatcher::OnPushCallback);
     const uint32_t handle = SubscribeTopic(target, hooks_.quoteFunction(), &range);
     handles_.Set(PushTopic::kQuote, handle);

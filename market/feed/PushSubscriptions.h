@@ -71,7 +71,8 @@ public:
     // 16405, without a range, when its handle is 0.
     bool SubscribeNotices(NoltComm::CFixApiClient* push);
     // Cancels the old quote subscription and subscribes the text; true when done (an empty
-    // text, the UDP link or multicast quotes need no FixApi subscription).
+    // text, the UDP link or multicast quotes need no FixApi subscription), false when it failed
+    // or no connection can carry it yet.
     bool SubscribeQuotes(const PushConnections& connections, const std::string& text);
     // Whether a trade topic has no handle (the caller then asks for a renewal).
     bool TradeHandlesMissing() const;

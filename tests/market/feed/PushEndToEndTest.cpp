@@ -200,9 +200,12 @@ TEST_F(PushEndToEndTest, AFailedQuoteSubscriptionStaysWantedAndIsLogged) {
     hooks.quoteSubscribed = [&] { marked = true; };
     PushHandles handles;
     CPushSubscriptions subscriptions(handles, hooks);
+    // No connection yet: it stays wanted.
+    subscriptions.RequestQuotes("719:cu2701");
+    EXPECT_TRUE(subscriptions.RunPending({}));
+    EXPECT_NE(subscriptions.Pending() & kWantQuotes, 0u);
     // A refusal: an answer without the topic.
     server.Script(16404, {{{507, "-1"}, {508, "无权订阅"}}});
-    subscriptions.RequestQuotes("719:cu2701");
     const PushConnections connections{.push = pushClient.get()};
     EXPECT_TRUE(subscriptions.RunPending(connections));
     EXPECT_EQ(handles.Get(PushTopic::kQuote), 0u);
