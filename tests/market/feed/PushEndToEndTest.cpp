@@ -1,0 +1,261 @@
+// The pushes end to end: a push connection subscribed to the test server's topics through the
+// frame's push object, an order placed on the trading connection and filled by the server's
+// order book, its confirmation and trade pushes arriving through the dispatcher into the
+// tables; replays, the keep-alives and unsubscribed topics.
+#include <gtest/gtest.h>
+
+#include <fmt/format.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "comm/FixApiClient.h"
+#include "market/feed/FramePushes.h"
+#include "market/feed/QuoteProcessor.h"
+#include "market/feed/QuoteRowNotifier.h"
+#include "platform/core/Numbers.h"
+#include "tests/market/feed/TradePushFixture.h"
+#include "tests/tradedata/ServerFixture.h"
+#include "testserver/OrderBook.h"
+#include "testserver/TestServer.h"
+#include "tradedata/AccountQueries.h"
+#include "tradedata/OrderSubmit.h"
+#include "tradedata/Rates.h"
+
+namespace market::feed::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using tradedata::testing::AddRow;
+
+constexpr const char* kDayKhh = "000010086001";  // the sample day's first account
+
+int DropLine(std::string_view) { return 1; }
+
+class PushEndToEndTest : public tradedata::testing::ServerTest {
+protected:
+    void SetUp() override {
+        tradedata::testing::ResetGlobalTables();
+        tradedata::CreateFrameTables();
+        tradedata::SetOrderTraceWriter(&DropLine);
+        book = server.EnableOrderBook();
+        StartAndConnect();
+        tradedata::AccountTable.Create(tradedata::kAccountLayout);
+        const int account = tradedata::AddAccount(1, kDayKhh, "0101", "张三", "123456", nullptr);
+        tradedata::SetLoginAccount(account);
+        tradedata::SetAccountFlag(tradedata::kFlagActive, account);
+        tradedata::FuturesContractTable.Create(tradedata::kFuturesContractLayout);
+        AddRow(tradedata::FuturesContractTable, {{599, "SQ"}, {719, "cu2701"}, {1752, "5"}});
+
+        CFramePushes::Options options;
+        options.trades.log = SilentLogHooks(0, 0);
+        options.confirms = SilentLogHooks(0, 0);
+        pushes = std::make_unique<CFramePushes>(frameState, quotes, sink, std::move(options));
+        pushClient = std::make_unique<NoltComm::CFixApiClient>();
+        ASSERT_TRUE(pushClient->Connect("127.0.0.1@" + std::to_string(server.Port()) + "/tcp"));
+        pushes->Attach(pushClient.get());
+        pushes->Subscriptions().RequestTradePushes();
+        // What the UI asks for happens on the subscribing thread's next run.
+        EXPECT_EQ(pushes->Handles().Get(PushTopic::kTradeReturn), 0u);
+        EXPECT_TRUE(pushes->Subscriptions().RunPending({.push = pushClient.get()}));
+        ASSERT_FALSE(pushes->Subscriptions().TradeHandlesMissing());
+        EXPECT_EQ(pushes->Subscriptions().Pending(), 0u);
+    }
+    void TearDown() override {
+        pushes.reset();
+        pushClient.reset();
+        Disconnect();
+        tradedata::SetOrderTraceWriter(nullptr);
+        tradedata::testing::ResetGlobalTables();
+    }
+    int32_t PlaceOrder(int32_t quantity) {
+        tradedata::OrderRequest o;
+        o.khh = kDayKhh;
+        o.exchange = "SQ";
+        o.contract = "cu2701";
+        o.tradingCode = "81001234";
+        o.direction = 1;
+        o.openClose = 1;
+        o.quantity = quantity;
+        o.price = 70000;
+        int32_t number = 0;
+        std::string message;
+        EXPECT_GT(tradedata::SubmitOrder(client.get(), o, &number, &message), 0) << message;
+        // The order view would add the row; the confirmation is held until it is there.
+        AddRow(tradedata::OrderTable, {{681, std::to_string(number)},
+                                       {605, kDayKhh},
+                                       {599, "SQ"},
+                                       {719, "cu2701"},
+                                       {684, std::to_string(quantity)},
+                                       {753, "1"}});
+        return number;
+    }
+    // The notice of the order's trade (3) or confirmation (2) with that high word.
+    bool WaitNotice(int32_t number, uint32_t low, uint32_t high) {
+        return sink.WaitFor([&](const Posted& p) {
+            return p.message == tradedata::kWmFrameEvent && p.lParam == number &&
+                   p.wParam == (low | (high << 16));
+        });
+    }
+    static int32_t OrderField(int32_t number, uint32_t tag) {
+        tradedata::OrderTable.acquireLockShared();
+        const int row = tradedata::OrderTable.Find(681, number);
+        const int32_t value = row < 0 ? -1 : tradedata::OrderTable.GetLong(tag, row);
+        tradedata::OrderTable.releaseLockShared();
+        return value;
+    }
+
+    std::shared_ptr<testserver::OrderBook> book;
+    std::atomic<uint32_t> frameState{0};
+    QuoteRowNotifier notifier;
+    CQuoteProcessor quotes{frameState, notifier};
+    RecordingSink sink;
+    std::unique_ptr<CFramePushes> pushes;
+    std::unique_ptr<NoltComm::CFixApiClient> pushClient;
+};
+
+TEST_F(PushEndToEndTest, SubscriptionsCarryTheAccountRange) {
+    for (const char* topic : {"16403", "16402", "16406", "17001100"})
+        EXPECT_EQ(server.SubscriptionCount(topic), 1u) << topic;
+    int ranged = 0;
+    for (const auto& r : server.Requests())
+        if (r.function == 16403 || r.function == 16402)
+            ranged += r.Get(220) == std::string("range(605:") + kDayKhh + ")" ? 1 : 0;
+    EXPECT_EQ(ranged, 2);
+}
+
+TEST_F(PushEndToEndTest, AnOrderConfirmedAndFilledByTheBookReachesTheTables) {
+    book->SetConfirmMode(testserver::OrderBook::ConfirmMode::Never);
+    const int32_t number = PlaceOrder(3);
+    ASSERT_GT(number, 0);
+    EXPECT_EQ(book->ReleaseHeld(), 1u);
+    ASSERT_TRUE(WaitNotice(number, 2, 1));
+    EXPECT_EQ(OrderField(number, 753), 2);
+
+    ASSERT_TRUE(book->Fill(number, 1, 70010));
+    ASSERT_TRUE(WaitNotice(number, 3, 5));
+    ASSERT_TRUE(book->Fill(number, 2, 70020));
+    ASSERT_TRUE(WaitNotice(number, 3, 6));
+    EXPECT_EQ(OrderField(number, 528), 3);
+    tradedata::TradeDetailTable.acquireLockShared();
+    EXPECT_EQ(tradedata::TradeDetailTable.GetCount(), 2);
+    tradedata::TradeDetailTable.releaseLockShared();
+    tradedata::TradeTable.acquireLockShared();
+    const int t = tradedata::TradeTable.Find(763, fmt::format("{:08}|cu2701", number).c_str());
+    ASSERT_GE(t, 0);
+    EXPECT_EQ(tradedata::TradeTable.GetLong(528, t), 3);
+    EXPECT_DOUBLE_EQ(tradedata::TradeTable.GetDouble(525, t), (70010.0 + 2 * 70020.0) / 3);
+    tradedata::TradeTable.releaseLockShared();
+
+    // The server replays the first trade (as after a re-subscription): nothing is counted
+    // twice. A cancel confirmation behind it on the same connection marks its arrival.
+    const testserver::BookTrade first = book->Trades().front();
+    server.PushToCustomer("16403", kDayKhh,
+                          {{605, kDayKhh},
+                           {599, "SQ"},
+                           {719, "cu2701"},
+                           {681, platform::FormatInt(number)},
+                           {683, "1"},
+                           {522, first.number},
+                           {525, "70010"},
+                           {528, "1"}});
+    server.PushToCustomer("16402", kDayKhh,
+                          {{605, kDayKhh}, {681, "424242"}, {755, "W"}, {753, "2"}});
+    ASSERT_TRUE(WaitNotice(424242, 2, 4));
+    EXPECT_EQ(pushes->TradeReturns().Counters().duplicates.load(), 1u);
+    EXPECT_EQ(OrderField(number, 528), 3);
+}
+
+TEST_F(PushEndToEndTest, ACombinationResultPushGoesToItsHandler) {
+    server.PushToCustomer("16402", kDayKhh, {{605, kDayKhh}, {1718, "10"}, {1029, "0"}});
+    ASSERT_TRUE(sink.WaitFor([](const Posted& p) {
+        return p.message == tradedata::kWmFrameRefresh && p.wParam == kRefreshAfterTrade;
+    }));
+    EXPECT_EQ(tradedata::MessageTable.Get(508, tradedata::MessageTable.GetCount() - 1), "组合成功");
+}
+
+TEST_F(PushEndToEndTest, KeepAlivesCarryThePushFlagAndTheCustomer) {
+    EXPECT_TRUE(CPushSubscriptions::SendPushHeartbeat(pushClient.get()));
+    tradedata::SetTimeSyncDuration(123456);
+    EXPECT_TRUE(CPushSubscriptions::SendTradeHeartbeat(client.get(), kDayKhh));
+    EXPECT_LT(tradedata::GetTimeSyncDuration(), 123456u);  // a loopback round trip
+    bool pushFlag = false;
+    for (const auto& r : server.Requests())
+        if (r.function == 10) pushFlag = (r.packetFlags & 0x02) != 0;
+    EXPECT_TRUE(pushFlag);
+    EXPECT_EQ(Sent(16339, 605), kDayKhh);
+    EXPECT_EQ(Sent(16339, 7153), "1");
+    EXPECT_FALSE(CPushSubscriptions::SendPushHeartbeat(nullptr));
+    pushClient->Close();
+    EXPECT_FALSE(CPushSubscriptions::SendPushHeartbeat(pushClient.get()));
+}
+
+TEST_F(PushEndToEndTest, AFailedQuoteSubscriptionStaysWantedAndIsLogged) {
+    std::vector<std::string> lines;
+    CPushSubscriptions::Hooks hooks;
+    hooks.log = [&](std::string_view line) { lines.emplace_back(line); };
+    hooks.quoteFunction = [] { return 16404; };
+    bool marked = false;
+    hooks.quoteSubscribed = [&] { marked = true; };
+    PushHandles handles;
+    CPushSubscriptions subscriptions(handles, hooks);
+    // No connection yet: it stays wanted.
+    subscriptions.RequestQuotes("719:cu2701");
+    EXPECT_TRUE(subscriptions.RunPending({}));
+    EXPECT_NE(subscriptions.Pending() & kWantQuotes, 0u);
+    // A refusal: an answer without the topic.
+    server.Script(16404, {{{507, "-1"}, {508, "无权订阅"}}});
+    const PushConnections connections{.push = pushClient.get()};
+    EXPECT_TRUE(subscriptions.RunPending(connections));
+    EXPECT_EQ(handles.Get(PushTopic::kQuote), 0u);
+    EXPECT_NE(subscriptions.Pending() & kWantQuotes, 0u);
+    EXPECT_FALSE(marked);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(lines[0].starts_with("行情订阅:"));
+    EXPECT_NE(lines[0].find("\tmsg:"), std::string::npos);
+
+    server.ClearScript(16404);
+    EXPECT_TRUE(subscriptions.RunPending(connections));
+    EXPECT_NE(handles.Get(PushTopic::kQuote), 0u);
+    EXPECT_EQ(subscriptions.Pending(), 0u);
+    EXPECT_TRUE(marked);
+    EXPECT_EQ(server.SubscriptionCount("16404"), 1u);
+    bool ranged = false;
+    for (const auto& r : server.Requests())
+        ranged = ranged || (r.function == 16404 && r.Get(220) == "range(719:cu2701)");
+    EXPECT_TRUE(ranged);
+
+    // The same text again asks for nothing; multicast quotes need no FixApi subscription.
+    subscriptions.RequestQuotes("719:cu2701");
+    EXPECT_EQ(subscriptions.Pending(), 0u);
+    subscriptions.RequestQuotes("719:al2701");
+    EXPECT_TRUE(subscriptions.RunPending({.push = pushClient.get(), .multicastOpen = true}));
+    EXPECT_EQ(handles.Get(PushTopic::kQuote), 0u);
+    EXPECT_EQ(subscriptions.Pending(), 0u);
+}
+
+TEST_F(PushEndToEndTest, ReplacedConnectionsAreSubscribedAgain) {
+    CPushSubscriptions& subscriptions = pushes->Subscriptions();
+    subscriptions.ConnectionsReplaced();
+    EXPECT_TRUE(subscriptions.TradeHandlesMissing());
+    EXPECT_NE(subscriptions.Pending() & kWantTradePushes, 0u);
+    auto fresh = std::make_unique<NoltComm::CFixApiClient>();
+    ASSERT_TRUE(fresh->Connect("127.0.0.1@" + std::to_string(server.Port()) + "/tcp"));
+    pushes->Detach(pushClient.get());
+    pushes->Attach(fresh.get());
+    EXPECT_TRUE(subscriptions.RunPending({.push = fresh.get()}));
+    EXPECT_FALSE(subscriptions.TradeHandlesMissing());
+    EXPECT_EQ(server.SubscriptionCount("16403"), 2u);  // the old connection still holds one
+
+    // Pushes of the detached connection reach nothing; the new one's arrive.
+    pushClient.reset();
+    server.PushToCustomer("16402", kDayKhh,
+                          {{605, kDayKhh}, {681, "515151"}, {755, "O"}, {753, "2"}});
+    ASSERT_TRUE(WaitNotice(515151, 2, 2));
+    pushes.reset();
+    fresh.reset();
+}
+
+}  // namespace
+}  // namespace market::feed::testing
