@@ -2,6 +2,8 @@
 #include "options/Parts.h"
 
 #include "options/OptionCalcDlg.h"
+#include "options/OptionCombCodeDlg.h"
+#include "shell/PartOpeners.h"
 #include "shell/TradePanelParts.h"
 
 namespace options {
@@ -9,6 +11,7 @@ namespace options {
 void RegisterParts() {
     shell::SetBarPanelFactory(shell::BarPanelKind::OptionCalculator,
                               shell::MakeChild<COptionCalcDlg>());
+    shell::PartOpeners().optionCombinationCodes = shell::RunModal<COptionCombCodeDlg>();
 }
 
 }  // namespace options

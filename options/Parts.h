@@ -1,4 +1,5 @@
-// What the options folder plugs into the shell: the option calculator of the standard panel.
+// What the options folder plugs into the shell: the option calculator of the standard panel
+// and the option combination list the quote board opens.
 #pragma once
 
 namespace options {

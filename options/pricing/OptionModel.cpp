@@ -202,8 +202,11 @@ Greeks EuropeanGreeks(int kind, double S, double X, double r, double sigma, doub
     if (carry.futuresRho) {
         // The futures form moves the rate and the carry together; a negative yield still
         // takes it when the caller did not say what the underlying is.
+        // (A futures call never comes back here, whatever a rate that is no number compares.)
         const double futuresPrice =
-            q == r ? g.price : EuropeanGreeks(kind, S, X, r, sigma, T, r, Underlying::Futures).price;
+            u == Underlying::Futures || q == r
+                ? g.price
+                : EuropeanGreeks(kind, S, X, r, sigma, T, r, Underlying::Futures).price;
         g.rho = -t * futuresPrice;
     }
     return g;

@@ -177,6 +177,21 @@ TEST(OptionModelTest, AmericanGreeksByCentralDifferencesStayFiniteAtZero) {
     EXPECT_NEAR(a.theta, e.theta, 1e-3);
 }
 
+TEST(OptionModelTest, InputsThatAreNoNumbersGiveNoNumbers) {
+    // A rate that is no number with a negative yield once sent the futures rho round in
+    // circles; every input of this table must simply come back.
+    const double rates[] = {kNaN, kInf, -kInf};
+    for (double r : rates) {
+        for (Underlying u : {Underlying::Unspecified, Underlying::Futures, Underlying::Index}) {
+            const Greeks g = EuropeanGreeks(2, 100, 100, r, 0.2, 1, -0.01, u);
+            EXPECT_FALSE(std::isfinite(g.rho) && std::isfinite(g.price) && std::isfinite(g.theta));
+            const Greeks a = ClosedFormGreeks(0, 1, 100, 100, r, 0.2, 1, -0.01, u);
+            (void)a;
+        }
+    }
+    EXPECT_TRUE(std::isnan(COptionModel().EuropeanCall(kNaN, 100, 0.05, 0.2, 1, 0)));
+}
+
 TEST(OptionModelTest, NoVolatilityOrNoTimeGivesTheLimits) {
     const COptionModel m;
     // After expiry (or at it) the option pays its intrinsic value; with no volatility the
