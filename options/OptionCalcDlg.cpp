@@ -5,14 +5,15 @@
 #include <charconv>
 #include <cmath>
 
+#include "options/ComboChoice.h"
 #include "options/pricing/OptionDrivers.h"
 #include "platform/ui/DataExchange.h"
 #include "platform/ui/Messages.h"
+#include "record/FixRecord.h"
 #include "shell/FrameMessages.h"
 #include "shell/SharedFonts.h"
 #include "shell/TradeApp.h"
 #include "shell/services/StartupSettings.h"
-#include "record/FixRecord.h"
 #include "tradedata/ContractLookup.h"
 #include "tradedata/Rates.h"
 #include "tradedata/Registries.h"
@@ -44,7 +45,8 @@ double Round(double value, int decimals) {
 
 std::string Fixed6(double value) {
     char buffer[64];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
+    auto [end, ec] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
     return ec == std::errc() ? std::string(buffer, end) : std::string();
 }
 
@@ -62,8 +64,7 @@ LRESULT COptionCalcDlg::SendItem(int id, UINT message, WPARAM wParam, LPARAM lPa
 
 BOOL COptionCalcDlg::OnInitDialog() {
     for (const char* text : kUnderlyingTypes)
-        SendItem(kUnderlyingTypeId, CB_ADDSTRING, 0,
-                           reinterpret_cast<LPARAM>(text));
+        SendItem(kUnderlyingTypeId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
     for (const char* text : kOptionTypes)
         SendItem(kOptionTypeId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
     rate_ = tradedata::GetRiskFreeRate() * 100;
@@ -72,14 +73,13 @@ BOOL COptionCalcDlg::OnInitDialog() {
     ApplySwitch();
 
     CFont* font = shell::GetSharedFont(shell::SharedFont::kListText);
-    const int inputs[] = {kUnderlyingPriceId, kVolatilityId, kRateId,     kYieldId,
+    const int inputs[] = {kUnderlyingPriceId, kVolatilityId, kRateId,      kYieldId,
                           kStrikeId,          kDaysId,       kCallPriceId, kPutPriceId};
     for (int id : inputs)
         if (font) SendItem(id, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     for (const auto& row : kGreekIds) {
         for (int id : row) {
-            if (font)
-                SendItem(id, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+            if (font) SendItem(id, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
             SendItem(id, EM_SETREADONLY, TRUE, 0);
         }
     }
@@ -95,8 +95,7 @@ void COptionCalcDlg::OnDestroy() {
 void COptionCalcDlg::DoDataExchange(CDataExchange* dx) {
     CFlexDialog::DoDataExchange(dx);
     if (dx->m_bSaveAndValidate) {
-        underlyingType_ = static_cast<int>(SendItem(kUnderlyingTypeId,
-                                                              CB_GETCURSEL, 0, 0));
+        underlyingType_ = static_cast<int>(SendItem(kUnderlyingTypeId, CB_GETCURSEL, 0, 0));
         optionType_ = static_cast<int>(SendItem(kOptionTypeId, CB_GETCURSEL, 0, 0));
         if (underlyingType_ < 0) underlyingType_ = 0;
         if (optionType_ < 0) optionType_ = 0;
@@ -126,10 +125,7 @@ BOOL COptionCalcDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     const WORD code = HIWORD(wParam);
     switch (id) {
         case kUnderlyingTypeId:
-            // A confirmed choice, or a change made with the keys while the list is closed.
-            if (code == CBN_SELENDOK ||
-                (code == CBN_SELCHANGE &&
-                 !SendItem(kUnderlyingTypeId, CB_GETDROPPEDSTATE, 0, 0))) {
+            if (IsComboChoiceMade(GetDlgItem(kUnderlyingTypeId), code)) {
                 OnUnderlyingTypeChosen();
                 return TRUE;
             }
@@ -151,8 +147,7 @@ BOOL COptionCalcDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
 }
 
 void COptionCalcDlg::OnUnderlyingTypeChosen() {
-    underlyingType_ =
-        static_cast<int>(SendItem(kUnderlyingTypeId, CB_GETCURSEL, 0, 0));
+    underlyingType_ = static_cast<int>(SendItem(kUnderlyingTypeId, CB_GETCURSEL, 0, 0));
     if (underlyingType_ < 0) underlyingType_ = 0;
     ApplyUnderlyingType();
 }
@@ -243,9 +238,9 @@ void COptionCalcDlg::OnOK() {
     writing_ = true;
     for (int column = 0; column < 2; ++column) {
         double g[5] = {};
-        const double price = pricing::CalcOptionGreeks(european, column + 1, S_, X_, r,
-                                                       volatility_ / 100, T, q, g[0], g[1], g[3],
-                                                       g[2], g[4], kind);
+        const double price =
+            pricing::CalcOptionGreeks(european, column + 1, S_, X_, r, volatility_ / 100, T, q,
+                                      g[0], g[1], g[3], g[2], g[4], kind);
         ShowResult(column == 0 ? kCallPriceId : kPutPriceId, Round(price, 6));
         for (int row = 0; row < 5; ++row) ShowResult(kGreekIds[row][column], g[row]);
     }
@@ -276,7 +271,8 @@ void COptionCalcDlg::LoadOption(const std::string& code) {
     int32_t underlyingKind = 0;
     // The row accessor reads 719 of an option row as the option's own code; the underlying's
     // code is the table's column itself.
-    const std::string underlyingCode = GetRowTable(option)->Get(kUnderlyingField, option & kRowMask);
+    const std::string underlyingCode =
+        GetRowTable(option)->Get(kUnderlyingField, option & kRowMask);
     RowRef underlying = FindContractKind(underlyingCode.c_str(), &underlyingKind);
     if (underlying >= 0 && underlyingKind == kUnderlyingKind) {
         const std::string traded = GetRowString(kTradedCodeField, underlying);

@@ -9,7 +9,7 @@
 namespace options {
 namespace {
 
-const tagFIXHEADERINFO kLayout[] = {{601, "交易所", "C16", 0},     {3053, "组合类型", "C16", 0},
+const tagFIXHEADERINFO kLayout[] = {{601, "交易所", "C16", 0},      {3053, "组合类型", "C16", 0},
                                     {1392, "期权合约一", "C32", 0}, {1393, "期权合约二", "C32", 0},
                                     {100, "color", "N1", 0},        {1332, "TYPE", "N1", 0},
                                     {1060, "ZHDM", "C64", 0},       {0, "", "", 0}};

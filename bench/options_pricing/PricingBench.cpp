@@ -110,8 +110,8 @@ struct QuantLibAmerican {
             ql::ext::make_shared<ql::FlatForward>(today, kR, dc));
         const ql::Handle<ql::BlackVolTermStructure> vol(
             ql::ext::make_shared<ql::BlackConstantVol>(today, ql::NullCalendar(), kSigma, dc));
-        process = ql::ext::make_shared<ql::BlackScholesMertonProcess>(
-            ql::Handle<ql::Quote>(spot), rate, rate, vol);
+        process = ql::ext::make_shared<ql::BlackScholesMertonProcess>(ql::Handle<ql::Quote>(spot),
+                                                                      rate, rate, vol);
         option = ql::ext::make_shared<ql::VanillaOption>(
             ql::ext::make_shared<ql::PlainVanillaPayoff>(ql::Option::Put, kX),
             ql::ext::make_shared<ql::AmericanExercise>(today, today + 183));
@@ -120,7 +120,8 @@ struct QuantLibAmerican {
 
 void BM_QuantLib_QuadraticApproximation(benchmark::State& state) {
     QuantLibAmerican a;
-    a.option->setPricingEngine(ql::ext::make_shared<ql::BaroneAdesiWhaleyApproximationEngine>(a.process));
+    a.option->setPricingEngine(
+        ql::ext::make_shared<ql::BaroneAdesiWhaleyApproximationEngine>(a.process));
     double s = kS;
     for (auto _ : state) {
         a.spot->setValue(s);
@@ -161,8 +162,8 @@ void BM_QuantLib_Board400(benchmark::State& state) {
             const double x = 60 + 0.4 * i;
             for (auto type : {ql::Option::Call, ql::Option::Put}) {
                 ql::BlackCalculator bc(type, x, kS, stdDev, disc);
-                sum += bc.value() + bc.delta(kS) + bc.gamma(kS) + bc.theta(kS, kT) +
-                       bc.vega(kT) + bc.rho(kT) + bc.dividendRho(kT);
+                sum += bc.value() + bc.delta(kS) + bc.gamma(kS) + bc.theta(kS, kT) + bc.vega(kT) +
+                       bc.rho(kT) + bc.dividendRho(kT);
             }
         }
         benchmark::DoNotOptimize(sum);

@@ -97,8 +97,8 @@ double Flat(bool american, bool call, double S, double X, double r, double T, do
 
 }  // namespace
 
-double CBinomialModel::Calculate(int european, int kind, double S, double X, double r,
-                                 double sigma, double T, int& steps, bool carryFree) {
+double CBinomialModel::Calculate(int european, int kind, double S, double X, double r, double sigma,
+                                 double T, int& steps, bool carryFree) {
     steps = std::clamp(steps, kMinBinomialSteps, kMaxBinomialSteps);
     const bool american = european == 0;
     std::array<Leg, 1> legs{Leg{kind == 1, {}}};

@@ -20,14 +20,13 @@ public:
 
     // Builds one tree; steps is brought into [kMinBinomialSteps, kMaxBinomialSteps] and the
     // count used is left in it. Stores price, delta, gamma and theta (per year).
-    double Calculate(int european, int kind, double S, double X, double r, double sigma,
-                     double T, int& steps, bool carryFree);
+    double Calculate(int european, int kind, double S, double X, double r, double sigma, double T,
+                     int& steps, bool carryFree);
     double Price(int european, int kind, double S, double X, double r, double sigma, double T,
                  int steps);
     // Both options on one tree, call first.
     std::pair<double, double> CalculateCallPut(int european, double S, double X, double r,
-                                               double sigma, double T, int steps,
-                                               bool carryFree);
+                                               double sigma, double T, int steps, bool carryFree);
 
     double EuropeanCall(double S, double X, double r, double sigma, double T, int steps);
     double EuropeanPut(double S, double X, double r, double sigma, double T, int steps);

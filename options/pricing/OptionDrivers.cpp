@@ -31,8 +31,8 @@ int OptionModelChoice() { return gModel.load(std::memory_order_relaxed); }
 
 int OptionModelSteps() { return Steps(); }
 
-double CalcOptionValue(int european, int kind, double S, double X, double r, double sigma,
-                       double T, double q, Underlying u) {
+double CalcOptionValue(int european, int kind, double S, double X, double r, double sigma, double T,
+                       double q, Underlying u) {
     if (ClosedForm(european)) return COptionModel().Price(european, kind, S, X, r, sigma, T, q, u);
     return CBinomialModel().Price(european, kind, S, X, r, sigma, T, Steps());
 }

@@ -15,8 +15,8 @@ int OptionModelSteps();
 
 // european: 1 European, 0 American; kind: 1 call, 2 put. The lattice is carry-free and ignores
 // q and the underlying's kind.
-double CalcOptionValue(int european, int kind, double S, double X, double r, double sigma,
-                       double T, double q, Underlying u = Underlying::Unspecified);
+double CalcOptionValue(int european, int kind, double S, double X, double r, double sigma, double T,
+                       double q, Underlying u = Underlying::Unspecified);
 
 // The price; the greeks in display units: theta per calendar day, vega per volatility point,
 // rho per rate point.

@@ -274,8 +274,8 @@ double COptionModel::Theta(int european, int kind, double S, double X, double r,
 double COptionModel::Vega(int european, int kind, double S, double X, double r, double sigma,
                           double T, double q, Underlying u) const {
     if (european == 1) return EuropeanGreeks(kind, S, X, r, sigma, T, q, u).vega;
-    return CentralDifference(
-        sigma, 0.001, [&](double b) { return Price(european, kind, S, X, r, b, T, 0, u); });
+    return CentralDifference(sigma, 0.001,
+                             [&](double b) { return Price(european, kind, S, X, r, b, T, 0, u); });
 }
 
 double COptionModel::Rho(int european, int kind, double S, double X, double r, double sigma,

@@ -68,7 +68,8 @@ protected:
     }
     void Click(int id) { dlg_.SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
     int Selected(int comboId) {
-        return static_cast<int>(::SendMessage(dlg_.GetDlgItem(comboId)->m_hWnd, CB_GETCURSEL, 0, 0));
+        return static_cast<int>(
+            ::SendMessage(dlg_.GetDlgItem(comboId)->m_hWnd, CB_GETCURSEL, 0, 0));
     }
     std::string Text(int id) { return dlg_.GetDlgItemText(id); }
     bool ReadOnly(int id) { return (dlg_.GetDlgItem(id)->GetStyle() & ES_READONLY) != 0; }
@@ -152,7 +153,8 @@ TEST_F(OptionCalcDlgTest, FailingChecksOnlyMoveTheFocus) {
         {"100", "100", "30", true, Dlg::kPutSide, "3", 0},  // the call price may be empty
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.S << " " << c.X << " " << c.days << " " << c.putPrice);
+        SCOPED_TRACE(::testing::Message()
+                     << c.S << " " << c.X << " " << c.days << " " << c.putPrice);
         Type(c.S, c.X, "3", "20", c.days);
         if (c.implied != (dlg_.IsDlgButtonChecked(Dlg::kImpliedSwitchId) == BST_CHECKED)) {
             dlg_.CheckDlgButton(Dlg::kImpliedSwitchId, c.implied ? BST_CHECKED : BST_UNCHECKED);
@@ -191,8 +193,8 @@ TEST_F(OptionCalcDlgTest, IndexEnablesTheYieldAndForcesEuropean) {
     EXPECT_TRUE(dlg_.GetDlgItem(Dlg::kYieldLabelId)->IsWindowEnabled());
     EXPECT_EQ(Selected(Dlg::kOptionTypeId), 1);
     Click(IDOK);
-    const double withYield = pricing::CalcOptionValue(1, 1, 3000, 3000, 0.03, 0.2, 0.25, 0.02,
-                                                      Underlying::Index);
+    const double withYield =
+        pricing::CalcOptionValue(1, 1, 3000, 3000, 0.03, 0.2, 0.25, 0.02, Underlying::Index);
     EXPECT_EQ(Text(Dlg::kCallPriceId), Fixed6(withYield));
 
     // An index without yield is still priced as an index, not as a futures price.
@@ -256,12 +258,9 @@ TEST_F(OptionCalcDlgTest, NonFiniteGreeksShowAsEmptyCells) {
 
 class OptionLoadTest : public OptionCalcDlgTest {
 protected:
-    static constexpr tagFIXHEADERINFO kUnderlyingLayout[] = {{719, "ZQDM", "C32", 0},
-                                                            {729, "ZXJ", "R9.4", 0},
-                                                            {1212, "NBDL", "R9.5", 0},
-                                                            {941, "NGXL", "R9.5", 0},
-                                                            {1566, "XQDM", "C32", 0},
-                                                            {0, "", "", 0}};
+    static constexpr tagFIXHEADERINFO kUnderlyingLayout[] = {
+        {719, "ZQDM", "C32", 0},  {729, "ZXJ", "R9.4", 0},  {1212, "NBDL", "R9.5", 0},
+        {941, "NGXL", "R9.5", 0}, {1566, "XQDM", "C32", 0}, {0, "", "", 0}};
     void SetUp() override {
         OptionCalcDlgTest::SetUp();
         using tradedata::testing::AddRow;
@@ -276,12 +275,22 @@ protected:
         tradedata::FuturesContractTable.GetMemRecord()->Sort(
             tradedata::FuturesContractTable.FindIndex(719), true);
         tradedata::OptionContractTable.Create(tradedata::kOptionContractLayout);
-        AddRow(tradedata::OptionContractTable,
-               {{9100, "IO2612-C-3600"}, {719, "000300"}, {599, "ZJ"}, {1569, "3600"},
-                {729, "120.5"}, {590, "20991231"}, {1854, "1"}, {1568, "1"}});
-        AddRow(tradedata::OptionContractTable,
-               {{9100, "cu2612P70000"}, {719, "cu2612"}, {599, "SQ"}, {1569, "70000"},
-                {729, "1500"}, {590, "20991231"}, {1854, "2"}, {1568, "0"}});
+        AddRow(tradedata::OptionContractTable, {{9100, "IO2612-C-3600"},
+                                                {719, "000300"},
+                                                {599, "ZJ"},
+                                                {1569, "3600"},
+                                                {729, "120.5"},
+                                                {590, "20991231"},
+                                                {1854, "1"},
+                                                {1568, "1"}});
+        AddRow(tradedata::OptionContractTable, {{9100, "cu2612P70000"},
+                                                {719, "cu2612"},
+                                                {599, "SQ"},
+                                                {1569, "70000"},
+                                                {729, "1500"},
+                                                {590, "20991231"},
+                                                {1854, "2"},
+                                                {1568, "0"}});
         tradedata::OptionContractTable.GetMemRecord()->Sort(
             tradedata::OptionContractTable.FindIndex(9100), true);
     }
@@ -354,7 +363,8 @@ TEST_F(OptionCalcDlgTest, RegisterPartsFillsThePanelsCalculatorSlot) {
     shell::SlotsResetGuard guard;
     EXPECT_EQ(shell::CreateBarPanel(shell::BarPanelKind::OptionCalculator, &host_), nullptr);
     RegisterParts();
-    std::unique_ptr<CWnd> made = shell::CreateBarPanel(shell::BarPanelKind::OptionCalculator, &host_);
+    std::unique_ptr<CWnd> made =
+        shell::CreateBarPanel(shell::BarPanelKind::OptionCalculator, &host_);
     auto* calculator = dynamic_cast<Dlg*>(made.get());
     ASSERT_NE(calculator, nullptr);
     EXPECT_EQ(::GetParent(calculator->m_hWnd), host_.m_hWnd);

@@ -115,7 +115,8 @@ TEST_F(OptionCombCodeDlgTest, DeleteAndMoveFollowTheActiveRowAndSaveKeepsTheOrde
         Click(d, Dlg::kDeleteId);
         EXPECT_EQ(Legs(d), (Lines{"C3100&P3000", "C3000&C3100"}));
         const QImage shot = d.GetWidget()->grab().toImage();
-        EXPECT_TRUE(shot.save(kelmon::test::ui::ScreenshotDir() + "/options_option_combinations.png"));
+        EXPECT_TRUE(
+            shot.save(kelmon::test::ui::ScreenshotDir() + "/options_option_combinations.png"));
         Click(d, IDOK);
     });
     EXPECT_EQ(result, IDOK);

@@ -53,11 +53,11 @@ TEST(BinomialModelTest, ConvergesToTheClosedForms) {
         int kind;
         double S, X, sigma, T;
     };
-    for (Case c : {Case{1, 100, 100, 0.2, 1}, Case{2, 100, 110, 0.3, 0.5}, Case{1, 50, 45, 0.5, 2}}) {
+    for (Case c :
+         {Case{1, 100, 100, 0.2, 1}, Case{2, 100, 110, 0.3, 0.5}, Case{1, 50, 45, 0.5, 2}}) {
         SCOPED_TRACE(c.X);
         const double europe = closed.Price(1, c.kind, c.S, c.X, 0.05, c.sigma, c.T, 0);
-        EXPECT_NEAR(tree.Price(1, c.kind, c.S, c.X, 0.05, c.sigma, c.T, 2000), europe,
-                    2e-4 * c.S);
+        EXPECT_NEAR(tree.Price(1, c.kind, c.S, c.X, 0.05, c.sigma, c.T, 2000), europe, 2e-4 * c.S);
         const double quadratic = closed.Price(0, c.kind, c.S, c.X, 0.05, c.sigma, c.T, 0);
         EXPECT_NEAR(tree.Price(0, c.kind, c.S, c.X, 0.05, c.sigma, c.T, 2000), quadratic,
                     3e-3 * c.S);
@@ -163,13 +163,13 @@ TEST_F(DriverTest, GreeksComeInDisplayUnits) {
         for (int european : {0, 1}) {
             SCOPED_TRACE(::testing::Message() << "model " << model << " european " << european);
             double delta = 0, gamma = 0, theta = 0, vega = 0, rho = 0;
-            const double price = CalcOptionGreeks(european, 1, 100, 100, 0.05, 0.25, 0.5, 0,
-                                                  delta, gamma, theta, vega, rho);
+            const double price = CalcOptionGreeks(european, 1, 100, 100, 0.05, 0.25, 0.5, 0, delta,
+                                                  gamma, theta, vega, rho);
             EXPECT_DOUBLE_EQ(price, CalcOptionValue(european, 1, 100, 100, 0.05, 0.25, 0.5, 0));
             // Per calendar day, per volatility point and per rate point, checked against a
             // repricing with that change.
-            const double later = CalcOptionValue(european, 1, 100, 100, 0.05, 0.25,
-                                                 0.5 - 1.0 / 365, 0);
+            const double later =
+                CalcOptionValue(european, 1, 100, 100, 0.05, 0.25, 0.5 - 1.0 / 365, 0);
             EXPECT_NEAR(theta, later - price, 2e-3);
             const double volUp = CalcOptionValue(european, 1, 100, 100, 0.05, 0.26, 0.5, 0);
             EXPECT_NEAR(vega, volUp - price, 2e-3);

@@ -33,8 +33,8 @@ TEST(OptionModelTest, CumulativeNormalIsWithinItsErrorOfErfc) {
         worst = std::max(worst, std::fabs(COptionModel::CumulativeNormal(x) - exact));
         // Symmetric away from 0 (at 0 both halves take the positive branch).
         if (i != 0) {
-            EXPECT_DOUBLE_EQ(
-                COptionModel::CumulativeNormal(x) + COptionModel::CumulativeNormal(-x), 1.0)
+            EXPECT_DOUBLE_EQ(COptionModel::CumulativeNormal(x) + COptionModel::CumulativeNormal(-x),
+                             1.0)
                 << x;
         }
     }
@@ -59,8 +59,8 @@ TEST(OptionModelTest, Black76TextbookCase) {
 
 TEST(OptionModelTest, EuropeanPricesAndGreeksAgreeWithQuantLib) {
     for (const Reference& c : kQuantLib) {
-        SCOPED_TRACE(::testing::Message() << "kind " << c.kind << " X " << c.X << " days "
-                                          << c.days << " q " << c.q);
+        SCOPED_TRACE(::testing::Message()
+                     << "kind " << c.kind << " X " << c.X << " days " << c.days << " q " << c.q);
         const double T = c.days / 365.0;
         const Greeks g = EuropeanGreeks(c.kind, c.S, c.X, c.r, c.sigma, T, c.q);
         // The cumulative normal is good to 7.5e-8; prices scale with the underlying.
@@ -79,8 +79,8 @@ TEST(OptionModelTest, QuadraticApproximationAgreesWithQuantLib) {
     int compared = 0;
     for (const Reference& c : kQuantLib) {
         if (c.american < 0) continue;
-        SCOPED_TRACE(::testing::Message() << "kind " << c.kind << " X " << c.X << " days "
-                                          << c.days);
+        SCOPED_TRACE(::testing::Message()
+                     << "kind " << c.kind << " X " << c.X << " days " << c.days);
         const double T = c.days / 365.0;
         EXPECT_NEAR(m.Price(0, c.kind, c.S, c.X, c.r, c.sigma, T, 0), c.american, 1e-5 * c.S);
         ++compared;
@@ -103,9 +103,8 @@ TEST(OptionModelTest, ParityAndAmericanBounds) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.S);
-        const double q = c.u == Underlying::Futures || (c.u == Underlying::Unspecified && c.q == 0)
-                             ? c.r
-                             : c.q;
+        const double q =
+            c.u == Underlying::Futures || (c.u == Underlying::Unspecified && c.q == 0) ? c.r : c.q;
         const double call = m.EuropeanCall(c.S, c.X, c.r, c.sigma, c.T, c.q, c.u);
         const double put = m.EuropeanPut(c.S, c.X, c.r, c.sigma, c.T, c.q, c.u);
         EXPECT_NEAR(call - put, c.S * std::exp(-q * c.T) - c.X * std::exp(-c.r * c.T), 1e-6 * c.S);
@@ -229,9 +228,9 @@ TEST(OptionModelTest, ImpliedVolatilityRoundTrips) {
                                               << " X " << c.X << " sigma " << sigma);
             const double price = m.Price(c.european, c.kind, c.S, c.X, 0.04, sigma, c.T, c.q, c.u);
             if (price < 1e-4) continue;  // nothing left to invert
-            EXPECT_NEAR(m.ImpliedVolatility(c.european, c.kind, c.S, c.X, 0.04, price, c.T, c.q,
-                                            c.u),
-                        sigma, 1e-6);
+            EXPECT_NEAR(
+                m.ImpliedVolatility(c.european, c.kind, c.S, c.X, 0.04, price, c.T, c.q, c.u),
+                sigma, 1e-6);
         }
     }
 }
