@@ -41,6 +41,7 @@ LRESULT CFavoriteArbCodeDlg::SendItem(int id, UINT message, WPARAM wParam, LPARA
 
 BOOL CFavoriteArbCodeDlg::OnInitDialog() {
     CDialog::OnInitDialog();
+    chosen_.Attach(GetDlgItem(kFavoritesId));
     if (CFont* font = shell::GetSharedFont(shell::SharedFont::kListText)) {
         SendItem(kContractListId, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
         SendItem(kFavoritesId, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
@@ -77,7 +78,7 @@ BOOL CFavoriteArbCodeDlg::OnInitDialog() {
     // Codes that are no longer combination contracts are dropped.
     for (const std::string& code : Split(tradedata::LoadContractList(kFavoriteArbSection))) {
         const int row = tradedata::FindCombinationContract(code.c_str());
-        if (row >= 0) AppendChosen(code, row);
+        if (row >= 0) chosen_.Append(code, row);
     }
     FillList();
     return TRUE;
@@ -101,77 +102,14 @@ void CFavoriteArbCodeDlg::FillList() {
     UpdateButtons();
 }
 
-bool CFavoriteArbCodeDlg::IsChosen(int row) const {
-    for (auto item = static_cast<HTREEITEM>(SendItem(kFavoritesId, TVM_GETNEXTITEM, TVGN_ROOT, 0));
-         item;
-         item = static_cast<HTREEITEM>(SendItem(kFavoritesId, TVM_GETNEXTITEM, TVGN_NEXT, item))) {
-        TVITEM tv;
-        tv.mask = TVIF_PARAM | TVIF_HANDLE;
-        tv.hItem = item;
-        SendItem(kFavoritesId, TVM_GETITEM, 0, reinterpret_cast<LPARAM>(&tv));
-        if (tv.lParam == row) return true;
-    }
-    return false;
-}
-
-std::vector<std::string> CFavoriteArbCodeDlg::ChosenCodes() const {
-    std::vector<std::string> codes;
-    for (auto item = static_cast<HTREEITEM>(SendItem(kFavoritesId, TVM_GETNEXTITEM, TVGN_ROOT, 0));
-         item;
-         item = static_cast<HTREEITEM>(SendItem(kFavoritesId, TVM_GETNEXTITEM, TVGN_NEXT, item))) {
-        char buffer[256] = {};
-        TVITEM tv;
-        tv.mask = TVIF_TEXT | TVIF_HANDLE;
-        tv.hItem = item;
-        tv.pszText = buffer;
-        tv.cchTextMax = sizeof buffer;
-        SendItem(kFavoritesId, TVM_GETITEM, 0, reinterpret_cast<LPARAM>(&tv));
-        codes.emplace_back(buffer);
-    }
-    return codes;
-}
-
-void CFavoriteArbCodeDlg::AppendChosen(const std::string& code, int row) {
-    std::string text = code;
-    TVINSERTSTRUCT insert;
-    insert.hParent = TVI_ROOT;
-    insert.hInsertAfter = TVI_LAST;
-    insert.item.mask = TVIF_TEXT | TVIF_PARAM;
-    insert.item.pszText = text.data();
-    insert.item.lParam = row;
-    SendItem(kFavoritesId, TVM_INSERTITEM, 0, reinterpret_cast<LPARAM>(&insert));
-}
-
 void CFavoriteArbCodeDlg::AddSelected() {
     for (int item = static_cast<int>(SendItem(kContractListId, LVM_GETNEXTITEM, -1, LVNI_SELECTED));
          item >= 0 && item < static_cast<int>(listed_.size());
          item = static_cast<int>(SendItem(kContractListId, LVM_GETNEXTITEM, item, LVNI_SELECTED))) {
         const int row = listed_[static_cast<size_t>(item)];
-        if (!IsChosen(row))
-            AppendChosen(tradedata::CombinationContractTable.Get(kCodeField, row), row);
+        if (!chosen_.ContainsRow(row))
+            chosen_.Append(tradedata::CombinationContractTable.Get(kCodeField, row), row);
     }
-}
-
-void CFavoriteArbCodeDlg::MoveSelected(bool up) {
-    const auto selected =
-        static_cast<HTREEITEM>(SendItem(kFavoritesId, TVM_GETNEXTITEM, TVGN_CARET, 0));
-    if (!selected) return;
-    const auto other = static_cast<HTREEITEM>(
-        SendItem(kFavoritesId, TVM_GETNEXTITEM, up ? TVGN_PREVIOUS : TVGN_NEXT, selected));
-    if (!other) return;
-    // The two items trade their text and row; the selection follows the moved one.
-    char textA[256] = {}, textB[256] = {};
-    TVITEM a, b;
-    a.mask = b.mask = TVIF_TEXT | TVIF_PARAM | TVIF_HANDLE;
-    a.hItem = selected, b.hItem = other;
-    a.pszText = textA, b.pszText = textB;
-    a.cchTextMax = b.cchTextMax = sizeof textA;
-    SendItem(kFavoritesId, TVM_GETITEM, 0, reinterpret_cast<LPARAM>(&a));
-    SendItem(kFavoritesId, TVM_GETITEM, 0, reinterpret_cast<LPARAM>(&b));
-    std::swap(a.hItem, b.hItem);
-    SendItem(kFavoritesId, TVM_SETITEM, 0, reinterpret_cast<LPARAM>(&a));
-    SendItem(kFavoritesId, TVM_SETITEM, 0, reinterpret_cast<LPARAM>(&b));
-    SendItem(kFavoritesId, TVM_SELECTITEM, TVGN_CARET, other);
 }
 
 BOOL CFavoriteArbCodeDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
@@ -190,15 +128,14 @@ BOOL CFavoriteArbCodeDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
             AddSelected();
             break;
         case kDeleteId:
-            if (const LRESULT item = SendItem(kFavoritesId, TVM_GETNEXTITEM, TVGN_CARET, 0))
-                SendItem(kFavoritesId, TVM_DELETEITEM, 0, item);
+            chosen_.DeleteSelected();
             break;
         case kClearId:
-            SendItem(kFavoritesId, TVM_DELETEITEM, 0, TVI_ROOT);
+            chosen_.Clear();
             break;
         case kMoveUpId:
         case kMoveDownId:
-            MoveSelected(id == kMoveUpId);
+            chosen_.MoveSelected(id == kMoveUpId);
             break;
         default:
             return CDialog::OnCommand(wParam, lParam);
@@ -220,7 +157,7 @@ BOOL CFavoriteArbCodeDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result
             info->item.pszText = text_.data();
         }
         if (info->item.mask & LVIF_IMAGE)
-            info->item.iImage = IsChosen(row) ? kChosenImage : kNotChosenImage;
+            info->item.iImage = chosen_.ContainsRow(row) ? kChosenImage : kNotChosenImage;
         return TRUE;
     }
     if (static_cast<int>(wParam) == kContractListId && header->code == NM_DBLCLK) {
@@ -234,30 +171,22 @@ BOOL CFavoriteArbCodeDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result
 }
 
 void CFavoriteArbCodeDlg::UpdateButtons() {
-    const auto selected =
-        static_cast<HTREEITEM>(SendItem(kFavoritesId, TVM_GETNEXTITEM, TVGN_CARET, 0));
-    const bool hasPrevious =
-        selected && SendItem(kFavoritesId, TVM_GETNEXTITEM, TVGN_PREVIOUS, selected) != 0;
-    const bool hasNext =
-        selected && SendItem(kFavoritesId, TVM_GETNEXTITEM, TVGN_NEXT, selected) != 0;
     const struct {
         int id;
         bool enabled;
     } states[] = {
-        {kMoveUpId, hasPrevious},
-        {kMoveDownId, hasNext},
+        {kMoveUpId, chosen_.HasPrevious()},
+        {kMoveDownId, chosen_.HasNext()},
         {kAddId, SendItem(kContractListId, LVM_GETSELECTEDCOUNT, 0, 0) > 0},
-        {kDeleteId, selected != 0},
-        {kClearId, SendItem(kFavoritesId, TVM_GETCOUNT, 0, 0) > 0},
+        {kDeleteId, chosen_.Selected() != 0},
+        {kClearId, chosen_.Count() > 0},
     };
     for (const auto& state : states)
         if (CWnd* button = GetDlgItem(state.id)) button->EnableWindow(state.enabled);
 }
 
 void CFavoriteArbCodeDlg::OnOK() {
-    std::string joined;
-    for (const std::string& code : ChosenCodes()) joined += (joined.empty() ? "" : ",") + code;
-    pavlet::WritePrivateConfigure(kFavoriteArbSection, "HYDM", joined);
+    pavlet::WritePrivateConfigure(kFavoriteArbSection, "HYDM", chosen_.Joined());
     EndDialog(IDOK);
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "options/OrderedCodeTree.h"
 #include "platform/ui/Dialog.h"
 
 namespace options {
@@ -37,7 +38,7 @@ public:
     // The combination contract rows the list shows, in table order.
     const std::vector<int>& ListedRows() const { return listed_; }
     // The chosen codes in tree order.
-    std::vector<std::string> ChosenCodes() const;
+    std::vector<std::string> ChosenCodes() const { return chosen_.Codes(); }
 
 protected:
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
@@ -46,15 +47,13 @@ protected:
 private:
     void FillList();
     void AddSelected();
-    void MoveSelected(bool up);
     void UpdateButtons();
-    bool IsChosen(int row) const;
-    void AppendChosen(const std::string& code, int row);
     LRESULT SendItem(int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
 
     // Refilled for every exchange: the combination table may have grown since the dialog
     // opened.
     std::vector<int> listed_;
+    OrderedCodeTree chosen_;
     std::string text_;  // the list's answer to a display request
 };
 
