@@ -13,6 +13,7 @@
 #include "tradedata/ContractLookup.h"
 #include "tradedata/GlobalTables.h"
 #include "tradedata/ReferenceData.h"
+#include "tradedata/TradingHelpers.h"
 
 namespace options {
 namespace {
@@ -25,26 +26,10 @@ constexpr uint32_t kQuoteExchangeField = 1847;  // HQJYS
 constexpr uint32_t kCodeField = 719;            // ZQDM
 constexpr uint32_t kNameField = 722;            // ZQMC
 
-std::vector<std::string> Split(const std::string& text) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (start <= text.size()) {
-        const size_t end = std::min(text.find(',', start), text.size());
-        if (end > start) parts.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return parts;
-}
-
 }  // namespace
 
-CFavoriteContractDlg::CFavoriteContractDlg(CWnd* parent) : CDialog(IDD, parent) {}
+CFavoriteContractDlg::CFavoriteContractDlg(CWnd* parent) : CCodePickerDlg(IDD, parent) {}
 CFavoriteContractDlg::~CFavoriteContractDlg() = default;
-
-LRESULT CFavoriteContractDlg::SendItem(int id, UINT message, WPARAM wParam, LPARAM lParam) const {
-    CWnd* item = GetDlgItem(id);
-    return item ? item->SendMessage(message, wParam, lParam) : 0;
-}
 
 namespace {
 
@@ -56,24 +41,10 @@ CFixRecord& ContractTable(int kind) {
 }  // namespace
 
 BOOL CFavoriteContractDlg::OnInitDialog() {
-    CDialog::OnInitDialog();
+    CCodePickerDlg::OnInitDialog();
     if (!title.empty()) SetWindowText(title);
-    chosen_.Attach(GetDlgItem(kChosenId));
-    if (CFont* font = shell::GetSharedFont(shell::SharedFont::kListText)) {
-        for (int id : {kAvailableId, kChosenId, kFilterId})
-            SendItem(id, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    }
-    if (CWnd* list = GetDlgItem(kAvailableId)) list->ModifyStyle(0, LVS_REPORT | LVS_OWNERDATA);
-    SendItem(kAvailableId, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT,
-             LVS_EX_FULLROWSELECT);
-    RECT client{};
-    if (CWnd* list = GetDlgItem(kAvailableId)) list->GetClientRect(&client);
-    LVCOLUMN column;
-    column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.cx = client.right - client.left - 16;
-    char caption[] = "zqdm";
-    column.pszText = caption;
-    SendItem(kAvailableId, LVM_INSERTCOLUMN, 0, reinterpret_cast<LPARAM>(&column));
+    if (CFont* font = shell::GetSharedFont(shell::SharedFont::kListText))
+        SendItem(kFilterId, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 
     const bool quoteList = section == kFavoriteQuoteSection;
     includePosition_ = pavlet::ReadPrivateConfigure(section, "IncludePosition", 0) != 0;
@@ -83,7 +54,9 @@ BOOL CFavoriteContractDlg::OnInitDialog() {
 
     FillCategories();
     // A stored code that no longer names a contract keeps its place and its text.
-    for (const std::string& code : Split(tradedata::LoadContractList(section))) {
+    std::vector<std::string> codes;
+    tradedata::SplitByChars(tradedata::LoadContractList(section), ",", codes);
+    for (const std::string& code : codes) {
         const int row = kind == kUnderlyingContracts
                             ? tradedata::FindUnderlyingContract(code.c_str())
                             : tradedata::FindFuturesContract(code.c_str());
@@ -147,7 +120,7 @@ void CFavoriteContractDlg::FillOffered() {
         exchange = tradedata::ExchangeTable.Get(kExchangeField, category.exchangeRow);
     const std::string typed = GetDlgItemText(kFilterId);
 
-    offered_.clear();
+    std::vector<int> rows;
     CFixRecord& table = ContractTable(kind);
     for (int row = 0; row < table.GetCount(); ++row) {
         const std::string code = table.Get(kCodeField, row);
@@ -155,98 +128,32 @@ void CFavoriteContractDlg::FillOffered() {
         if (!exchange.empty() && table.Get(kExchangeField, row) != exchange) continue;
         if (!product.empty() && table.Get(kProductField, row) != product) continue;
         if (!typed.empty() && code.find(typed) == std::string::npos) continue;
-        offered_.push_back(row);
+        rows.push_back(row);
     }
-    SendItem(kAvailableId, LVM_SETITEMCOUNT, offered_.size(), 0);
-    if (!typed.empty() && !offered_.empty()) {
+    SetOffered(std::move(rows));
+    if (!typed.empty() && !OfferedRows().empty()) {
         LVITEM state;
         state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
         state.state = LVIS_SELECTED | LVIS_FOCUSED;
         SendItem(kAvailableId, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&state));
+        UpdateButtons();
     }
-    if (CWnd* list = GetDlgItem(kAvailableId)) list->Invalidate();
-    UpdateButtons();
 }
 
-void CFavoriteContractDlg::AddSelected() {
-    CFixRecord& table = ContractTable(kind);
-    for (int item = static_cast<int>(SendItem(kAvailableId, LVM_GETNEXTITEM, -1, LVNI_SELECTED));
-         item >= 0 && item < static_cast<int>(offered_.size());
-         item = static_cast<int>(SendItem(kAvailableId, LVM_GETNEXTITEM, item, LVNI_SELECTED))) {
-        const int row = offered_[static_cast<size_t>(item)];
-        if (!chosen_.ContainsRow(row)) chosen_.Append(table.Get(kCodeField, row), row);
-    }
+std::string CFavoriteContractDlg::OfferedCode(int row) const {
+    return ContractTable(kind).Get(kCodeField, row);
 }
 
 BOOL CFavoriteContractDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     const int id = LOWORD(wParam);
     const WORD code = HIWORD(wParam);
-    if (id == kCategoryId) {
-        if (IsComboChoiceMade(GetDlgItem(kCategoryId), code)) {
-            SetDlgItemText(kFilterId, "");
-            FillOffered();
-            return TRUE;
-        }
-        return CDialog::OnCommand(wParam, lParam);
-    }
-    if (id == kFilterId) {
-        if (code == EN_CHANGE) FillOffered();
-        return CDialog::OnCommand(wParam, lParam);
-    }
-    if (code != BN_CLICKED) return CDialog::OnCommand(wParam, lParam);
-    switch (id) {
-        case kAddId:
-            AddSelected();
-            break;
-        case kDeleteId:
-            chosen_.DeleteSelected();
-            break;
-        case kClearId:
-            chosen_.Clear();
-            break;
-        case kMoveUpId:
-        case kMoveDownId:
-            chosen_.MoveSelected(id == kMoveUpId);
-            break;
-        default:
-            return CDialog::OnCommand(wParam, lParam);
-    }
-    UpdateButtons();
-    return TRUE;
-}
-
-BOOL CFavoriteContractDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) {
-    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-    if (static_cast<int>(wParam) == kAvailableId && header->code == LVN_GETDISPINFO) {
-        auto* info = reinterpret_cast<NMLVDISPINFO*>(lParam);
-        const int item = info->item.iItem;
-        if (item >= 0 && item < static_cast<int>(offered_.size()) &&
-            (info->item.mask & LVIF_TEXT)) {
-            text_ = OfferedText(offered_[static_cast<size_t>(item)]);
-            info->item.pszText = text_.data();
-        }
+    if (id == kCategoryId && IsComboChoiceMade(GetDlgItem(kCategoryId), code)) {
+        SetDlgItemText(kFilterId, "");
+        FillOffered();
         return TRUE;
     }
-    if (static_cast<int>(wParam) == kAvailableId && header->code == NM_DBLCLK) AddSelected();
-    const BOOL handled = CDialog::OnNotify(wParam, lParam, result);
-    if (static_cast<int>(wParam) == kAvailableId || static_cast<int>(wParam) == kChosenId)
-        UpdateButtons();
-    return handled;
-}
-
-void CFavoriteContractDlg::UpdateButtons() {
-    const struct {
-        int id;
-        bool enabled;
-    } states[] = {
-        {kMoveUpId, chosen_.HasPrevious()},
-        {kMoveDownId, chosen_.HasNext()},
-        {kAddId, SendItem(kAvailableId, LVM_GETSELECTEDCOUNT, 0, 0) > 0},
-        {kDeleteId, chosen_.Selected() != 0},
-        {kClearId, chosen_.Count() > 0},
-    };
-    for (const auto& state : states)
-        if (CWnd* button = GetDlgItem(state.id)) button->EnableWindow(state.enabled);
+    if (id == kFilterId && code == EN_CHANGE) FillOffered();
+    return CCodePickerDlg::OnCommand(wParam, lParam);
 }
 
 void CFavoriteContractDlg::OnOK() {

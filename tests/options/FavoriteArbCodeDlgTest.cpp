@@ -20,6 +20,7 @@
 #include "support/ui/ModalDriver.h"
 #include "support/ui/Screenshots.h"
 #include "support/ui/UiTestApp.h"
+#include "tests/options/OptionsDialogTest.h"
 #include "tests/tradedata/TradeDataFixture.h"
 #include "tradedata/GlobalTables.h"
 
@@ -30,6 +31,8 @@ using kelmon::test::ui::DrainEvents;
 using kelmon::test::ui::UiTest;
 using Dlg = CFavoriteArbCodeDlg;
 using Codes = std::vector<std::string>;
+using testing::Click;
+using testing::Enabled;
 
 class FavoriteArbCodeDlgTest : public UiTest {
 protected:
@@ -70,7 +73,7 @@ protected:
     }
     static Codes Listed(Dlg& d) {
         Codes codes;
-        for (int row : d.ListedRows())
+        for (int row : d.OfferedRows())
             codes.push_back(tradedata::CombinationContractTable.Get(1060, row));
         return codes;
     }
@@ -98,15 +101,9 @@ protected:
         d.SendMessage(WM_NOTIFY, Dlg::kContractListId, reinterpret_cast<LPARAM>(&info));
         return info.item.iImage;
     }
-    static void Click(Dlg& d, int id) { d.SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
-    static bool Enabled(Dlg& d, int id) { return d.GetDlgItem(id)->IsWindowEnabled(); }
     INT_PTR Run(const std::function<void(Dlg&)>& act) {
         Dlg dialog;
-        driver_.OnNextModal([&](QWidget*) {
-            DrainEvents();
-            act(dialog);
-        });
-        return dialog.DoModal();
+        return testing::RunWith(driver_, dialog, act);
     }
 
     tradedata::testing::SettingsSandbox sandbox_;

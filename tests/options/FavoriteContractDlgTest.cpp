@@ -24,6 +24,7 @@
 #include "support/ui/ModalDriver.h"
 #include "support/ui/Screenshots.h"
 #include "support/ui/UiTestApp.h"
+#include "tests/options/OptionsDialogTest.h"
 #include "tests/tradedata/TradeDataFixture.h"
 #include "tradedata/GlobalTables.h"
 
@@ -34,6 +35,7 @@ using kelmon::test::ui::DrainEvents;
 using kelmon::test::ui::UiTest;
 using Dlg = CFavoriteContractDlg;
 using Texts = std::vector<std::string>;
+using options::testing::Click;
 
 class FavoriteContractDlgTest : public UiTest {
 protected:
@@ -104,13 +106,8 @@ protected:
         state.state = LVIS_SELECTED;
         Send(d, Dlg::kAvailableId, LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&state));
     }
-    static void Click(Dlg& d, int id) { d.SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
     INT_PTR Run(Dlg& dialog, const std::function<void(Dlg&)>& act) {
-        driver_.OnNextModal([&](QWidget*) {
-            DrainEvents();
-            act(dialog);
-        });
-        return dialog.DoModal();
+        return options::testing::RunWith(driver_, dialog, act);
     }
 
     tradedata::testing::SettingsSandbox sandbox_;

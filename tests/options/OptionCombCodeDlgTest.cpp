@@ -22,6 +22,7 @@
 #include "support/ui/ModalDriver.h"
 #include "support/ui/Screenshots.h"
 #include "support/ui/UiTestApp.h"
+#include "tests/options/OptionsDialogTest.h"
 #include "tests/tradedata/TradeDataFixture.h"
 #include "tradedata/GlobalTables.h"
 #include "tradedata/LocalLists.h"
@@ -33,6 +34,8 @@ using kelmon::test::ui::DrainEvents;
 using kelmon::test::ui::UiTest;
 using Dlg = COptionCombCodeDlg;
 using Lines = std::vector<std::string>;
+using options::testing::Click;
+using options::testing::Enabled;
 
 class OptionCombCodeDlgTest : public UiTest {
 protected:
@@ -77,17 +80,9 @@ protected:
             legs.push_back(dialog.Rows().Get(1392, i) + "&" + dialog.Rows().Get(1393, i));
         return legs;
     }
-    static void Click(Dlg& dialog, int id) {
-        dialog.SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
-    }
-    static bool Enabled(Dlg& dialog, int id) { return dialog.GetDlgItem(id)->IsWindowEnabled(); }
     INT_PTR Run(const std::function<void(Dlg&)>& act) {
         Dlg dialog;
-        driver_.OnNextModal([&](QWidget*) {
-            DrainEvents();
-            act(dialog);
-        });
-        return dialog.DoModal();
+        return options::testing::RunWith(driver_, dialog, act);
     }
 
     tradedata::testing::SettingsSandbox sandbox_;
