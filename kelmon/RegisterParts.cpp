@@ -1,6 +1,7 @@
 // The window folders' RegisterParts, called in the folders' order.
 #include "kelmon/RegisterParts.h"
 
+#include "options/Parts.h"
 #include "orderentry/Parts.h"
 #include "settings/Parts.h"
 
@@ -8,6 +9,7 @@ namespace kelmon {
 
 void RegisterParts() {
     orderentry::RegisterParts();
+    options::RegisterParts();
     settings::RegisterParts();
 }
 

@@ -4,7 +4,8 @@
 PACKAGES=(
     cmake ninja-build g++ clang libclang-rt-14-dev ccache pkg-config
     qt6-base-dev libssl-dev zlib1g-dev libfmt-dev googletest libgtest-dev libgmock-dev
-    libbenchmark-dev libquickfix-dev fonts-wqy-microhei python3 python3-dbfread shapelib
+    libbenchmark-dev libquickfix-dev libquantlib0-dev quantlib-python fonts-wqy-microhei python3
+    python3-dbfread shapelib
     tinyproxy dante-server socat openssl xvfb xauth
 )
 
