@@ -24,7 +24,6 @@
 #include "tradedata/ContractLookup.h"
 #include "tradedata/GlobalTables.h"
 #include "tradedata/Registries.h"
-#include "tradedata/Scrambler.h"
 
 namespace market::feed {
 
@@ -286,7 +285,7 @@ void CLevel2Control::ConnectLevel2Server() {
     answers_.Clear();
     const std::string customer = hooks_.customer ? hooks_.customer() : std::string();
     const std::string password =
-        tradedata::XorScrambleUtf8(hooks_.password ? hooks_.password() : std::string());
+        hooks_.scrambledPassword ? hooks_.scrambledPassword() : std::string();
     if (!sendLine(fd, "4001|" + customer + "|" + password + "\r\n")) {
         // A socket that never logged in is not kept: nothing could be sent on it.
         debug(fmt::format("send 4001 error[{}]\r\n", errno));

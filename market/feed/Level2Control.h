@@ -62,7 +62,8 @@ public:
     struct Hooks {
         std::function<Level2Settings()> settings;  // default ReadLevel2Settings
         std::function<std::string()> customer;     // the current account's customer number
-        std::function<std::string()> password;     // its trade password (598), UTF-8
+        // Its trade password (598) as it goes out: scrambled (XorScrambleUtf8).
+        std::function<std::string()> scrambledPassword;
         std::function<void(std::string_view)> debug;  // default: the daily trace file
         // The FixApi side of a subscription (the text "range(...)" renewed); true when done.
         std::function<bool(const std::string& text)> renewPushSubscription;

@@ -23,6 +23,7 @@
 #include "testserver/Level2Server.h"
 #include "testserver/QuoteRecords.h"
 #include "tradedata/Registries.h"
+#include "tradedata/Scrambler.h"
 
 namespace market::feed::testing {
 
@@ -98,7 +99,7 @@ protected:
         CLevel2Control::Hooks hooks;
         hooks.settings = [this] { return settings; };
         hooks.customer = [] { return std::string("10086001"); };
-        hooks.password = [] { return std::string("123456"); };
+        hooks.scrambledPassword = [] { return tradedata::XorScrambleUtf8("123456"); };
         hooks.debug = [this](std::string_view line) {
             std::lock_guard hold(linesLock);
             debugLines.emplace_back(line);
