@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         if (answer.customer.size() > 32 || answer.group.size() > 20) __builtin_trap();
     }
     if (frame.kind != ControlFrameKind::kNeedMore)
-        (void)DescribeControlFrame(frame.kind, {reinterpret_cast<const char*>(bytes.data()),
-                                                frame.size});
+        (void)DescribeControlFrame(frame.kind,
+                                   {reinterpret_cast<const char*>(bytes.data()), frame.size});
     return 0;
 }

@@ -44,15 +44,8 @@ bool ListHolds(std::string_view list, std::string_view code) {
 }
 
 std::vector<std::string> SplitList(std::string_view list) {
-    std::vector<std::string> codes;
-    if (list.empty()) return codes;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t cut = list.find(';', start);
-        codes.emplace_back(list.substr(start, cut == std::string_view::npos ? cut : cut - start));
-        if (cut == std::string_view::npos) return codes;
-        start = cut + 1;
-    }
+    if (list.empty()) return {};
+    return SplitItems(list, ';');
 }
 
 // The codes of a table's watched rows, read under its lock (released before the caller looks
@@ -150,9 +143,8 @@ bool CLevel2Control::ReconnectDue() const {
 bool CLevel2Control::sendLine(int fd, const std::string& line) {
     std::size_t sent = 0;
     while (sent < line.size()) {
-        const int32_t n =
-            NoltComm::SendWithTimeout(fd, line.data() + sent,
-                                      static_cast<int32_t>(line.size() - sent), kLevel2TimeoutMs);
+        const int32_t n = NoltComm::SendWithTimeout(
+            fd, line.data() + sent, static_cast<int32_t>(line.size() - sent), kLevel2TimeoutMs);
         if (n <= 0) return false;
         sent += static_cast<std::size_t>(n);
     }
@@ -371,7 +363,8 @@ bool CLevel2Control::SubscribeQuotes() {
             ok = command(control, fmt::format("4014|{}|{}\r\n", channel, items), readAnswers);
         }
     }
-    if (ok && hooks_.renewPushSubscription) ok = hooks_.renewPushSubscription("range(" + list + ")");
+    if (ok && hooks_.renewPushSubscription)
+        ok = hooks_.renewPushSubscription("range(" + list + ")");
     if (!ok) {
         nextSubscribeMs_ = now() + subscribeBackoffMs_;
         subscribeBackoffMs_ = std::min(subscribeBackoffMs_ * 2, kLastBackoffMs);

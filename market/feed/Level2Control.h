@@ -50,8 +50,8 @@ std::string BuildSubscriptionList(std::size_t capacity,
                                   const std::function<void(std::string_view)>& debug = {});
 
 struct Level2Settings {
-    std::string address;      // "Level2ControlAddr"
-    int32_t controlPort = 0;  // "Level2ControlPort"
+    std::string address;        // "Level2ControlAddr"
+    int32_t controlPort = 0;    // "Level2ControlPort"
     int32_t quotePort = 20000;  // "Level2QuotePort"
 };
 // From section "SYSTEM" of the installation profile.

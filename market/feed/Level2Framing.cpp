@@ -119,12 +119,12 @@ std::string_view TrimLineEnd(std::string_view line) {
     return line;
 }
 
-std::vector<std::string> SplitAnswerLine(std::string_view line) {
+std::vector<std::string> SplitItems(std::string_view text, char separator) {
     std::vector<std::string> items;
     std::size_t start = 0;
     for (;;) {
-        const std::size_t cut = line.find('|', start);
-        items.emplace_back(line.substr(start, cut == std::string_view::npos ? cut : cut - start));
+        const std::size_t cut = text.find(separator, start);
+        items.emplace_back(text.substr(start, cut == std::string_view::npos ? cut : cut - start));
         if (cut == std::string_view::npos) return items;
         start = cut + 1;
     }

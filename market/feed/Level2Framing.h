@@ -61,8 +61,12 @@ struct Level2SubscribeAnswer {
 bool DecodeLevel2LoginAnswer(const uint8_t* data, std::size_t size, Level2LoginAnswer& out);
 bool DecodeLevel2SubscribeAnswer(const uint8_t* data, std::size_t size, Level2SubscribeAnswer& out);
 
+// The items of a text between separators (one empty item for an empty text).
+std::vector<std::string> SplitItems(std::string_view text, char separator);
 // A text answer's line without its line end, split at "|" (items counted from 0).
-std::vector<std::string> SplitAnswerLine(std::string_view line);
+inline std::vector<std::string> SplitAnswerLine(std::string_view line) {
+    return SplitItems(line, '|');
+}
 // The line without its trailing CR LF (or LF).
 std::string_view TrimLineEnd(std::string_view line);
 

@@ -80,7 +80,9 @@ public:
     uint64_t Received() const { return received_.load(std::memory_order_relaxed); }
     // Called after every datagram and stream record is applied (benchmarks, tests); may be
     // empty. Set before the quote thread starts.
-    void SetAfterRecord(std::function<void()> afterRecord) { afterRecord_ = std::move(afterRecord); }
+    void SetAfterRecord(std::function<void()> afterRecord) {
+        afterRecord_ = std::move(afterRecord);
+    }
 
 private:
     struct Slot {

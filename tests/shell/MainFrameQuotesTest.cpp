@@ -11,15 +11,15 @@
 
 #include <chrono>
 #include <functional>
-#include <thread>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "market/feed/Level2Control.h"
+#include "record/MemRecord.h"
 #include "shell/FrameMessages.h"
 #include "shell/MainFrame.h"
-#include "record/MemRecord.h"
 #include "shell/TradeApp.h"
 #include "shell/services/StartupSettings.h"
 #include "support/ScratchProfile.h"
@@ -102,12 +102,9 @@ protected:
         table.Set(1752, "5", row);
         table.Set(644, 0x100, row);
         // The level-2 login names the current customer.
-        tradedata::SetCurrentAccount(
-            tradedata::AddAccount(0, "10086001", "", "", "123456", ""));
+        tradedata::SetCurrentAccount(tradedata::AddAccount(0, "10086001", "", "", "123456", ""));
     }
-    static double Last() {
-        return tradedata::GetRowDouble(729, tradedata::FindContract("cu2501"));
-    }
+    static double Last() { return tradedata::GetRowDouble(729, tradedata::FindContract("cu2501")); }
     // Runs the event loop until the condition holds (the deadline only guards a failure).
     static bool Until(const std::function<bool()>& condition) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -131,7 +128,8 @@ TEST_F(MainFrameQuotesTest, QuotesReachTheRowsAndTheWorkspaceHearsOnce) {
     std::vector<LoggedMessage> log;
     ProbeWnd workspace("workspace", &log);
     workspace.logOnly = [](UINT message) { return message == WM_FRAME_REFRESH; };
-    ASSERT_TRUE(workspace.Create(nullptr, "", WS_CHILD, RECT{0, 0, 10, 10}, &frame->ChildHost(), 1));
+    ASSERT_TRUE(
+        workspace.Create(nullptr, "", WS_CHILD, RECT{0, 0, 10, 10}, &frame->ChildHost(), 1));
     SetWorkspaceWindow(workspace.m_hWnd);
 
     // What the worker does when it starts, then in its rounds.
@@ -162,9 +160,9 @@ TEST_F(MainFrameQuotesTest, QuotesReachTheRowsAndTheWorkspaceHearsOnce) {
     to.sin_family = AF_INET;
     to.sin_port = htons(broadcastPort);
     to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(sendto(fd, record.data(), record.size(), 0, reinterpret_cast<sockaddr*>(&to),
-                     sizeof to),
-              static_cast<ssize_t>(record.size()));
+    ASSERT_EQ(
+        sendto(fd, record.data(), record.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
+        static_cast<ssize_t>(record.size()));
     close(fd);
     ASSERT_TRUE(Until([] { return Last() == 70030.0; }));
 
@@ -187,9 +185,8 @@ TEST_F(MainFrameQuotesTest, ALostControlConnectionIsMadeAgainByTheWorkersRound) 
     ASSERT_TRUE(frame->QuoteFeeds().Receiver().ControlCarriesQuotes());
     ASSERT_EQ(server.DropControlConnections(), 1u);
     // The quote thread notices the close (once the program's input is idle it runs).
-    ASSERT_TRUE(Until([&] {
-        return !frame->QuoteFeeds().Receiver().IsOpen(QuoteSocketSlot::kControl);
-    }));
+    ASSERT_TRUE(
+        Until([&] { return !frame->QuoteFeeds().Receiver().IsOpen(QuoteSocketSlot::kControl); }));
     // The back-off after a working connection is a second: no round reconnects before it.
     EXPECT_FALSE(frame->RestoreQuoteFeeds());
     clock_.AdvanceMs(market::feed::kFirstBackoffMs);

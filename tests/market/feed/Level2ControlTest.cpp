@@ -29,7 +29,9 @@ testserver::MarketQuote CopperQuote(int64_t last) {
     return q;
 }
 
-std::string Snapshot(int64_t last) { return testserver::EncodeLevel2Snapshot(CopperQuote(last), 93000000); }
+std::string Snapshot(int64_t last) {
+    return testserver::EncodeLevel2Snapshot(CopperQuote(last), 93000000);
+}
 
 class Level2ControlTest : public Level2Test {
 protected:
@@ -82,7 +84,7 @@ TEST_F(Level2ControlTest, EveryLoginAnswerGrantsItsChannel) {
         EXPECT_TRUE(receiver.IsOpen(QuoteSocketSlot::kControl));
         EXPECT_EQ(receiver.ControlCarriesQuotes(), c.tcp);
         EXPECT_TRUE(Logged(c.form == Level2LoginForm::Record ? "LOGIN Type=A,len=68,m_cKHH=10086001"
-                                                              : "4001|10086001|"));
+                                                             : "4001|10086001|"));
         // The password goes out scrambled.
         const auto commands = server.Commands();
         ASSERT_FALSE(commands.empty());
@@ -169,8 +171,8 @@ TEST_F(Level2ControlTest, DeadServerIsTriedWithGrowingBackoff) {
 }
 
 TEST_F(Level2ControlTest, NoConnectionWithoutAddressOrPort) {
-    const Level2Settings cases[] = {{"", 9000, 20000}, {"127.0.0.1", 0, 20000},
-                                    {"not an address", 9000, 20000}};
+    const Level2Settings cases[] = {
+        {"", 9000, 20000}, {"127.0.0.1", 0, 20000}, {"not an address", 9000, 20000}};
     for (const Level2Settings& s : cases) {
         settings = s;
         frameState = kFrameLevel2Active;
@@ -232,9 +234,9 @@ TEST_F(Level2ControlTest, ListBuilderEdges) {
     for (const Case& c : cases) {
         std::string list(c.listBytes, 'x');
         std::vector<std::string> lines;
-        const bool appended = AppendSubscriptionCode(
-            list, kSubscriptionCapacity, c.code,
-            [&](std::string_view line) { lines.emplace_back(line); });
+        const bool appended =
+            AppendSubscriptionCode(list, kSubscriptionCapacity, c.code,
+                                   [&](std::string_view line) { lines.emplace_back(line); });
         EXPECT_EQ(appended, c.appended) << c.listBytes;
         EXPECT_EQ(list.size(), c.after) << c.listBytes;
         EXPECT_EQ(lines.size(), c.code.size() == 12 && !c.appended ? 1u : 0u);

@@ -26,8 +26,8 @@ testserver::MarketQuote Quote(const std::string& code) {
 const uint8_t* Bytes(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
 
 TEST(Level2FramingTest, LoginAnswerFormsAndPartialReads) {
-    const std::string record = testserver::EncodeLevel2LoginAnswer('A', "10086001", 6,
-                                                                   "239.1.1.1", 9000);
+    const std::string record =
+        testserver::EncodeLevel2LoginAnswer('A', "10086001", 6, "239.1.1.1", 9000);
     const std::string line = testserver::Level2LoginLine("10086001", 3, "239.1.1.1", 9000);
     struct Case {
         const char* name;

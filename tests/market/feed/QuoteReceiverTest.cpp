@@ -3,12 +3,12 @@
 // sleeps until woken, sockets held past their close, and the UDP quote link's callback.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <net/if.h>
 #include <net/route.h>
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 
 #include <condition_variable>
 #include <cstring>
@@ -50,8 +50,8 @@ bool SendDatagram(const char* address, uint16_t port, const std::string& bytes) 
     to.sin_family = AF_INET;
     to.sin_port = htons(port);
     inet_pton(AF_INET, address, &to.sin_addr);
-    const ssize_t sent = sendto(fd, bytes.data(), bytes.size(), 0,
-                                reinterpret_cast<sockaddr*>(&to), sizeof to);
+    const ssize_t sent =
+        sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
     close(fd);
     return sent == static_cast<ssize_t>(bytes.size());
 }
@@ -211,7 +211,8 @@ TEST_F(QuoteReceiverTest, UdpLinkDeliversOnlyDataMessagesToTheCallback) {
     std::vector<std::string> payloads;
     link.SetCallback([&](const uint8_t* payload, int32_t length) {
         std::lock_guard hold(lock);
-        payloads.emplace_back(reinterpret_cast<const char*>(payload), static_cast<std::size_t>(length));
+        payloads.emplace_back(reinterpret_cast<const char*>(payload),
+                              static_cast<std::size_t>(length));
         arrived.notify_all();
     });
     ASSERT_TRUE(link.Register("127.0.0.1", server.Port(), 5)) << link.GetLastErrorText();
@@ -228,9 +229,9 @@ TEST_F(QuoteReceiverTest, UdpLinkDeliversOnlyDataMessagesToTheCallback) {
         return arrived.wait_for(hold, std::chrono::seconds(10),
                                 [&] { return payloads.size() >= count; });
     };
-    ASSERT_EQ(server.SendRaw(message(2, "keepalive") + message(0, "register") +
-                             message(4, "quotes-1")),
-              1u);
+    ASSERT_EQ(
+        server.SendRaw(message(2, "keepalive") + message(0, "register") + message(4, "quotes-1")),
+        1u);
     ASSERT_TRUE(waitFor(1));
     link.SetCallback(nullptr);
     // The keep-alive answer behind the data message tells when the link has walked past it.
@@ -241,7 +242,8 @@ TEST_F(QuoteReceiverTest, UdpLinkDeliversOnlyDataMessagesToTheCallback) {
     ASSERT_GT(link.GetKeepAliveAnswers(), answers);
     link.SetCallback([&](const uint8_t* payload, int32_t length) {
         std::lock_guard hold(lock);
-        payloads.emplace_back(reinterpret_cast<const char*>(payload), static_cast<std::size_t>(length));
+        payloads.emplace_back(reinterpret_cast<const char*>(payload),
+                              static_cast<std::size_t>(length));
         arrived.notify_all();
     });
     ASSERT_EQ(server.SendData("quotes-2"), 1u);
