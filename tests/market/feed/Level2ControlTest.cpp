@@ -15,23 +15,7 @@ namespace {
 
 using testserver::Level2LoginForm;
 
-testserver::MarketQuote CopperQuote(int64_t last) {
-    testserver::MarketQuote q;
-    q.exchange = "SQ";
-    q.code = "cu2501";
-    q.tick = 10;
-    q.upper = 8000;
-    q.lower = 6000;
-    q.settlement = 7000;
-    q.last = last;
-    q.high = last;
-    q.low = last;
-    return q;
-}
-
-std::string Snapshot(int64_t last) {
-    return testserver::EncodeLevel2Snapshot(CopperQuote(last), 93000000);
-}
+std::string Snapshot(int64_t last) { return TickSnapshot("cu2501", last); }
 
 class Level2ControlTest : public Level2Test {
 protected:

@@ -40,6 +40,25 @@ inline uint16_t FreePort(int type = SOCK_DGRAM) {
     return ntohs(address.sin_port);
 }
 
+// A contract's quote in whole ticks of 10, inside limits 6000-8000 ticks, as the server sends
+// it; and its level-2 snapshot.
+inline testserver::MarketQuote TickQuote(const std::string& code, int64_t last) {
+    testserver::MarketQuote q;
+    q.exchange = "SQ";
+    q.code = code;
+    q.tick = 10;
+    q.upper = 8000;
+    q.lower = 6000;
+    q.settlement = 7000;
+    q.last = last;
+    q.high = last;
+    q.low = last;
+    return q;
+}
+inline std::string TickSnapshot(const std::string& code, int64_t last) {
+    return testserver::EncodeLevel2Snapshot(TickQuote(code, last), 93000000);
+}
+
 // The quote thread: steps until stopped, announcing every step and every record.
 class QuoteThread {
 public:

@@ -7,21 +7,13 @@
 #include <vector>
 
 #include "market/feed/Level2Framing.h"
+#include "tests/market/feed/Level2Fixture.h"
 #include "testserver/QuoteRecords.h"
 
 namespace market::feed {
 namespace {
 
-testserver::MarketQuote Quote(const std::string& code) {
-    testserver::MarketQuote q;
-    q.exchange = "SQ";
-    q.code = code;
-    q.tick = 10;
-    q.upper = 8000;
-    q.lower = 6000;
-    q.last = 7000;
-    return q;
-}
+testserver::MarketQuote Quote(const std::string& code) { return testing::TickQuote(code, 7000); }
 
 const uint8_t* Bytes(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
 

@@ -23,18 +23,7 @@
 namespace market::feed::testing {
 namespace {
 
-std::string Snapshot(const char* code, int64_t last) {
-    testserver::MarketQuote q;
-    q.exchange = "SQ";
-    q.code = code;
-    q.tick = 10;
-    q.upper = 8000;
-    q.lower = 6000;
-    q.last = last;
-    q.high = last;
-    q.low = last;
-    return testserver::EncodeLevel2Snapshot(q, 93000000);
-}
+std::string Snapshot(const char* code, int64_t last) { return TickSnapshot(code, last); }
 
 // Sends one datagram to the address (broadcast allowed); false when it could not be sent.
 bool SendDatagram(const char* address, uint16_t port, const std::string& bytes) {
