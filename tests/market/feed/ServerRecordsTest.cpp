@@ -58,7 +58,8 @@ TEST_F(ServerRecordsTest, EveryFormOfTheServerArrivesAsTheMarketHasIt) {
         {"level-2 snapshot",
          [](CQuoteProcessor& p, const testserver::MarketQuote& q) {
              const std::string r = testserver::EncodeLevel2Snapshot(q, 93000000);
-             EXPECT_EQ(p.ProcessLevel2Datagram(r.data(), r.size()), Level2Kind::kSnapshot);
+             EXPECT_EQ(p.ProcessLevel2Datagram(r.data(), r.size()),
+                       Level2Kind::kSnapshot);
          }},
         {"level-1 record, short form",
          [](CQuoteProcessor& p, const testserver::MarketQuote& q) {
