@@ -495,20 +495,28 @@ private:
 };
 
 // Owns its host, so the host outlives the thread that uses it (Stop runs in the destructor).
+// The quote feeds are the frame's: the worker opens, restores and subscribes them.
 class CMainFrameWorker final : public CFrameWorker {
 public:
-    explicit CMainFrameWorker(std::unique_ptr<FrameHost> host)
-        : CFrameWorker(*host), host_(std::move(host)) {}
+    CMainFrameWorker(CMainFrame& frame, std::unique_ptr<FrameHost> host)
+        : CFrameWorker(*host), frame_(frame), host_(std::move(host)) {}
     ~CMainFrameWorker() override { Stop(); }
 
+protected:
+    void OpenMulticastFeed() override { frame_.OpenMulticastFeed(); }
+    void ConnectLevel2() override { frame_.ConnectLevel2Server(); }
+    bool ReopenLostFeeds() override { return frame_.RestoreQuoteFeeds(); }
+    bool SubscribeQuotes() override { return frame_.SubscribeQuotes(); }
+
 private:
+    CMainFrame& frame_;
     std::unique_ptr<FrameHost> host_;
 };
 
 }  // namespace
 
 std::unique_ptr<CWorkerThread> MakeFrameWorker(CMainFrame& frame) {
-    return std::make_unique<CMainFrameWorker>(std::make_unique<FrameHost>(frame));
+    return std::make_unique<CMainFrameWorker>(frame, std::make_unique<FrameHost>(frame));
 }
 
 }  // namespace shell

@@ -17,6 +17,7 @@
 #include "platform/core/Clock.h"
 #include "platform/ui/DialogResources.h"
 #include "platform/ui/Menu.h"
+#include "platform/ui/Messages.h"
 #include "platform/ui/ProfileCodecs.h"
 #include "platform/ui/WindowApi.h"
 #include "record/Configure.h"
@@ -45,12 +46,13 @@ std::atomic<CMainFrame*> g_mainFrame{nullptr};
 std::atomic<HWND> g_mainFrameWindow{0};
 
 // The frame's quote thread: once the program's input is idle, the receive step again and
-// again until the frame closes. The step itself waits on its sockets' event for a few
-// milliseconds, so the loop never spins.
+// again until the frame closes. The step blocks on its sockets until one has something or the
+// thread is woken to stop, so an idle thread never runs.
 class CQuoteThread : public CWorkerThread {
 public:
-    CQuoteThread(std::function<bool()> closing, std::function<void()> step)
-        : closing_(std::move(closing)), step_(std::move(step)) {}
+    CQuoteThread(std::function<bool()> closing, std::function<void()> step,
+                 std::function<void()> wake)
+        : closing_(std::move(closing)), step_(std::move(step)), wake_(std::move(wake)) {}
     ~CQuoteThread() override { Stop(); }
 
     void MarkInputIdle() {
@@ -71,9 +73,15 @@ protected:
         return 0;
     }
 
+    // The step blocks on its sockets: the stop must end that wait.
+    void Wake() override {
+        if (wake_) wake_();
+    }
+
 private:
     std::function<bool()> closing_;
     std::function<void()> step_;
+    std::function<void()> wake_;
     std::mutex idleLock_;
     std::condition_variable_any idleCv_;
     bool inputIdle_ = false;
@@ -111,7 +119,45 @@ bool WriteFramePlacement(const WINDOWPLACEMENT& placement) {
     return WriteLocalizeStruct(kSection, kPlacementKey, record.data(), record.size());
 }
 
-CMainFrame::CMainFrame() {
+// Tells the workspace that quote rows changed: one message until the workspace takes them.
+class CMainFrame::WorkspaceQuoteReceiver final : public market::feed::QuoteRowReceiver {
+public:
+    void Wake() override {
+        const HWND workspace = GetWorkspaceWindow();
+        if (workspace != 0)
+            ::PostMessage(workspace, WM_FRAME_REFRESH, kRefreshRow,
+                        static_cast<LPARAM>(kChangedRowsPending));
+    }
+};
+
+std::vector<int32_t> CMainFrame::TakeChangedRows() {
+    return quoteFeeds_->Notifier().TakeRows(workspaceReceiver_.get());
+}
+
+market::feed::CQuoteFeeds::Hooks CMainFrame::MakeQuoteFeedHooks() {
+    market::feed::CQuoteFeeds::Hooks hooks;
+    hooks.setSubscribeFunction = [this](int32_t function) {
+        SetQuoteSubscriptionFunction(function);
+    };
+    auto& control = hooks.control;
+    control.customer = [] { return tradedata::GetCurrentKhh(); };
+    control.scrambledPassword = [] {
+        const int row = tradedata::GetCurrentAccountIndex();
+        return row >= 0 ? tradedata::ScrambledTradePassword(row) : std::string();
+    };
+    control.renewPushSubscription = [this](const std::string& text) {
+        return RenewQuoteSubscription(text);
+    };
+    control.pushConnected = [this] { return PushConnection() != nullptr; };
+    control.quoteServerConnected = [this] { return QuoteServerConnection() != nullptr; };
+    return hooks;
+}
+
+CMainFrame::CMainFrame()
+    : quoteFeeds_(std::make_unique<market::feed::CQuoteFeeds>(frameState_, MakeQuoteFeedHooks())),
+      workspaceReceiver_(std::make_unique<WorkspaceQuoteReceiver>()) {
+    quoteFeeds_->Notifier().AddReceiver(
+        workspaceReceiver_.get(), market::feed::kRowQuoteChannel | market::feed::kRowDepthChannel);
     InstallMessageHandlers();
     OnMessage(WM_SYSCOMMAND, [this](WPARAM w, LPARAM l) {
         OnSysCommand(static_cast<UINT>(w), l);
@@ -133,6 +179,8 @@ CMainFrame::~CMainFrame() {
     // A frame whose window never got WM_DESTROY still must not leave threads on a freed object.
     SetFrameState(kFrameClosing);
     StopThreads();
+    // The UDP link's thread may still mark rows until the feeds close it.
+    quoteFeeds_->Notifier().RemoveReceiver(workspaceReceiver_.get());
     if (g_mainFrame.load() == this) {
         g_mainFrame.store(nullptr);
         g_mainFrameWindow.store(0);
@@ -256,7 +304,8 @@ void CMainFrame::StartThreads() {
     }
     if (HasQuoteReceiver()) {
         auto quoteThread = std::make_unique<CQuoteThread>([this] { return IsClosing(); },
-                                                          [this] { QuoteReceiveStep(); });
+                                                          [this] { QuoteReceiveStep(); },
+                                                          [this] { WakeQuoteReceiver(); });
         CQuoteThread* started = quoteThread.get();
         quoteThread_ = std::move(quoteThread);
         if (started->Start()) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "market/feed/QuoteFeeds.h"
 #include "platform/ui/FrameWnd.h"
 #include "shell/ChildHostWnd.h"
 #include "shell/FrameMessages.h"
@@ -87,6 +88,35 @@ public:
     int PlacementShowCommand() const { return placementShowCommand_; }
     WINDOWPLACEMENT GetPlacement() const;
     void ApplyPlacement(const WINDOWPLACEMENT& placement);
+
+    // ---- Quotes that are no FixApi replies (the feeds the frame owns) ----
+    // Any thread; the worker calls the first five, the quote thread ReceiveQuotes.
+    void OpenMulticastFeed() { quoteFeeds_->OpenMulticastFeed(); }
+    bool JoinMulticast(uint16_t port, const std::string& group) {
+        return quoteFeeds_->JoinMulticast(port, group);
+    }
+    void ConnectLevel2Server() { quoteFeeds_->ConnectLevel2Server(); }
+    bool SubscribeQuotes() { return quoteFeeds_->SubscribeQuotes(); }
+    bool RestoreQuoteFeeds() { return quoteFeeds_->RestoreQuoteFeeds(); }
+    // One step of the quote thread: blocks until a quote socket has something or the thread
+    // is stopped.
+    void ReceiveQuotes() { quoteFeeds_->ReceiveQuotes(); }
+    // The processors, on the thread that received the data.
+    void ProcessLevel2Quote(const void* data, std::size_t size) {
+        quoteFeeds_->Processor().ProcessLevel2Datagram(data, size);
+    }
+    void ProcessQuotePush(const market::feed::QuotePushFields& push) {
+        quoteFeeds_->Processor().ProcessQuotePush(push);
+    }
+    void ProcessCompactQuotes(const void* data, std::size_t size) {
+        quoteFeeds_->Processor().ProcessCompactQuotes(data, size);
+    }
+    market::feed::CQuoteFeeds& QuoteFeeds() { return *quoteFeeds_; }
+    // The rows whose quotes changed since the last call. The workspace gets one
+    // WM_FRAME_REFRESH kRefreshRow with lParam kChangedRowsPending however many rows change
+    // before it calls this (user-interface thread).
+    std::vector<int32_t> TakeChangedRows();
+    static constexpr intptr_t kChangedRowsPending = -1;
 
     // The frame state word, shared with the worker and quote threads: one side sets a bit,
     // the side that serves it clears it. Set/Clear return the word as it stood before.
@@ -173,13 +203,20 @@ protected:
     virtual std::unique_ptr<CWorkerThread> CreateWorkerThread();
     // The quote thread runs QuoteReceiveStep until the frame closes; it is started only when
     // there is a receiver. A step returns within a few milliseconds.
-    virtual bool HasQuoteReceiver() const { return false; }
-    virtual void QuoteReceiveStep() {}
+    virtual bool HasQuoteReceiver() const { return true; }
+    virtual void QuoteReceiveStep() { ReceiveQuotes(); }
+    // Ends a blocked QuoteReceiveStep (the quote thread's stop).
+    virtual void WakeQuoteReceiver() { quoteFeeds_->WakeQuoteThread(); }
+    // The FixApi side of a quote subscription (the text "range(...)"); true when it went out.
+    virtual bool RenewQuoteSubscription(const std::string& text) {
+        (void)text;
+        return true;
+    }
     // Cancels the quote subscription on the quote-server connection (handle 0).
     virtual void CancelQuoteSubscription(int32_t handle) { (void)handle; }
     // Closes the UDP receiver (frame state 0x2), the multicast socket (0x100) and the
-    // level-2 sockets, then frees the level-2 snapshots under their lock.
-    virtual void CloseQuoteSockets() {}
+    // level-2 sockets ("4012|all" first), then frees the level-2 snapshots under their lock.
+    virtual void CloseQuoteSockets() { quoteFeeds_->Close(); }
     virtual void FreeLevel2Snapshots() {}
     // Dialogs and actions of other parts, run with the frame's resource module current.
     virtual void RunAboutDialog();
@@ -218,6 +255,7 @@ protected:
     virtual void MakeFrameForeground();
 
 private:
+    market::feed::CQuoteFeeds::Hooks MakeQuoteFeedHooks();
     void InstallMessageHandlers();
     LRESULT OnFrameRefresh(WPARAM bits);
     void OnFrameCommandMessage(WPARAM code, LPARAM argument);
@@ -260,6 +298,10 @@ private:
     bool wheelForwarding_ = false;
     int placementShowCommand_ = SW_SHOWNORMAL;
     bool autoDelete_ = false;
+    class WorkspaceQuoteReceiver;
+    // Made before and destroyed after the threads that use them.
+    std::unique_ptr<market::feed::CQuoteFeeds> quoteFeeds_;
+    std::unique_ptr<WorkspaceQuoteReceiver> workspaceReceiver_;
     std::unique_ptr<CWorkerThread> worker_;
     std::unique_ptr<CWorkerThread> quoteThread_;
 };
