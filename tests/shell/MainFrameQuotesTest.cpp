@@ -4,10 +4,6 @@
 // quote thread, cancels the subscriptions and then closes every socket.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <functional>
@@ -25,6 +21,7 @@
 #include "support/ScratchProfile.h"
 #include "support/ui/ProbeWnd.h"
 #include "support/ui/UiTestApp.h"
+#include "tests/market/feed/Level2Fixture.h"
 #include "testserver/Level2Server.h"
 #include "testserver/QuoteRecords.h"
 #include "tradedata/Accounts.h"
@@ -40,30 +37,10 @@ using kelmon::test::ui::LoggedMessage;
 using kelmon::test::ui::ProbeWnd;
 using market::feed::QuoteSocketSlot;
 
-uint16_t FreeUdpPort() {
-    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t size = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    close(fd);
-    return ntohs(address.sin_port);
-}
+using market::feed::testing::FreePort;
+using market::feed::testing::TickSnapshot;
 
-std::string Snapshot(int64_t last) {
-    testserver::MarketQuote q;
-    q.exchange = "SQ";
-    q.code = "cu2501";
-    q.tick = 10;
-    q.upper = 8000;
-    q.lower = 6000;
-    q.last = last;
-    q.high = last;
-    q.low = last;
-    return testserver::EncodeLevel2Snapshot(q, 93000000);
-}
+std::string Snapshot(int64_t last) { return TickSnapshot("cu2501", last); }
 
 // No worker: the test drives the worker's calls itself.
 class QuoteFrame : public CMainFrame {
@@ -118,7 +95,7 @@ protected:
 
     testsupport::ScratchProfile profile;
     testserver::Level2Server server;  // record mode 1: quotes on the control connection
-    uint16_t broadcastPort = FreeUdpPort();
+    uint16_t broadcastPort = FreePort();
 };
 
 TEST_F(MainFrameQuotesTest, QuotesReachTheRowsAndTheWorkspaceHearsOnce) {

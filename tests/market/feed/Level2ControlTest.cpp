@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "tests/comm/LinkTestSupport.h"
 #include "tests/market/feed/Level2Fixture.h"
 
 namespace market::feed::testing {
@@ -141,7 +142,9 @@ TEST_F(Level2ControlTest, DroppedConnectionIsNoticedAndMadeAgain) {
 
 TEST_F(Level2ControlTest, DeadServerIsTriedWithGrowingBackoff) {
     settings.address = "127.0.0.1";
-    settings.controlPort = FreePort(SOCK_STREAM);  // nothing listens there
+    // Held by a socket that does not listen, so no other test can take it meanwhile.
+    const linktest::RefusingPort refusing;
+    settings.controlPort = refusing.port();
     frameState = kFrameLevel2Active;               // a connection that worked before
     const int64_t expected[] = {1000, 2000, 4000, 8000, 16000, 30000, 30000};
     for (const int64_t wait : expected) {
