@@ -1,8 +1,9 @@
 // The whole road against the test trading server: start-up with an installation profile
 // naming the server, a login typed into the login dialog and clicked with the mouse, the main
 // frame with its worker and the account queries, closing the frame and the application's
-// exit, which logs the account out and leaves no thread of its own behind. The real clock
-// runs: the worker's refreshes are timed.
+// exit, which logs the account out and leaves no thread of its own behind. The worker also
+// logs in to the level-2 quote server and subscribes a contract that a window asks for, whose
+// quotes then reach its row. The real clock runs: the worker's refreshes are timed.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -27,11 +28,16 @@
 #include "support/ui/ModalDriver.h"
 #include "support/ui/UiTestApp.h"
 #include "tests/tradedata/TradeDataFixture.h"
+#include "testserver/Level2Server.h"
 #include "testserver/LoginAnswer.h"
+#include "testserver/Market.h"
+#include "testserver/QuoteRecords.h"
 #include "testserver/TestServer.h"
 #include "tradedata/AccountQueries.h"
+#include "tradedata/ContractLookup.h"
 #include "tradedata/Accounts.h"
 #include "tradedata/GlobalTables.h"
+#include "tradedata/Registries.h"
 #include "tradedata/TradingHelpers.h"
 
 namespace shell {
@@ -67,12 +73,17 @@ protected:
         server_.SetHook(testserver::kFunctionLogin,
                         testserver::LoginAnswerHook(testserver::LoginAccountsOf(day)));
         ASSERT_TRUE(server_.Start()) << server_.ErrorText();
+        ASSERT_TRUE(level2_.Start());
         // The installation profile as an installer writes it: GBK text beside the program.
         std::ofstream(sandbox_.dir.file("KELMON.INI"), std::ios::binary)
             << platform::Utf8ToGbk("[TradeServer]\r\nSERVER1=演示服务器,127.0.0.1@" +
-                                   std::to_string(server_.Port()) + "/tcp\r\n");
+                                   std::to_string(server_.Port()) +
+                                   "/tcp\r\n[SYSTEM]\r\nLevel2ControlAddr=127.0.0.1\r\n"
+                                   "Level2ControlPort=" +
+                                   std::to_string(level2_.Port()) + "\r\n");
     }
     void TearDown() override {
+        level2_.Stop();
         server_.Stop();
         tradedata::testing::ResetGlobalTables();
     }
@@ -98,6 +109,7 @@ protected:
 
     tradedata::testing::SettingsSandbox sandbox_;
     testserver::TestServer server_;
+    testserver::Level2Server level2_;  // record mode 1: quotes on the control connection
     platform::ui::ScriptedUiServices services_;
     platform::ui::ScopedUiServices servicesScope_{services_};
 };
@@ -179,9 +191,27 @@ TEST_F(EndToEndTest, TypedLoginShowsTheFrameAndClosingLogsOutAndStopsEveryThread
     EXPECT_EQ(notice.Get(1777), terminal);
     EXPECT_EQ(notice.Get(7153), "1");
 
+    // Quotes: the worker logged in to the level-2 server when it started. A window asks for
+    // a contract; the next round subscribes it, and its quotes reach the row.
+    ASSERT_TRUE(ProcessEventsUntil([&] { return level2_.ChannelCount() == 1; }));
+    const testserver::Market market(testserver::SampleTradingDay());
+    const testserver::MarketQuote& quote = market.Quotes().front();
+    const tradedata::RowRef contract = tradedata::FindContract(quote.code.c_str());
+    ASSERT_GE(contract, 0) << quote.code;
+    tradedata::SubscribeQuote(quote.code.c_str(), GetWorkspaceWindow());
+    frame->PostMessage(WM_FRAME_COMMAND, kCommandSubscribeQuotes, 0);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return level2_.Subscribed().count(quote.code) == 1; }));
+    ASSERT_EQ(level2_.Publish(quote.code, {testserver::EncodeLevel2Snapshot(quote, 93000000)}), 1u);
+    EXPECT_TRUE(ProcessEventsUntil([&] {
+        return tradedata::GetRowDouble(729, contract) == quote.Price(quote.last);
+    })) << tradedata::GetRowDouble(729, contract);
+
     frame->PostMessage(WM_CLOSE);
     ASSERT_TRUE(ProcessEventsUntil([&] { return app.MainWnd() == nullptr; }));
     EXPECT_EQ(GetMainFrame(), nullptr);
+    // Closing cancelled the subscriptions before it closed the control connection.
+    EXPECT_TRUE(ProcessEventsUntil([&] { return level2_.ConnectionCount() == 0; }));
+    EXPECT_EQ(level2_.Commands().back(), "4012|all");
 
     // The information query of an account that joins later (a linked client) carries the
     // program's version and, while the settings ask for it, the machine description.
