@@ -5,6 +5,7 @@
 
 #include "comm/FixApiClient.h"
 #include "comm/MachineInfo.h"
+#include "market/feed/PushSubscriptions.h"
 #include "platform/ui/Messages.h"
 #include "platform/core/Clock.h"
 #include "shell/MainFrame.h"
@@ -31,8 +32,6 @@ namespace {
 
 constexpr int32_t kFunctionNotices = 16340;
 constexpr int32_t kFunctionLoginElsewhere = 16409;
-constexpr int32_t kFunctionTradingHeartbeat = 16339;
-constexpr int32_t kFunctionPushHeartbeat = 10;
 constexpr int64_t kFundsIntervalMs = 1000;
 constexpr int64_t kPositionsIntervalMs = 300;
 constexpr int64_t kSubscriptionIntervalMs = 1000;
@@ -185,15 +184,12 @@ bool CFrameWorker::RefreshNextSnapshot() {
 }
 
 bool CFrameWorker::SendPushHeartbeat() {
-    auto request = NoltComm::CTradeRequest::Create(host_.PushConnection());
-    request->SetFunction(kFunctionPushHeartbeat);
-    return request->Send();
+    return market::feed::CPushSubscriptions::SendPushHeartbeat(host_.PushConnection());
 }
 
 bool CFrameWorker::SendTradingHeartbeat() {
-    auto request = NoltComm::CTradeRequest::Create(host_.TradingConnection());
-    request->SetFunction(kFunctionTradingHeartbeat);
-    return request->Send();
+    return market::feed::CPushSubscriptions::SendTradeHeartbeat(host_.TradingConnection(),
+                                                                tradedata::GetCurrentKhh());
 }
 
 void CFrameWorker::RunStart() {
@@ -346,6 +342,12 @@ bool CFrameWorker::RunPass() {
     }
     if (ReopenLostFeeds()) busy = true;                                   // 16
     if (CheckLoginElsewhere()) busy = true;
+    // Asked for by the user-interface thread; a failure is tried again a second later, not
+    // every pass.
+    if (PushSubscriptionsPending() && NowMs() >= subscriptionRetryAt_) {
+        if (RunPendingSubscriptions()) busy = true;
+        else subscriptionRetryAt_ = NowMs() + kSubscriptionIntervalMs;
+    }
     if ((State() & kFrameQuoteSubscriptionDue) != 0 &&                    // 17
         GetElapsedTicks(kMarkQuoteSubscription) > kSubscriptionIntervalMs) {
         // Only a subscription that went through counts as work: one failing every second
@@ -464,6 +466,20 @@ bool CFrameWorker::CheckLoginElsewhere() {
     return true;
 }
 
+void PostToTarget(PostTarget target, HWND frameWindow, uint32_t message, uintptr_t wParam,
+                  intptr_t lParam) {
+    // The window handles were taken on the user-interface thread; a handle whose window is
+    // gone makes PostMessage fail, never touch freed memory.
+    HWND hwnd = 0;
+    switch (target) {
+    case PostTarget::Frame: hwnd = frameWindow; break;
+    case PostTarget::Workspace: hwnd = GetWorkspaceWindow(); break;
+    case PostTarget::QuoteBoard: hwnd = tradedata::GetQuoteBoardWindow(); break;
+    }
+    if (hwnd != 0)
+        PostMessage(hwnd, message, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam));
+}
+
 namespace {
 
 class FrameHost final : public FrameWorkerHost {
@@ -472,16 +488,7 @@ public:
     std::atomic<uint32_t>& StateWord() override { return frame_.FrameStateWord(); }
     std::atomic<uint32_t>& RequestWord() override { return frame_.WorkerRequestWord(); }
     void Post(PostTarget target, uint32_t message, uintptr_t wParam, intptr_t lParam) override {
-        // The window handles were taken on the user-interface thread; a handle whose window
-        // is gone makes PostMessage fail, never touch freed memory.
-        HWND hwnd = 0;
-        switch (target) {
-        case PostTarget::Frame: hwnd = frameWindow_; break;
-        case PostTarget::Workspace: hwnd = GetWorkspaceWindow(); break;
-        case PostTarget::QuoteBoard: hwnd = tradedata::GetQuoteBoardWindow(); break;
-        }
-        if (hwnd != 0) PostMessage(hwnd, message, static_cast<WPARAM>(wParam),
-                                     static_cast<LPARAM>(lParam));
+        PostToTarget(target, frameWindow_, message, wParam, lParam);
     }
     void SetNoticeText(std::string text) override { frame_.SetNoticeText(std::move(text)); }
     NoltComm::CFixApiClient* TradingConnection() override {
@@ -507,6 +514,8 @@ protected:
     void ConnectLevel2() override { frame_.ConnectLevel2Server(); }
     bool ReopenLostFeeds() override { return frame_.RestoreQuoteFeeds(); }
     bool SubscribeQuotes() override { return frame_.SubscribeQuotes(); }
+    bool PushSubscriptionsPending() override { return frame_.PushSubscriptionsPending(); }
+    bool RunPendingSubscriptions() override { return frame_.RunPendingSubscriptions(); }
 
 private:
     CMainFrame& frame_;

@@ -32,6 +32,11 @@ inline constexpr uint32_t kMarkPositions = 16154;
 // Where a report goes.
 enum class PostTarget { Frame, Workspace, QuoteBoard };
 
+// Posts to the target's window as it is now (frameWindow for PostTarget::Frame); nothing when
+// the window is gone. Any thread; never sends.
+void PostToTarget(PostTarget target, HWND frameWindow, uint32_t message, uintptr_t wParam,
+                  intptr_t lParam);
+
 // What the worker shares with its frame. Both words are set by one side and cleared by the
 // side that serves them, so every change is an atomic fetch_or/fetch_and.
 class FrameWorkerHost {
@@ -116,11 +121,16 @@ protected:
     virtual void LoadBankReferences();
     virtual bool ReopenLostFeeds() { return false; }
     virtual bool SubscribeQuotes() { return false; }
+    // Push subscriptions asked for by another thread, and serving them: true when none is
+    // left wanted.
+    virtual bool PushSubscriptionsPending() { return false; }
+    virtual bool RunPendingSubscriptions() { return true; }
     // Refreshes the next flagged snapshot row; false when no row of any table is left.
     virtual bool RefreshNextSnapshot();
     virtual void LoadCombinationCodes(bool first) { (void)first; }
     // Whether any exchange's clock lies inside one of its trading sections.
     virtual bool InsideExchangeSession();
+    // The keep-alives; false when the connection is missing, closed or did not answer.
     virtual bool SendPushHeartbeat();
     virtual bool SendTradingHeartbeat();
     virtual void RunUpgradeCheck(bool first) { (void)first; }
@@ -140,6 +150,7 @@ private:
     std::condition_variable sleepCv_;
     bool nudged_ = false;
     bool inputIdle_ = false;
+    int64_t subscriptionRetryAt_ = 0;  // after a failed subscription, not before this
 };
 
 // Whether hhmmss (hour*10000+minute*100+second) lies in one of the "HH:MM-HH:MM;..." sections;

@@ -41,6 +41,17 @@ constexpr std::string_view kViewKey = "viewdll";
 // Kelmon's own dialogs (resources/kelmon), made current around the dialogs the frame runs.
 constexpr const char* kProgramResourceModule = "kelmon";
 constexpr int64_t kRequestPollMs = 100;
+constexpr uint32_t kAllPushRequests =
+    market::feed::kWantTradePushes | market::feed::kWantNotices | market::feed::kWantQuotes;
+
+// The level-2 side's "range(codes)" as the push subscription's items: the codes under the
+// contract-code tag ("719:codes"); empty when there are no codes.
+std::string QuoteRangeItems(const std::string& text) {
+    std::string_view codes = text;
+    if (codes.starts_with("range(") && codes.ends_with(')'))
+        codes = codes.substr(6, codes.size() - 7);
+    return codes.empty() ? std::string() : "719:" + std::string(codes);
+}
 
 std::atomic<CMainFrame*> g_mainFrame{nullptr};
 std::atomic<HWND> g_mainFrameWindow{0};
@@ -130,6 +141,17 @@ public:
     }
 };
 
+// The push handlers' reports, posted to the windows the worker reports to.
+class CMainFrame::WindowPushSink final : public market::feed::PushSink {
+public:
+    void Post(market::feed::PushWindow window, uint32_t message, uintptr_t wParam,
+              intptr_t lParam) override {
+        PostToTarget(window == market::feed::PushWindow::kQuoteBoard ? PostTarget::QuoteBoard
+                                                                     : PostTarget::Workspace,
+                     0, message, wParam, lParam);
+    }
+};
+
 std::vector<int32_t> CMainFrame::TakeChangedRows() {
     return quoteFeeds_->Notifier().TakeRows(workspaceReceiver_.get());
 }
@@ -155,7 +177,10 @@ market::feed::CQuoteFeeds::Hooks CMainFrame::MakeQuoteFeedHooks() {
 
 CMainFrame::CMainFrame()
     : quoteFeeds_(std::make_unique<market::feed::CQuoteFeeds>(frameState_, MakeQuoteFeedHooks())),
-      workspaceReceiver_(std::make_unique<WorkspaceQuoteReceiver>()) {
+      workspaceReceiver_(std::make_unique<WorkspaceQuoteReceiver>()),
+      pushSink_(std::make_unique<WindowPushSink>()),
+      pushes_(std::make_unique<market::feed::CFramePushes>(frameState_, quoteFeeds_->Processor(),
+                                                          *pushSink_)) {
     quoteFeeds_->Notifier().AddReceiver(
         workspaceReceiver_.get(), market::feed::kRowQuoteChannel | market::feed::kRowDepthChannel);
     InstallMessageHandlers();
@@ -200,13 +225,58 @@ BOOL CMainFrame::LoadFrame(const std::string& title, DWORD style) {
 }
 
 int32_t CMainFrame::SubscriptionHandle(int index) const {
-    if (index < 0 || index >= kSubscriptionHandleCount) return 0;
-    return subscriptionHandles_[static_cast<size_t>(index)].load();
+    if (!pushes_ || index < 0 || index >= kSubscriptionHandleCount) return 0;
+    return static_cast<int32_t>(
+        pushes_->Handles().Get(static_cast<market::feed::PushTopic>(index)));
 }
 
 void CMainFrame::SetSubscriptionHandle(int index, int32_t handle) {
-    if (index < 0 || index >= kSubscriptionHandleCount) return;
-    subscriptionHandles_[static_cast<size_t>(index)].store(handle);
+    if (!pushes_ || index < 0 || index >= kSubscriptionHandleCount) return;
+    pushes_->Handles().Set(static_cast<market::feed::PushTopic>(index),
+                           static_cast<uint32_t>(handle));
+}
+
+market::feed::PushConnections CMainFrame::CurrentPushConnections() const {
+    return {.push = pushConnection_.get(),
+            .quote = quoteConnection_.get(),
+            .multicastOpen = (FrameState() & kFrameMulticastOpen) != 0};
+}
+
+bool CMainFrame::PushSubscriptionsPending() const {
+    return pushes_ && (pushes_->Subscriptions().Pending() & kAllPushRequests) != 0;
+}
+
+bool CMainFrame::RunPendingSubscriptions() {
+    if (!pushes_) return false;
+    market::feed::CPushSubscriptions& subscriptions = pushes_->Subscriptions();
+    subscriptions.RunPending(CurrentPushConnections());
+    return (subscriptions.Pending() & kAllPushRequests) == 0;
+}
+
+bool CMainFrame::RenewQuoteSubscription(const std::string& text) {
+    if (!pushes_) return false;
+    market::feed::CPushSubscriptions& subscriptions = pushes_->Subscriptions();
+    subscriptions.RequestQuotes(QuoteRangeItems(text));
+    const market::feed::PushConnections connections = CurrentPushConnections();
+    // Without a FixApi connection the level-2 side stands alone: the text stays wanted and
+    // goes out once a connection is adopted (which asks for it again).
+    if (connections.push == nullptr && connections.quote == nullptr) return true;
+    subscriptions.RunPending(connections);
+    return (subscriptions.Pending() & market::feed::kWantQuotes) == 0;
+}
+
+void CMainFrame::CancelQuoteSubscription() {
+    if (pushes_) pushes_->Subscriptions().CancelAll(CurrentPushConnections());
+}
+
+void CMainFrame::SubscribeTradePushes() {
+    if (!pushes_) return;
+    pushes_->Subscriptions().RequestTradePushes();
+    NudgeWorker();
+}
+
+void CMainFrame::NudgeWorker() {
+    if (auto* frameWorker = dynamic_cast<CFrameWorker*>(worker_.get())) frameWorker->Nudge();
 }
 
 std::string CMainFrame::NoticeText() const {
@@ -232,11 +302,24 @@ void CMainFrame::SetUpgradeSessions(std::string sessions, int32_t lastIndex) {
 }
 
 void CMainFrame::AdoptPushConnection(std::unique_ptr<NoltComm::CFixApiClient> connection) {
-    pushConnection_ = std::move(connection);
+    ReplaceConnection(pushConnection_, std::move(connection));
 }
 
 void CMainFrame::AdoptQuoteServerConnection(std::unique_ptr<NoltComm::CFixApiClient> connection) {
-    quoteConnection_ = std::move(connection);
+    ReplaceConnection(quoteConnection_, std::move(connection));
+}
+
+void CMainFrame::ReplaceConnection(std::unique_ptr<NoltComm::CFixApiClient>& slot,
+                                   std::unique_ptr<NoltComm::CFixApiClient> connection) {
+    if (!pushes_) {  // destroyed frame: nothing listens any more
+        slot = std::move(connection);
+        return;
+    }
+    // No handler of the old connection may still run once it is gone.
+    if (slot) pushes_->Detach(slot.get());
+    slot = std::move(connection);
+    if (slot) pushes_->Attach(slot.get());
+    pushes_->Subscriptions().ConnectionsReplaced();
 }
 
 WINDOWPLACEMENT CMainFrame::GetPlacement() const {
@@ -341,8 +424,7 @@ void CMainFrame::OnDestroy() {
     CFrameWnd::OnDestroy();
     g_mainFrame.store(nullptr);
 
-    if (quoteConnection_) CancelQuoteSubscription(SubscriptionHandle(0));
-    for (auto& handle : subscriptionHandles_) handle.store(0);
+    CancelQuoteSubscription();
     SetFrameState(kFrameClosing);
 
     NoltComm::SetRequestAbort(1);
@@ -360,6 +442,8 @@ void CMainFrame::OnDestroy() {
 
     // The threads read the connections and sockets closed below.
     StopThreads();
+    // Detached before the connections close: no push handler runs into a closing frame.
+    pushes_.reset();
 
     if (pushConnection_) pushConnection_->Close();
     pushConnection_.reset();

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "market/feed/FramePushes.h"
 #include "market/feed/QuoteFeeds.h"
 #include "platform/ui/FrameWnd.h"
 #include "shell/ChildHostWnd.h"
@@ -51,7 +52,7 @@ inline constexpr const char* kUpgradeNoticeText = "服务端有升级程序,\n�
 
 // The function number of the quote subscription until the subscriptions replace it.
 inline constexpr int32_t kDefaultQuoteSubscriptionFunction = 16408;
-inline constexpr int kSubscriptionHandleCount = 6;
+inline constexpr int kSubscriptionHandleCount = static_cast<int>(market::feed::kPushTopicCount);
 
 class CMainFrame;
 // The frame while it lives (null before its creation and again from the start of its
@@ -133,7 +134,9 @@ public:
     std::atomic<uint32_t>& FrameStateWord() { return frameState_; }
     std::atomic<uint32_t>& WorkerRequestWord() { return workerRequests_; }
 
-    // The extra server connections; the frame owns them and closes them when destroyed.
+    // The extra server connections; the frame owns them and closes them when destroyed. Each
+    // new one is attached to the push core in place of the old; what the old one had
+    // subscribed is asked for again.
     void AdoptPushConnection(std::unique_ptr<NoltComm::CFixApiClient> connection);
     void AdoptQuoteServerConnection(std::unique_ptr<NoltComm::CFixApiClient> connection);
     NoltComm::CFixApiClient* PushConnection() const { return pushConnection_.get(); }
@@ -142,9 +145,19 @@ public:
     int32_t QuoteSubscriptionFunction() const { return quoteSubscriptionFunction_.load(); }
     void SetQuoteSubscriptionFunction(int32_t function) { quoteSubscriptionFunction_ = function; }
     // Handles 0..5: quotes (on the quote-server connection), 16403, 16402, 16405, 16406,
-    // 17001100.
+    // 17001100; the push core's, so there is one store of them. 0 once the frame is destroyed.
     int32_t SubscriptionHandle(int index) const;
     void SetSubscriptionHandle(int index, int32_t handle);
+
+    // ---- The push core (subscriptions, dispatcher, trade and confirmation handlers) ----
+    // Null from the frame's destruction on (it is detached before the connections close).
+    market::feed::CFramePushes* Pushes() { return pushes_.get(); }
+    // The connections as the frame holds them now.
+    market::feed::PushConnections CurrentPushConnections() const;
+    // The worker only: whether subscriptions are asked for (trade pushes, notices, quotes),
+    // and serving them (true when none is left wanted).
+    bool PushSubscriptionsPending() const;
+    bool RunPendingSubscriptions();
 
     // Texts the worker writes and the user-interface thread reads.
     std::string NoticeText() const;
@@ -207,13 +220,11 @@ protected:
     virtual void QuoteReceiveStep() { ReceiveQuotes(); }
     // Ends a blocked QuoteReceiveStep (the quote thread's stop).
     virtual void WakeQuoteReceiver() { quoteFeeds_->WakeQuoteThread(); }
-    // The FixApi side of a quote subscription (the text "range(...)"); true when it went out.
-    virtual bool RenewQuoteSubscription(const std::string& text) {
-        (void)text;
-        return true;
-    }
-    // Cancels the quote subscription on the quote-server connection (handle 0).
-    virtual void CancelQuoteSubscription(int32_t handle) { (void)handle; }
+    // The FixApi side of a quote subscription (the worker, the text "range(codes)"); true when
+    // it went out or no FixApi connection is there yet, else it stays wanted for a next try.
+    virtual bool RenewQuoteSubscription(const std::string& text);
+    // At destruction: cancels the quote subscription and forgets every handle.
+    virtual void CancelQuoteSubscription();
     // Closes the UDP receiver (frame state 0x2), the multicast socket (0x100) and the
     // level-2 sockets ("4012|all" first), then frees the level-2 snapshots under their lock.
     virtual void CloseQuoteSockets() { quoteFeeds_->Close(); }
@@ -239,8 +250,9 @@ protected:
         (void)khh;
         return IDOK;
     }
-    // Subscribes the trade pushes again on the push connection.
-    virtual void SubscribeTradePushes() {}
+    // Asks the worker to subscribe the trade pushes again on the push connection (no server
+    // call on this thread).
+    virtual void SubscribeTradePushes();
     // A message-list text as a pop-up message window.
     virtual void PopMessage(const std::string& text);
     // The trade server's name: the selected entry of the trading servers.
@@ -267,6 +279,9 @@ private:
     void ScreenLock();
     void StartThreads();
     void StopThreads();
+    void NudgeWorker();
+    void ReplaceConnection(std::unique_ptr<NoltComm::CFixApiClient>& slot,
+                           std::unique_ptr<NoltComm::CFixApiClient> connection);
 
     CChildHostWnd childHost_;
     // The plug-in table, the current plug-in (index -1 and all empty for the standard view)
@@ -284,7 +299,6 @@ private:
     std::unique_ptr<NoltComm::CFixApiClient> pushConnection_;
     std::unique_ptr<NoltComm::CFixApiClient> quoteConnection_;
     std::atomic<int32_t> quoteSubscriptionFunction_{kDefaultQuoteSubscriptionFunction};
-    std::array<std::atomic<int32_t>, kSubscriptionHandleCount> subscriptionHandles_{};
     std::atomic<uint32_t> frameState_{0};
     std::atomic<uint32_t> workerRequests_{0};
     std::string resourceModule_;
@@ -302,6 +316,10 @@ private:
     // Made before and destroyed after the threads that use them.
     std::unique_ptr<market::feed::CQuoteFeeds> quoteFeeds_;
     std::unique_ptr<WorkspaceQuoteReceiver> workspaceReceiver_;
+    class WindowPushSink;
+    std::unique_ptr<WindowPushSink> pushSink_;
+    // After the connections and the feeds: destroyed (detached) before them.
+    std::unique_ptr<market::feed::CFramePushes> pushes_;
     std::unique_ptr<CWorkerThread> worker_;
     std::unique_ptr<CWorkerThread> quoteThread_;
 };

@@ -164,6 +164,44 @@ TEST(FrameWorkerTest, AReloadAskedDuringTheFirstOptionLoadCausesASecondFullLoad)
     EXPECT_EQ(host.state.load() & kFrameRevaluationDue, 0u);
 }
 
+// Trade subscriptions asked for by the user-interface thread: served in the next pass; one that
+// fails is tried again only after the subscription interval, so it cannot run every pass.
+class SubscribingWorker : public TestWorker {
+public:
+    using TestWorker::TestWorker;
+    bool pending = false;
+    bool succeed = false;
+    int runs = 0;
+
+protected:
+    bool PushSubscriptionsPending() override { return pending; }
+    bool RunPendingSubscriptions() override {
+        ++runs;
+        if (succeed) pending = false;
+        return succeed;
+    }
+};
+
+TEST(FrameWorkerTest, AskedSubscriptionsRunInTheNextPassAndAFailureWaitsItsInterval) {
+    FakeHost host;
+    host.state.fetch_or(kFrameQuoteSourcesConnected | kFrameTradeCountersLoaded |
+                        kFrameUpgradeCheckDone);
+    SubscribingWorker worker(host);
+    worker.RunPass();
+    EXPECT_EQ(worker.runs, 0);  // nothing asked
+    worker.pending = true;
+    worker.RunPass();
+    EXPECT_EQ(worker.runs, 1);
+    worker.RunPass();
+    EXPECT_EQ(worker.runs, 1);  // failed: not again at once
+    worker.clockSkewMs = 1000;
+    worker.succeed = true;
+    worker.RunPass();
+    EXPECT_EQ(worker.runs, 2);
+    worker.RunPass();
+    EXPECT_EQ(worker.runs, 2);  // served
+}
+
 TEST(FrameWorkerTest, SnapshotsAreRefreshedOneRowPerIdlePassUntilNoneIsLeft) {
     FakeHost host;
     TestWorker worker(host);
@@ -245,6 +283,37 @@ TEST_F(FrameWorkerServerTest, TheTradingKeepAliveReachesTheServerOnceTheLinkWasQ
     worker.clockSkewMs = 0;
     worker.RunPass();
     EXPECT_EQ(Count(testserver::kFunctionTradeHeartbeat), 1u);
+}
+
+TEST_F(FrameWorkerServerTest, TheKeepAlivesCarryThePushFlagAndTheCustomer) {
+    tradedata::AccountTable.Create(tradedata::kAccountLayout);
+    tradedata::SetCurrentAccount(tradedata::AddAccount(1, "8001", "0101", "", "123456", nullptr));
+    NoltComm::CFixApiClient push;
+    ASSERT_TRUE(push.Connect("127.0.0.1@" + std::to_string(server.Port()) + "/TCP"));
+    host.push = &push;
+    struct KeepAliveWorker : TestWorker {
+        using TestWorker::TestWorker;
+        using CFrameWorker::SendPushHeartbeat;
+        using CFrameWorker::SendTradingHeartbeat;
+    } worker(host);
+    EXPECT_TRUE(worker.SendPushHeartbeat());
+    EXPECT_TRUE(worker.SendTradingHeartbeat());
+    ASSERT_EQ(Count(10), 1u);
+    ASSERT_EQ(Count(testserver::kFunctionTradeHeartbeat), 1u);
+    for (const auto& r : server.Requests()) {
+        if (r.function == 10) EXPECT_NE(r.packetFlags & 0x02, 0u);
+        if (r.function == testserver::kFunctionTradeHeartbeat) {
+            EXPECT_EQ(r.Get(605), "8001");
+            EXPECT_EQ(r.Get(7153), "1");
+        }
+    }
+    // No push link, or a closed one: nothing answered.
+    host.push = nullptr;
+    EXPECT_FALSE(worker.SendPushHeartbeat());
+    host.trading = nullptr;
+    EXPECT_FALSE(worker.SendTradingHeartbeat());
+    tradedata::ResetAccountSelection();
+    tradedata::AccountTable.Create(tradedata::kAccountLayout);
 }
 
 TEST_F(FrameWorkerServerTest, AnotherStationHoldingTheLoginGivesTheNoticeOnce) {
