@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <iterator>
 #include <limits>
 #include <tuple>
 
@@ -373,6 +374,7 @@ Answer OrderBook::Submit(const ReceivedRequest& r) {
     o.orderTime = NowText();
     o.resultText = "已受理";
     orders_[o.number] = o;
+    resting_[o.contract].insert(o.number);
 
     Event event;
     event.kind = Event::Confirm;
@@ -449,7 +451,7 @@ Answer OrderBook::QueryMaxQuantity(const ReceivedRequest& r) {
         a.rows.push_back({{507, "1"}, {684, FormatInt(std::max(quantity, 0))}});
         return a;
     };
-    const bool option = r.function == 16135;
+    const bool option = r.function == kFunctionOptionMaxQuantity;
     if (r.function != kFunctionMaxQuantity && !option) return answer(0);  // combinations
     const std::optional<Contract> c = FindContract(r.Get(option ? 9100 : 719));
     if (!c || c->option != option) return answer(0);
@@ -994,8 +996,14 @@ void OrderBook::Match(BookOrder& o, BookQuote& quote) {
 void OrderBook::OnQuote(const std::string& code, BookQuote quote) {
     std::lock_guard lock(mutex_);
     BookQuote& latest = quotes_[code] = quote;
-    for (auto& [number, order] : orders_)  // by number: older orders first
-        if (order.contract == code) Match(order, latest);
+    if (auto resting = resting_.find(code); resting != resting_.end()) {
+        std::set<int32_t>& numbers = resting->second;
+        for (auto it = numbers.begin(); it != numbers.end();) {
+            BookOrder& order = orders_.at(*it);
+            Match(order, latest);
+            it = order.Finished() ? numbers.erase(it) : std::next(it);
+        }
+    }
     ++generation_;
     changed_.notify_all();
 }

@@ -13,6 +13,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -44,7 +45,9 @@ inline constexpr int32_t kFunctionStopOrder = 16421;
 inline constexpr int32_t kFunctionConditionalOrder = 16324;
 // The largest orderable quantity (answer 684): futures, combinations (two forms), options.
 inline constexpr int32_t kFunctionMaxQuantity = 16112;
-inline constexpr int32_t kMaxQuantityFunctions[] = {16112, 16125, 16140, 16135};
+inline constexpr int32_t kFunctionOptionMaxQuantity = 16135;
+inline constexpr int32_t kMaxQuantityFunctions[] = {kFunctionMaxQuantity, 16125, 16140,
+                                                    kFunctionOptionMaxQuantity};
 // Order attribute 665 and the market order type 1681.
 inline constexpr int32_t kFillAndKill = 1;
 inline constexpr int32_t kFillOrKill = 2;
@@ -280,6 +283,9 @@ private:
     int32_t nextSerial_ = 1;
     int32_t nextTradeSerial_ = 1;
     std::map<int32_t, BookOrder> orders_;
+    // The numbers of each contract's orders that may still fill, oldest first: what a quote
+    // meets without walking the whole day's orders. Finished ones leave at the next quote.
+    std::map<std::string, std::set<int32_t>> resting_;
     std::map<int32_t, CancelEntry> cancelEntries_;  // by serial
     std::vector<BookTrade> trades_;
     std::vector<BookPosition> positions_;

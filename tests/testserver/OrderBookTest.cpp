@@ -616,6 +616,26 @@ TEST_F(OrderBookTest, OlderOrdersTakeTheStandingVolumeFirst) {
     EXPECT_EQ(fills, (std::vector<std::string>{a + "x3", b + "x1", b + "x2"}));
 }
 
+// An order the book has ended, filled or cancelled, takes nothing from a later quote, however
+// often the market crosses it; the one still open behind it gets the volume.
+TEST_F(OrderBookTest, FinishedOrdersMeetNoLaterQuote) {
+    const int32_t filled = Submit(OrderFields(1, 1, 2, "74050"));
+    const int32_t cancelled = Submit(OrderFields(1, 1, 2, "74050"));
+    const int32_t open = Submit(OrderFields(1, 1, 6, "74050"));
+    ASSERT_TRUE(book.WaitIdle(5s));
+    ASSERT_EQ(Get(CancelOrder(cancelled).rows.at(0), 507), "1");
+    ASSERT_TRUE(book.WaitIdle(5s));
+    ASSERT_EQ(book.FindOrder(cancelled)->state, kStateCancelled);
+    book.OnQuote("cu2701", {74010, 74030, 5, 2});
+    ASSERT_EQ(book.FindOrder(filled)->state, kStateFilled);
+    for (int round = 0; round < 3; ++round) book.OnQuote("cu2701", {74010, 74030, 5, 1});
+    ASSERT_TRUE(book.WaitIdle(5s));
+    EXPECT_EQ(book.FindOrder(filled)->filled, 2);
+    EXPECT_EQ(book.FindOrder(cancelled)->filled, 0);
+    EXPECT_EQ(book.FindOrder(open)->filled, 3);
+    EXPECT_EQ(book.Trades().size(), 4u);
+}
+
 TEST_F(OrderBookTest, OrdersThatMayNotRestMeetTheQuoteAtConfirmation) {
     struct Case {
         const char* what;
