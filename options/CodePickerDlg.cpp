@@ -1,6 +1,7 @@
 // CCodePickerDlg: the offered list, the chosen tree and their buttons.
 #include "options/CodePickerDlg.h"
 
+#include "platform/ui/DialogManager.h"
 #include "platform/ui/WinDefsCommonControls.h"
 #include "shell/SharedFonts.h"
 
@@ -10,8 +11,7 @@ CCodePickerDlg::CCodePickerDlg(UINT templateId, CWnd* parent) : CDialog(template
 CCodePickerDlg::~CCodePickerDlg() = default;
 
 LRESULT CCodePickerDlg::SendItem(int id, UINT message, WPARAM wParam, LPARAM lParam) const {
-    CWnd* item = GetDlgItem(id);
-    return item ? item->SendMessage(message, wParam, lParam) : 0;
+    return ::SendDlgItemMessage(m_hWnd, id, message, wParam, lParam);
 }
 
 BOOL CCodePickerDlg::OnInitDialog() {

@@ -7,7 +7,9 @@
 
 #include "options/ComboChoice.h"
 #include "options/pricing/OptionDrivers.h"
+#include "platform/core/Numbers.h"
 #include "platform/ui/DataExchange.h"
+#include "platform/ui/DialogManager.h"
 #include "platform/ui/Messages.h"
 #include "record/FixRecord.h"
 #include "shell/FrameMessages.h"
@@ -43,13 +45,6 @@ double Round(double value, int decimals) {
     return std::round(value * scale) / scale;
 }
 
-std::string Fixed6(double value) {
-    char buffer[64];
-    auto [end, ec] =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
-    return ec == std::errc() ? std::string(buffer, end) : std::string();
-}
-
 }  // namespace
 
 COptionCalcDlg::COptionCalcDlg() : CFlexDialog(IDD) {}
@@ -58,8 +53,7 @@ COptionCalcDlg::~COptionCalcDlg() = default;
 BOOL COptionCalcDlg::Create(CWnd* parent) { return CDialog::Create(IDD, parent); }
 
 LRESULT COptionCalcDlg::SendItem(int id, UINT message, WPARAM wParam, LPARAM lParam) const {
-    CWnd* item = GetDlgItem(id);
-    return item ? item->SendMessage(message, wParam, lParam) : 0;
+    return ::SendDlgItemMessage(m_hWnd, id, message, wParam, lParam);
 }
 
 BOOL COptionCalcDlg::OnInitDialog() {
@@ -190,7 +184,7 @@ void COptionCalcDlg::Focus(int id) {
 
 void COptionCalcDlg::ShowResult(int id, double value) {
     // A result that is no number (an input at a limit of the model) shows as an empty cell.
-    SetDlgItemText(id, std::isfinite(value) ? Fixed6(value) : std::string());
+    SetDlgItemText(id, std::isfinite(value) ? platform::FormatFixed(value, 6) : std::string());
 }
 
 void COptionCalcDlg::OnOK() {
@@ -298,7 +292,8 @@ void COptionCalcDlg::LoadOption(const std::string& code) {
         // The side follows the field the price goes into.
         side_ = callPut == 1 ? kCallSide : kPutSide;
         writing_ = true;
-        SetDlgItemText(side_ == kCallSide ? kCallPriceId : kPutPriceId, Fixed6(last));
+        SetDlgItemText(side_ == kCallSide ? kCallPriceId : kPutPriceId,
+                       platform::FormatFixed(last, 6));
         writing_ = false;
     }
     yield_ = Round(yield * 100, 4);

@@ -184,8 +184,12 @@ TEST(OptionModelTest, InputsThatAreNoNumbersGiveNoNumbers) {
         for (Underlying u : {Underlying::Unspecified, Underlying::Futures, Underlying::Index}) {
             const Greeks g = EuropeanGreeks(2, 100, 100, r, 0.2, 1, -0.01, u);
             EXPECT_FALSE(std::isfinite(g.rho) && std::isfinite(g.price) && std::isfinite(g.theta));
+            // The American differences must come back too, and a rate that is no number must
+            // not turn into a price.
             const Greeks a = ClosedFormGreeks(0, 1, 100, 100, r, 0.2, 1, -0.01, u);
-            (void)a;
+            if (std::isnan(r)) {
+                EXPECT_TRUE(std::isnan(a.price));
+            }
         }
     }
     EXPECT_TRUE(std::isnan(COptionModel().EuropeanCall(kNaN, 100, 0.05, 0.2, 1, 0)));
