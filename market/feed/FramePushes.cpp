@@ -36,10 +36,6 @@ void CFramePushes::SetNoticeHandlers(Handler systemNotice, Handler loginElsewher
     optionResult_ = std::move(optionResult);
 }
 
-void CFramePushes::WaitLegTwoIdle() {
-    if (executor_) executor_->WaitIdle();
-}
-
 void CFramePushes::OnQuotePush(const PushFields& push) { quotes_.ProcessQuotePush(push); }
 
 void CFramePushes::OnSystemNotice(const PushFields& push) {

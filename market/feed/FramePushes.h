@@ -53,9 +53,6 @@ public:
     CPushSubscriptions& Subscriptions() { return subscriptions_; }
     CPushDispatcher& Dispatcher() { return dispatcher_; }
     CTradeReturnHandler& TradeReturns() { return trades_; }
-    COrderConfirmHandler& Confirms() { return confirms_; }
-    // Waits until every leg-2 order handed off so far has been answered (own thread only).
-    void WaitLegTwoIdle();
 
     // ---- PushHandlers ----
     void OnQuotePush(const PushFields& push) override;

@@ -12,6 +12,7 @@
 #include "tradedata/GlobalTables.h"
 #include "tradedata/Notices.h"
 #include "tradedata/ProgramClock.h"
+#include "tradedata/Rates.h"
 #include "tradedata/Registries.h"
 
 namespace market::feed {
@@ -82,7 +83,7 @@ void COrderConfirmHandler::OnOrderConfirm(const PushFields& push) {
     const std::string error(push.Get(1030));
 
     if ((hooks_.logOptions() & kTraceConfirms) != 0)
-        hooks_.trace(fmt::format("委托确认:{}\twth:{}\t", TraceClock(), order));
+        hooks_.trace(fmt::format("委托确认:{}\twth:{}\t", tradedata::GetSyncTimeText(), order));
 
     CFixRecord& o = tradedata::OrderTable;
     bool found = false;
@@ -126,7 +127,8 @@ void COrderConfirmHandler::OnOrderConfirm(const PushFields& push) {
     o.releaseLockExclusive();
     if (!found) {
         counters_.unknownOrders.fetch_add(1, std::memory_order_relaxed);
-        hooks_.trace(fmt::format("委托确认:{}\twth:{} 未知委托\t", TraceClock(), order));
+        hooks_.trace(
+            fmt::format("委托确认:{}\twth:{} 未知委托\t", tradedata::GetSyncTimeText(), order));
     }
 
     const bool opened = cxbz == 'O' && outcome == kOutcomeSuccess && exchange == "ZJ" &&

@@ -54,10 +54,8 @@ bool CPushDispatcher::Dispatch(uint32_t handle, const PushFields& push) {
     } else if (handle == handles_.Get(PushTopic::kOptionResult)) {
         handlers_.OnOptionResult(push);
     } else {
-        counters_.ignored.fetch_add(1, std::memory_order_relaxed);
         return false;
     }
-    counters_.routed.fetch_add(1, std::memory_order_relaxed);
     return true;
 }
 

@@ -74,11 +74,6 @@ public:
     virtual void OnOptionResult(const PushFields& push) = 0;
 };
 
-struct DispatchCounters {
-    std::atomic<uint64_t> routed{0};
-    std::atomic<uint64_t> ignored{0};  // a handle that is none of ours
-};
-
 class CPushDispatcher {
 public:
     // Both must outlive the dispatcher.
@@ -104,12 +99,9 @@ public:
     // subscription cancelled or renewed by the toolkit) carry no push and are ignored.
     static void OnPushCallback(NoltComm::CFixApiClient* client, uint32_t handle, int32_t reason);
 
-    const DispatchCounters& Counters() const { return counters_; }
-
 private:
     const PushHandles& handles_;
     PushHandlers& handlers_;
-    DispatchCounters counters_;
 };
 
 // The push being dispatched on a connection (its receive thread, inside the callback), read

@@ -1,8 +1,6 @@
 // The handlers' shared rules and log defaults.
 #include "market/feed/PushSink.h"
 
-#include <fmt/format.h>
-
 #include <algorithm>
 #include <utility>
 
@@ -11,7 +9,6 @@
 #include "shell/services/StartupSettings.h"
 #include "shell/services/TradeLogger.h"
 #include "tradedata/GlobalTables.h"
-#include "tradedata/ProgramClock.h"
 #include "tradedata/Registries.h"
 
 namespace market::feed {
@@ -23,6 +20,13 @@ struct KindBit {
 };
 constexpr KindBit kKindBits[] = {{2, 0x10000}, {3, 0x100000}, {4, 0x200000}, {5, 0x40000},
                                  {6, 0x80000}, {7, 0x400000}, {11, 0x800000}};
+
+// The workspace refresh bit of an order kind (1842); 0 for a kind without one.
+uint32_t RefreshBitForOrderKind(int32_t kind) {
+    for (const KindBit& k : kKindBits)
+        if (k.kind == kind) return k.bit;
+    return 0;
+}
 
 }  // namespace
 
@@ -44,12 +48,6 @@ PushLogHooks SilentLogHooks(uint32_t logOptions, int32_t logLevel) {
     hooks.trace = [](std::string_view) {};
     hooks.tradeLog = [](const std::string&) {};
     return hooks;
-}
-
-uint32_t RefreshBitForOrderKind(int32_t kind) {
-    for (const KindBit& k : kKindBits)
-        if (k.kind == kind) return k.bit;
-    return 0;
 }
 
 void PostOrderKindRefresh(PushSink& sink, int32_t kind) {
@@ -81,12 +79,6 @@ int FindOrAddCounterRow(const std::string& key, const std::string& khh, const ch
 int32_t AddClamped(int32_t a, int32_t b) {
     const int64_t sum = static_cast<int64_t>(a) + b;
     return static_cast<int32_t>(std::clamp<int64_t>(sum, INT32_MIN, INT32_MAX));
-}
-
-std::string TraceClock() {
-    const tradedata::SystemTime now = tradedata::GetCurrentSystemTime();
-    return fmt::format("{:02}:{:02}:{:02}.{:03}", now.hour, now.minute, now.second,
-                       now.milliseconds);
 }
 
 }  // namespace market::feed

@@ -45,8 +45,6 @@ PushLogHooks WithDefaults(PushLogHooks hooks);
 // measurements, where every line is formatted but none is kept).
 PushLogHooks SilentLogHooks(uint32_t logOptions, int32_t logLevel);
 
-// The workspace refresh bit of an order kind (1842); 0 for a kind without one.
-uint32_t RefreshBitForOrderKind(int32_t kind);
 // Posts the kind's refresh bit to the workspace; nothing for a kind without one.
 void PostOrderKindRefresh(PushSink& sink, int32_t kind);
 // 7 after a cancel, else 5 while unfilled quantity is left, else 6.
@@ -57,7 +55,5 @@ int FindOrAddCounterRow(const std::string& key, const std::string& khh, const ch
                         const std::string& exchange, const std::string& contract);
 // a + b clamped to the int32 range (pushed quantities are outside input).
 int32_t AddClamped(int32_t a, int32_t b);
-// "hh:mm:ss.mmm" of the program's clock now, as the trace lines begin.
-std::string TraceClock();
 
 }  // namespace market::feed

@@ -170,7 +170,8 @@ bool CPushSubscriptions::SubscribeQuotes(const PushConnections& connections,
         hooks_.quoteSubscribed();
         return true;
     }
-    hooks_.log(fmt::format("行情订阅:{}\tmsg:{}", TraceClock(), target->GetErrorText()));
+    hooks_.log(
+        fmt::format("行情订阅:{}\tmsg:{}", tradedata::GetSyncTimeText(), target->GetErrorText()));
     return false;
 }
 

@@ -32,11 +32,6 @@ void CSerialExecutor::WaitIdle() {
     idle_.wait(hold, [this] { return (jobs_.empty() && !running_) || stopping_; });
 }
 
-std::size_t CSerialExecutor::Completed() const {
-    std::lock_guard hold(lock_);
-    return completed_;
-}
-
 void CSerialExecutor::Run(std::stop_token token) {
     std::unique_lock hold(lock_);
     while (true) {
@@ -53,7 +48,6 @@ void CSerialExecutor::Run(std::stop_token token) {
         }
         hold.lock();
         running_ = false;
-        ++completed_;
         if (jobs_.empty()) idle_.notify_all();
     }
     jobs_.clear();

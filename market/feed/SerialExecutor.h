@@ -31,7 +31,6 @@ public:
     Executor AsExecutor() {
         return [this](std::function<void()> job) { Post(std::move(job)); };
     }
-    std::size_t Completed() const;
 
 private:
     void Run(std::stop_token token);
@@ -42,7 +41,6 @@ private:
     std::deque<std::function<void()>> jobs_;
     bool running_ = false;
     bool stopping_ = false;
-    std::size_t completed_ = 0;
     std::jthread thread_;  // last: started after the members it uses, stopped first
 };
 

@@ -18,6 +18,7 @@
 #include "tradedata/OrderQuery.h"
 #include "tradedata/OrderSubmit.h"
 #include "tradedata/ProgramClock.h"
+#include "tradedata/Rates.h"
 #include "tradedata/Registries.h"
 #include "tradedata/TradingTime.h"
 
@@ -71,10 +72,6 @@ double AveragePrice(double amount, int32_t quantity, double multiplier, int32_t 
     double price = amount / quantity / multiplier;
     if (currencyKind == kCurrencyConverted && unit > 1e-6) price /= unit;
     return price;
-}
-
-std::string Key(int32_t order, const std::string& contract) {
-    return fmt::format("{:08}|{}", order, contract);
 }
 
 }  // namespace
@@ -161,8 +158,9 @@ void CTradeReturnHandler::OnTradeReturn(const PushFields& push) {
     }
 
     if ((hooks_.log.logOptions() & kTraceTrades) != 0)
-        hooks_.log.trace(fmt::format("成交回报:{}\twth:{} cjsl:{} cjbh:{}\t", TraceClock(), t.order,
-                                     t.quantity, t.tradeNumber));
+        hooks_.log.trace(fmt::format("成交回报:{}\twth:{} cjsl:{} cjbh:{}\t",
+                                     tradedata::GetSyncTimeText(), t.order, t.quantity,
+                                     t.tradeNumber));
 
     WriteDetail(t);
     WriteTradeRow(t);
@@ -273,7 +271,7 @@ void CTradeReturnHandler::WriteTradeRow(const Trade& t) {
     CFixRecord& tr = TradeTable;
     tr.acquireLockExclusive();
     if (tr.GetFCount() > 0) {
-        const std::string key = Key(t.order, t.contract);
+        const std::string key = tradedata::FormatFillKey(t.order, t.contract);
         int row = TradeRow(key);
         if (row < 0) {
             row = tr.GetMemRecord()->Append(nullptr, true);
@@ -330,7 +328,8 @@ int32_t CTradeReturnHandler::WriteOrder(const Trade& t) {
             cc.releaseLockShared();
             TradeTable.acquireLockShared();
             for (int k = 0; k < 2; ++k) {
-                legs[k].row = TradeTable.Find(763, Key(t.order, codes[k]).c_str());
+                legs[k].row =
+                    TradeTable.Find(763, tradedata::FormatFillKey(t.order, codes[k]).c_str());
                 legs[k].found = legs[k].row >= 0;
                 if (legs[k].found) {
                     legs[k].quantity = TradeTable.GetLong(528, legs[k].row);
@@ -464,8 +463,9 @@ void CTradeReturnHandler::SendLegTwo(tradedata::OrderRequest order) {
             return;
         }
         counters_.legTwoFailed.fetch_add(1, std::memory_order_relaxed);
-        hooks_.log.trace(fmt::format("成交回报:{}\tleg2 {} {} {} msg:{}\t", TraceClock(),
-                                     order.contract, order.quantity, result, message));
+        hooks_.log.trace(fmt::format("成交回报:{}\tleg2 {} {} {} msg:{}\t",
+                                     tradedata::GetSyncTimeText(), order.contract, order.quantity,
+                                     result, message));
     };
     if (executor_)
         executor_(std::move(job));

@@ -301,7 +301,9 @@ TEST_F(FrameWorkerServerTest, TheKeepAlivesCarryThePushFlagAndTheCustomer) {
     ASSERT_EQ(Count(10), 1u);
     ASSERT_EQ(Count(testserver::kFunctionTradeHeartbeat), 1u);
     for (const auto& r : server.Requests()) {
-        if (r.function == 10) EXPECT_NE(r.packetFlags & 0x02, 0u);
+        if (r.function == 10) {
+            EXPECT_NE(r.packetFlags & 0x02, 0u);
+        }
         if (r.function == testserver::kFunctionTradeHeartbeat) {
             EXPECT_EQ(r.Get(605), "8001");
             EXPECT_EQ(r.Get(7153), "1");

@@ -6,11 +6,8 @@
 
 #include <fmt/format.h>
 
-#include <chrono>
-#include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "comm/FixApiClient.h"
@@ -20,26 +17,25 @@
 #include "shell/TradeApp.h"
 #include "support/ui/ProbeWnd.h"
 #include "support/ui/UiTestApp.h"
+#include "tests/market/feed/TradePushFixture.h"
 #include "tests/tradedata/TradeDataFixture.h"
 #include "testserver/OrderBook.h"
 #include "testserver/TestServer.h"
 #include "tradedata/AccountQueries.h"
 #include "tradedata/Accounts.h"
 #include "tradedata/GlobalTables.h"
-#include "tradedata/OrderSubmit.h"
 #include "tradedata/Registries.h"
 #include "tradedata/TradeRequest.h"
 
 namespace shell {
 namespace {
 
-using kelmon::test::ui::DrainEvents;
 using kelmon::test::ui::LoggedMessage;
 using kelmon::test::ui::ProbeWnd;
+using kelmon::test::ui::ProcessEventsUntil;
 using market::feed::PushTopic;
+using market::feed::testing::kDayKhh;
 using tradedata::testing::AddRow;
-
-constexpr const char* kDayKhh = "000010086001";  // the sample day's first account
 
 int DropLine(std::string_view) { return 1; }
 
@@ -106,44 +102,11 @@ protected:
             return nullptr;
         return connection;
     }
-    // Runs the event loop until the condition holds (the deadline only guards a failure).
-    static bool Until(const std::function<bool()>& condition) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            DrainEvents();
-            std::this_thread::yield();
-        }
-        return true;
-    }
     int32_t PlaceOrder(int32_t quantity) {
-        tradedata::OrderRequest o;
-        o.khh = kDayKhh;
-        o.exchange = "SQ";
-        o.contract = "cu2701";
-        o.tradingCode = "81001234";
-        o.direction = 1;
-        o.openClose = 1;
-        o.quantity = quantity;
-        o.price = 70000;
-        int32_t number = 0;
-        std::string message;
-        EXPECT_GT(tradedata::SubmitOrder(trading.get(), o, &number, &message), 0) << message;
-        // The order view would add the row; the confirmation is held until it is there.
-        AddRow(tradedata::OrderTable, {{681, std::to_string(number)},
-                                       {605, kDayKhh},
-                                       {599, "SQ"},
-                                       {719, "cu2701"},
-                                       {684, std::to_string(quantity)},
-                                       {753, "1"}});
-        return number;
+        return market::feed::testing::PlaceDayOrder(trading.get(), quantity);
     }
     static int32_t OrderField(int32_t number, uint32_t tag) {
-        tradedata::OrderTable.acquireLockShared();
-        const int row = tradedata::OrderTable.Find(681, number);
-        const int32_t value = row < 0 ? -1 : tradedata::OrderTable.GetLong(tag, row);
-        tradedata::OrderTable.releaseLockShared();
-        return value;
+        return market::feed::testing::LockedOrderField(number, tag);
     }
     bool WorkspaceGot(uint32_t message, WPARAM wParam, LPARAM lParam) {
         for (const LoggedMessage& m : workspace->Got(message))
@@ -187,9 +150,9 @@ TEST_F(MainFramePushesTest, AFilledOrderReachesTheTablesAndTheWorkspace) {
     const int32_t number = PlaceOrder(3);
     ASSERT_GT(number, 0);
     EXPECT_EQ(book->ReleaseHeld(), 1u);
-    ASSERT_TRUE(Until([&] { return OrderField(number, 753) == 2; }));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return OrderField(number, 753) == 2; }));
     ASSERT_TRUE(book->Fill(number, 3, 70010));
-    ASSERT_TRUE(Until([&] { return OrderField(number, 528) == 3; }));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return OrderField(number, 528) == 3; }));
 
     tradedata::TradeTable.acquireLockShared();
     const int t = tradedata::TradeTable.Find(763, fmt::format("{:08}|cu2701", number).c_str());
@@ -198,7 +161,7 @@ TEST_F(MainFramePushesTest, AFilledOrderReachesTheTablesAndTheWorkspace) {
     EXPECT_EQ(traded, 3);
     // The workspace hears of the confirmation and the trade (posted by the receive thread,
     // handled here).
-    EXPECT_TRUE(Until([&] {
+    EXPECT_TRUE(ProcessEventsUntil([&] {
         return WorkspaceGot(tradedata::kWmFrameEvent, 2 | (1u << 16), number) &&
                WorkspaceGot(tradedata::kWmFrameEvent, 3 | (6u << 16), number);
     }));
@@ -215,8 +178,8 @@ TEST_F(MainFramePushesTest, AReplacedPushConnectionIsSubscribedAgainAndCarriesTh
 
     server.PushToCustomer("16402", kDayKhh,
                           {{605, kDayKhh}, {681, "515151"}, {755, "O"}, {753, "2"}});
-    EXPECT_TRUE(
-        Until([&] { return WorkspaceGot(tradedata::kWmFrameEvent, 2 | (2u << 16), 515151); }));
+    EXPECT_TRUE(ProcessEventsUntil(
+        [&] { return WorkspaceGot(tradedata::kWmFrameEvent, 2 | (2u << 16), 515151); }));
 }
 
 TEST_F(MainFramePushesTest, TheQuoteRenewalGoesOutOnTheWorkerAndStaysWantedWhenRefused) {

@@ -29,8 +29,6 @@ namespace {
 using namespace std::chrono_literals;
 using tradedata::testing::AddRow;
 
-constexpr const char* kDayKhh = "000010086001";  // the sample day's first account
-
 int DropLine(std::string_view) { return 1; }
 
 class PushEndToEndTest : public tradedata::testing::ServerTest {
@@ -69,28 +67,7 @@ protected:
         tradedata::SetOrderTraceWriter(nullptr);
         tradedata::testing::ResetGlobalTables();
     }
-    int32_t PlaceOrder(int32_t quantity) {
-        tradedata::OrderRequest o;
-        o.khh = kDayKhh;
-        o.exchange = "SQ";
-        o.contract = "cu2701";
-        o.tradingCode = "81001234";
-        o.direction = 1;
-        o.openClose = 1;
-        o.quantity = quantity;
-        o.price = 70000;
-        int32_t number = 0;
-        std::string message;
-        EXPECT_GT(tradedata::SubmitOrder(client.get(), o, &number, &message), 0) << message;
-        // The order view would add the row; the confirmation is held until it is there.
-        AddRow(tradedata::OrderTable, {{681, std::to_string(number)},
-                                       {605, kDayKhh},
-                                       {599, "SQ"},
-                                       {719, "cu2701"},
-                                       {684, std::to_string(quantity)},
-                                       {753, "1"}});
-        return number;
-    }
+    int32_t PlaceOrder(int32_t quantity) { return PlaceDayOrder(client.get(), quantity); }
     // The notice of the order's trade (3) or confirmation (2) with that high word.
     bool WaitNotice(int32_t number, uint32_t low, uint32_t high) {
         return sink.WaitFor([&](const Posted& p) {
@@ -99,11 +76,7 @@ protected:
         });
     }
     static int32_t OrderField(int32_t number, uint32_t tag) {
-        tradedata::OrderTable.acquireLockShared();
-        const int row = tradedata::OrderTable.Find(681, number);
-        const int32_t value = row < 0 ? -1 : tradedata::OrderTable.GetLong(tag, row);
-        tradedata::OrderTable.releaseLockShared();
-        return value;
+        return LockedOrderField(number, tag);
     }
 
     std::shared_ptr<testserver::OrderBook> book;

@@ -1,5 +1,6 @@
 // Test support for the trade pushes: the frame's tables with a few contracts, a logged-in
-// account, an order row builder, a recording window sink and captured log lines.
+// account, an order row builder, a recording window sink, captured log lines, and an order
+// placed on a test server's book for the end-to-end tests.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -71,6 +72,42 @@ public:
     std::mutex lock;
     std::vector<Posted> posts;
 };
+
+inline constexpr const char* kDayKhh = "000010086001";  // the sample day's first account
+
+// A day order for cu2701 placed on the trading connection, its row added as the order view
+// would add it (the confirmation is held until the row is there); returns its number.
+inline int32_t PlaceDayOrder(tradedata::TradeConnection* trading, int32_t quantity) {
+    tradedata::OrderRequest o;
+    o.khh = kDayKhh;
+    o.exchange = "SQ";
+    o.contract = "cu2701";
+    o.tradingCode = "81001234";
+    o.direction = 1;
+    o.openClose = 1;
+    o.quantity = quantity;
+    o.price = 70000;
+    int32_t number = 0;
+    std::string message;
+    EXPECT_GT(tradedata::SubmitOrder(trading, o, &number, &message), 0) << message;
+    tradedata::testing::AddRow(tradedata::OrderTable, {{681, std::to_string(number)},
+                                                       {605, kDayKhh},
+                                                       {599, "SQ"},
+                                                       {719, "cu2701"},
+                                                       {684, std::to_string(quantity)},
+                                                       {753, "1"}});
+    return number;
+}
+
+// A field of an order row read under the table's lock (the pushes write it on their thread);
+// -1 when the order has no row.
+inline int32_t LockedOrderField(int32_t number, uint32_t tag) {
+    tradedata::OrderTable.acquireLockShared();
+    const int row = tradedata::OrderTable.Find(681, number);
+    const int32_t value = row < 0 ? -1 : tradedata::OrderTable.GetLong(tag, row);
+    tradedata::OrderTable.releaseLockShared();
+    return value;
+}
 
 inline constexpr const char* kKhh = "8001";
 inline constexpr const char* kOtherKhh = "8002";  // not logged in
