@@ -4,12 +4,9 @@
 // quote thread, cancels the subscriptions and then closes every socket.
 #include <gtest/gtest.h>
 
-
 #include <chrono>
-#include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "market/feed/Level2Control.h"
@@ -32,9 +29,9 @@
 namespace shell {
 namespace {
 
-using kelmon::test::ui::DrainEvents;
 using kelmon::test::ui::LoggedMessage;
 using kelmon::test::ui::ProbeWnd;
+using kelmon::test::ui::ProcessEventsUntil;
 using market::feed::QuoteSocketSlot;
 
 using market::feed::testing::FreePort;
@@ -82,16 +79,6 @@ protected:
         tradedata::SetCurrentAccount(tradedata::AddAccount(0, "10086001", "", "", "123456", ""));
     }
     static double Last() { return tradedata::GetRowDouble(729, tradedata::FindContract("cu2501")); }
-    // Runs the event loop until the condition holds (the deadline only guards a failure).
-    static bool Until(const std::function<bool()>& condition) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            DrainEvents();
-            std::this_thread::yield();
-        }
-        return true;
-    }
 
     testsupport::ScratchProfile profile;
     testserver::Level2Server server;  // record mode 1: quotes on the control connection
@@ -122,8 +109,8 @@ TEST_F(MainFrameQuotesTest, QuotesReachTheRowsAndTheWorkspaceHearsOnce) {
 
     // Two records on the control connection before the workspace looks: one message.
     ASSERT_EQ(server.Publish("cu2501", {Snapshot(7001), Snapshot(7002)}), 1u);
-    ASSERT_TRUE(Until([] { return Last() == 70020.0; }));
-    ASSERT_TRUE(Until([&] { return !workspace.Got(WM_FRAME_REFRESH).empty(); }));
+    ASSERT_TRUE(ProcessEventsUntil([] { return Last() == 70020.0; }));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !workspace.Got(WM_FRAME_REFRESH).empty(); }));
     const auto refreshes = workspace.Got(WM_FRAME_REFRESH);
     ASSERT_EQ(refreshes.size(), 1u);
     EXPECT_EQ(refreshes[0].wParam, kRefreshRow);
@@ -141,16 +128,16 @@ TEST_F(MainFrameQuotesTest, QuotesReachTheRowsAndTheWorkspaceHearsOnce) {
         sendto(fd, record.data(), record.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
         static_cast<ssize_t>(record.size()));
     close(fd);
-    ASSERT_TRUE(Until([] { return Last() == 70030.0; }));
+    ASSERT_TRUE(ProcessEventsUntil([] { return Last() == 70030.0; }));
 
     // Closing: the quote thread stops, the subscriptions are cancelled, the sockets close.
     const auto before = server.Commands().size();
     frame->DestroyWindow();
     EXPECT_FALSE(frame->QuoteFeeds().Receiver().IsOpen(QuoteSocketSlot::kControl));
     EXPECT_FALSE(frame->QuoteFeeds().Receiver().IsOpen(QuoteSocketSlot::kMulticast));
-    ASSERT_TRUE(Until([&] { return server.Commands().size() > before; }));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return server.Commands().size() > before; }));
     EXPECT_EQ(server.Commands().back(), "4012|all");
-    EXPECT_TRUE(Until([&] { return server.ConnectionCount() == 0; }));
+    EXPECT_TRUE(ProcessEventsUntil([&] { return server.ConnectionCount() == 0; }));
     frame.reset();
 }
 
@@ -162,8 +149,8 @@ TEST_F(MainFrameQuotesTest, ALostControlConnectionIsMadeAgainByTheWorkersRound) 
     ASSERT_TRUE(frame->QuoteFeeds().Receiver().ControlCarriesQuotes());
     ASSERT_EQ(server.DropControlConnections(), 1u);
     // The quote thread notices the close (once the program's input is idle it runs).
-    ASSERT_TRUE(
-        Until([&] { return !frame->QuoteFeeds().Receiver().IsOpen(QuoteSocketSlot::kControl); }));
+    ASSERT_TRUE(ProcessEventsUntil(
+        [&] { return !frame->QuoteFeeds().Receiver().IsOpen(QuoteSocketSlot::kControl); }));
     // The back-off after a working connection is a second: no round reconnects before it.
     EXPECT_FALSE(frame->RestoreQuoteFeeds());
     clock_.AdvanceMs(market::feed::kFirstBackoffMs);
