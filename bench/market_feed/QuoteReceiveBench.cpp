@@ -20,6 +20,7 @@
 #include "market/feed/QuoteRowNotifier.h"
 #include "record/FixRecord.h"
 #include "record/MemRecord.h"
+#include "tests/comm/LinkTestSupport.h"
 #include "testserver/Market.h"
 #include "testserver/QuoteRecords.h"
 #include "tradedata/GlobalTables.h"
@@ -59,14 +60,9 @@ struct WokenReceiver : QuoteRowReceiver {
 // Port 0 cannot be asked for: a port the system just handed out.
 uint16_t FreePort() {
     const int probe = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(probe, reinterpret_cast<sockaddr*>(&local), sizeof local);
-    socklen_t size = sizeof local;
-    getsockname(probe, reinterpret_cast<sockaddr*>(&local), &size);
+    const int port = linktest::BindLoopback(probe, false);
     close(probe);
-    return ntohs(local.sin_port);
+    return static_cast<uint16_t>(port);
 }
 
 void BM_LoopbackDatagramToWokenReceiver(benchmark::State& state) {
