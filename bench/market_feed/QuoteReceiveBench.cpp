@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,6 +20,9 @@
 #include "market/feed/QuoteRowNotifier.h"
 #include "record/FixRecord.h"
 #include "record/MemRecord.h"
+#include "tests/comm/LinkTestSupport.h"
+#include "testserver/Market.h"
+#include "testserver/QuoteRecords.h"
 #include "tradedata/GlobalTables.h"
 
 namespace {
@@ -37,14 +39,15 @@ void FillOneContract() {
     tradedata::FuturesContractTable.Set(1752, 10.0, r);
 }
 
-std::vector<uint8_t> Snapshot(int i) {
-    std::vector<uint8_t> b(287, 0);
-    const uint32_t mark = 287;
-    std::memcpy(b.data(), &mark, 4);
-    std::memcpy(b.data() + 12, "cu2501", 6);
-    const double last = 5000.0 + i % 50;
-    std::memcpy(b.data() + 99, &last, 8);
-    return b;
+// The level-2 snapshot the test server sends, its last price moving by whole ticks.
+std::string Snapshot(int i) {
+    testserver::MarketQuote q;
+    q.exchange = "SQ";
+    q.code = "cu2501";
+    q.upper = 6000;
+    q.lower = 4000;
+    q.last = 5000 + i % 50;
+    return testserver::EncodeLevel2Snapshot(q, 93000000);
 }
 
 struct WokenReceiver : QuoteRowReceiver {
@@ -54,11 +57,12 @@ struct WokenReceiver : QuoteRowReceiver {
     std::atomic<Clock::rep> woken{0};
 };
 
-uint16_t BoundPort(int fd) {
-    sockaddr_in address{};
-    socklen_t size = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    return ntohs(address.sin_port);
+// Port 0 cannot be asked for: a port the system just handed out.
+uint16_t FreePort() {
+    const int probe = socket(AF_INET, SOCK_DGRAM, 0);
+    const int port = linktest::BindLoopback(probe, false);
+    close(probe);
+    return static_cast<uint16_t>(port);
 }
 
 void BM_LoopbackDatagramToWokenReceiver(benchmark::State& state) {
@@ -73,14 +77,7 @@ void BM_LoopbackDatagramToWokenReceiver(benchmark::State& state) {
     hooks.log = [](std::string_view) {};
     CQuoteProcessor processor(frameState, notifier, hooks);
     CQuoteReceiver quotes(processor, CQuoteReceiver::Hooks{[](std::string_view) {}});
-    // Port 0 cannot be asked for: find a free one first.
-    const int probe = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(probe, reinterpret_cast<sockaddr*>(&local), sizeof local);
-    const uint16_t port = BoundPort(probe);
-    close(probe);
+    const uint16_t port = FreePort();
     if (!quotes.JoinMulticast(QuoteSocketSlot::kMulticast, port, "")) {
         state.SkipWithError("no socket");
         return;
@@ -97,7 +94,7 @@ void BM_LoopbackDatagramToWokenReceiver(benchmark::State& state) {
     std::vector<double> micros;
     int i = 0;
     for (auto _ : state) {
-        const std::vector<uint8_t> datagram = Snapshot(++i);
+        const std::string datagram = Snapshot(++i);
         receiver.woken.store(0);
         notifier.TakeRows(&receiver);  // drained: the next row wakes it again
         const Clock::time_point sent = Clock::now();
@@ -128,7 +125,11 @@ void BM_IdleQuoteThreadWakeUpsPerSecond(benchmark::State& state) {
     CQuoteProcessor processor(frameState, notifier);
     for (auto _ : state) {
         CQuoteReceiver quotes(processor, CQuoteReceiver::Hooks{[](std::string_view) {}});
-        quotes.JoinMulticast(QuoteSocketSlot::kMulticast, 0, "");
+        // An open socket that nothing is sent to: the thread must stay blocked on it.
+        if (!quotes.JoinMulticast(QuoteSocketSlot::kMulticast, FreePort(), "")) {
+            state.SkipWithError("no socket");
+            return;
+        }
         std::atomic<bool> stop{false};
         std::thread thread([&] {
             while (!stop.load()) quotes.Step();

@@ -193,13 +193,13 @@ bool CLevel2Control::command(const QuoteSocketRef& socket, const std::string& li
     return false;
 }
 
-bool CLevel2Control::openQuoteSocket(uint16_t port, std::string_view group) {
-    return receiver_.JoinMulticast(QuoteSocketSlot::kLevel2Quote, port, group);
-}
-
 bool CLevel2Control::grant(int32_t mode, const std::string& group, int32_t port, int fd,
-                           const Level2Settings& settings, bool& tcp) {
-    auto validPort = [](int32_t p) { return p > 0 && p <= 65535; };
+                           const Level2Settings& settings) {
+    auto openQuoteSocket = [this](int32_t p, std::string_view multicastGroup) {
+        return p > 0 && p <= 65535 &&
+               receiver_.JoinMulticast(QuoteSocketSlot::kLevel2Quote, static_cast<uint16_t>(p),
+                                       multicastGroup);
+    };
     switch (mode) {
         case 1: {  // quotes on this connection
             std::string rest = answers_.TakeRest();
@@ -207,7 +207,6 @@ bool CLevel2Control::grant(int32_t mode, const std::string& group, int32_t port,
                 debug(fmt::format("send 4011 error[{}]\r\n", errno));
                 return false;
             }
-            tcp = true;
             shell::SetQuoteSourceState(kQuoteStateLevel2 | kQuoteStateLevel2Tcp);
             frameState_.fetch_or(kFrameLevel2Active | kFrameSubscriptionPending);
             receiver_.AdoptControl(fd, true, rest);
@@ -215,13 +214,13 @@ bool CLevel2Control::grant(int32_t mode, const std::string& group, int32_t port,
         }
         case 4: {  // broadcast on our own quote port, opened by 4011
             const int32_t quotePort = settings.quotePort;
-            if (!validPort(quotePort) || !openQuoteSocket(static_cast<uint16_t>(quotePort), "")) {
+            if (!openQuoteSocket(quotePort, "")) {
                 debug(fmt::format("init broadcast at {} error\r\n", quotePort));
-                return false;
+                break;
             }
             if (!sendLine(fd, fmt::format("4011|udp|{}\r\n", quotePort))) {
                 debug(fmt::format("send 4011 error[{}]\r\n", errno));
-                return false;
+                break;
             }
             ControlFrame frame;
             std::string bytes;
@@ -229,27 +228,28 @@ bool CLevel2Control::grant(int32_t mode, const std::string& group, int32_t port,
                 debug(DescribeControlFrame(frame.kind, bytes));
             frameState_.fetch_or(kFrameLevel2Active | kFrameSubscriptionPending);
             shell::SetQuoteSourceState(kQuoteStateLevel2 | kQuoteStateLevel2Broadcast);
-            return true;
+            break;
         }
         case 5:  // the server's own port
-            if (!validPort(port) || !openQuoteSocket(static_cast<uint16_t>(port), "")) {
+            if (!openQuoteSocket(port, "")) {
                 debug(fmt::format("init broadcast at {} error\r\n", port));
-                return false;
+                break;
             }
             frameState_.fetch_or(kFrameLevel2Active);
             shell::SetQuoteSourceState(kQuoteStateLevel2 | kQuoteStateLevel2Port);
-            return true;
+            break;
         case 6:  // the server's group and port
-            if (!validPort(port) || !openQuoteSocket(static_cast<uint16_t>(port), group)) {
+            if (!openQuoteSocket(port, group)) {
                 debug(fmt::format("init broadcast at {}.{} error\r\n", group, port));
-                return false;
+                break;
             }
             frameState_.fetch_or(kFrameLevel2Active);
             shell::SetQuoteSourceState(kQuoteStateLevel2 | kQuoteStateLevel2Group);
-            return true;
+            break;
         default:
-            return false;
+            break;
     }
+    return false;
 }
 
 void CLevel2Control::ConnectLevel2Server() {
@@ -316,8 +316,7 @@ void CLevel2Control::ConnectLevel2Server() {
         group = text.group;
         port = text.port;
     }
-    bool tcp = false;
-    grant(mode, group, port, fd, settings, tcp);
+    const bool tcp = grant(mode, group, port, fd, settings);
     // The connection stays for the commands; without the TCP mode only its closing is
     // watched, so that the quote thread notices a server that went away.
     if (!tcp) receiver_.AdoptControl(fd, false, answers_.TakeRest());

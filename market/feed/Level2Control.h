@@ -95,9 +95,10 @@ private:
     bool sendLine(int fd, const std::string& line);
     // Sends a command and, unless the quote thread reads the stream, reads and logs its answer.
     bool command(const QuoteSocketRef& socket, const std::string& line, bool readAnswer);
-    bool openQuoteSocket(uint16_t port, std::string_view group);
+    // Opens the channel of the granted mode; true when the control connection was handed to
+    // the receiver as the quote stream (mode 1), which then owns it.
     bool grant(int32_t mode, const std::string& group, int32_t port, int fd,
-               const Level2Settings& settings, bool& tcp);
+               const Level2Settings& settings);
     void failed();
     void debug(std::string_view line) const;
     int64_t now() const;

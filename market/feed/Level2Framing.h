@@ -9,8 +9,6 @@
 #include <string_view>
 #include <vector>
 
-#include "market/feed/QuoteRecords.h"
-
 namespace market::feed {
 
 inline constexpr std::size_t kLevel2LoginAnswerSize = 68;

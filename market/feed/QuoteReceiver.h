@@ -103,7 +103,7 @@ private:
     mutable std::mutex lock_;
     Slot slots_[kQuoteSocketSlots];
     // Only the quote thread touches the stream buffer, except AdoptControl, which refills it
-    // under lock_ before the new socket is registered.
+    // under streamLock_ before the new socket is registered.
     std::mutex streamLock_;
     ControlStreamBuffer stream_;
     std::function<void()> afterRecord_;

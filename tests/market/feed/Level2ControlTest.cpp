@@ -25,6 +25,18 @@ protected:
         if (server.Publish("cu2501", {Snapshot(last)}) == 0) return false;
         return thread.WaitFor([&] { return D("cu2501", 729) == 10.0 * static_cast<double>(last); });
     }
+    // A server granting record mode 5 (quotes by UDP on its port), started and logged in to;
+    // null when it could not start.
+    std::unique_ptr<testserver::Level2Server> ConnectToPortServer() {
+        testserver::Level2Options options;
+        options.mode = 5;
+        options.quotePort = FreePort();
+        auto server = std::make_unique<testserver::Level2Server>(options);
+        if (!server->Start()) return nullptr;
+        UseServer(*server);
+        control.ConnectLevel2Server();
+        return server;
+    }
 };
 
 TEST_F(Level2ControlTest, EveryLoginAnswerGrantsItsChannel) {
@@ -48,6 +60,8 @@ TEST_F(Level2ControlTest, EveryLoginAnswerGrantsItsChannel) {
         {"record 3: no channel", Level2LoginForm::Record, 3, 0, 0, false, false},
         {"text 4: no channel", Level2LoginForm::Text, 4, 0, 0, false, false},
     };
+    // Two codes, so the 4014 line shows the list's separators turned into "|".
+    Watch("SR501");
     int64_t last = 7001;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -77,9 +91,14 @@ TEST_F(Level2ControlTest, EveryLoginAnswerGrantsItsChannel) {
         EXPECT_EQ(commands[0].find("123456"), std::string::npos);
 
         ASSERT_TRUE(fresh.SubscribeQuotes());
-        EXPECT_EQ(fresh.LastSubscription(), "719:cu2501");
+        EXPECT_EQ(fresh.LastSubscription(), "719:SR501;cu2501");
         if (c.quoteState != 0) {
             ASSERT_TRUE(server.WaitForSubscribed("cu2501", std::chrono::seconds(10)));
+            // The channel named is the one granted.
+            const auto sent = server.Commands();
+            EXPECT_NE(std::find(sent.begin(), sent.end(),
+                                c.tcp ? "4014|tcp|SR501|cu2501" : "4014|udp|SR501|cu2501"),
+                      sent.end());
             EXPECT_TRUE(Delivered(server, ++last));
         }
         receiver.CloseAll();
@@ -122,13 +141,9 @@ TEST_F(Level2ControlTest, TcpStreamSurvivesSplitMergedAndEndsOnGarbage) {
 }
 
 TEST_F(Level2ControlTest, DroppedConnectionIsNoticedAndMadeAgain) {
-    testserver::Level2Options options;
-    options.mode = 5;
-    options.quotePort = FreePort();
-    testserver::Level2Server server(options);
-    ASSERT_TRUE(server.Start());
-    UseServer(server);
-    control.ConnectLevel2Server();
+    const auto udp = ConnectToPortServer();
+    ASSERT_TRUE(udp);
+    testserver::Level2Server& server = *udp;
     ASSERT_TRUE(receiver.IsOpen(QuoteSocketSlot::kControl));
     EXPECT_EQ(server.DropControlConnections(), 1u);
     // Without the TCP mode only the close is watched, and the quote thread sees it.
@@ -145,7 +160,7 @@ TEST_F(Level2ControlTest, DeadServerIsTriedWithGrowingBackoff) {
     // Held by a socket that does not listen, so no other test can take it meanwhile.
     const linktest::RefusingPort refusing;
     settings.controlPort = refusing.port();
-    frameState = kFrameLevel2Active;               // a connection that worked before
+    frameState = kFrameLevel2Active;  // a connection that worked before
     const int64_t expected[] = {1000, 2000, 4000, 8000, 16000, 30000, 30000};
     for (const int64_t wait : expected) {
         ASSERT_TRUE(control.ReconnectDue());
@@ -171,13 +186,9 @@ TEST_F(Level2ControlTest, NoConnectionWithoutAddressOrPort) {
 }
 
 TEST_F(Level2ControlTest, FailedSubscriptionIsKeptAndSentAgainAfterBackoff) {
-    testserver::Level2Options options;
-    options.mode = 5;
-    options.quotePort = FreePort();
-    testserver::Level2Server server(options);
-    ASSERT_TRUE(server.Start());
-    UseServer(server);
-    control.ConnectLevel2Server();
+    const auto udp = ConnectToPortServer();
+    ASSERT_TRUE(udp);
+    testserver::Level2Server& server = *udp;
 
     renewOk = false;
     EXPECT_FALSE(control.SubscribeQuotes());

@@ -19,6 +19,7 @@
 
 #include "market/feed/Level2Control.h"
 #include "market/feed/QuoteReceiver.h"
+#include "tests/comm/LinkTestSupport.h"
 #include "tests/market/feed/QuoteFeedFixture.h"
 #include "testserver/Level2Server.h"
 #include "testserver/QuoteRecords.h"
@@ -30,14 +31,9 @@ namespace market::feed::testing {
 // A port the system just handed out (the socket is closed again, so a test may bind it).
 inline uint16_t FreePort(int type = SOCK_DGRAM) {
     const int fd = socket(AF_INET, type, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t size = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+    const int port = linktest::BindLoopback(fd, false);
     close(fd);
-    return ntohs(address.sin_port);
+    return static_cast<uint16_t>(port);
 }
 
 // A contract's quote in whole ticks of 10, inside limits 6000-8000 ticks, as the server sends

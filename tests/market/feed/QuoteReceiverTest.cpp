@@ -1,6 +1,7 @@
 // Quote reception: datagrams by broadcast on loopback and by multicast and broadcast inside a
 // network namespace of the test's own, the feeds reopened after a close, a quote thread that
-// sleeps until woken, sockets held past their close, and the UDP quote link's callback.
+// sleeps until woken, sockets held past their close, and the UDP quote link's callback, alone
+// and as the feeds connect it to the compact-record processing.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -18,6 +19,7 @@
 
 #include "market/feed/QuoteFeeds.h"
 #include "tests/market/feed/Level2Fixture.h"
+#include "testserver/QuoteRecords.h"
 #include "testserver/UdpQuoteServer.h"
 
 namespace market::feed::testing {
@@ -241,6 +243,43 @@ TEST_F(QuoteReceiverTest, UdpLinkDeliversOnlyDataMessagesToTheCallback) {
     ASSERT_TRUE(waitFor(2));
     link.Close();
     EXPECT_EQ(payloads, (std::vector<std::string>{"quotes-1", "quotes-2"}));
+}
+
+// The frame's UDP quote link, once connected, hands its data messages to the compact-record
+// processing: the row is written and its receiver woken; once closed, nothing more arrives.
+TEST_F(QuoteReceiverTest, FeedsUdpLinkAppliesCompactRecords) {
+    struct WokenReceiver : QuoteRowReceiver {
+        void Wake() override {
+            std::lock_guard hold(lock);
+            woken = true;
+            changed.notify_all();
+        }
+        bool WaitWoken() {
+            std::unique_lock hold(lock);
+            return changed.wait_for(hold, std::chrono::seconds(10), [&] { return woken; });
+        }
+        std::mutex lock;
+        std::condition_variable changed;
+        bool woken = false;
+    };
+    testserver::UdpQuoteServer server;
+    ASSERT_TRUE(server.Start()) << server.ErrorText();
+    std::atomic<uint32_t> state{0};
+    CQuoteFeeds::Hooks hooks;
+    hooks.receiver.debug = [](std::string_view) {};
+    CQuoteFeeds feeds(state, hooks);
+    WokenReceiver window;
+    feeds.Notifier().AddReceiver(&window, kRowQuoteChannel);
+    feeds.ConnectUdpCallback();
+    ASSERT_TRUE(feeds.Udp().Register("127.0.0.1", server.Port(), 5))
+        << feeds.Udp().GetLastErrorText();
+    ASSERT_EQ(server.SendData(testserver::EncodeCompactRecord(TickQuote("cu2501", 7040))), 1u);
+    ASSERT_TRUE(window.WaitWoken());
+    const std::vector<tradedata::RowRef> rows = feeds.Notifier().TakeRows(&window);
+    EXPECT_EQ(rows, std::vector<tradedata::RowRef>{tradedata::FindContract("cu2501")});
+    EXPECT_EQ(D("cu2501", 729), 70400.0);
+    feeds.Close();
+    feeds.Notifier().RemoveReceiver(&window);
 }
 
 }  // namespace
