@@ -6,25 +6,25 @@
 #include "comm/FixApiClient.h"
 #include "comm/MachineInfo.h"
 #include "market/feed/PushSubscriptions.h"
-#include "platform/ui/Messages.h"
 #include "platform/core/Clock.h"
+#include "platform/ui/Messages.h"
 #include "shell/MainFrame.h"
 #include "shell/TradeApp.h"
 #include "shell/services/LogLine.h"
 #include "shell/services/StartupSettings.h"
 #include "tradedata/AccountQueries.h"
+#include "tradedata/Accounts.h"
 #include "tradedata/CodeDictionaries.h"
 #include "tradedata/GlobalTables.h"
-#include "tradedata/TradingTime.h"
-#include "tradedata/Accounts.h"
 #include "tradedata/Notices.h"
 #include "tradedata/OrderSubmit.h"
+#include "tradedata/Positions.h"
 #include "tradedata/Rates.h"
 #include "tradedata/ReferenceData.h"
-#include "tradedata/Positions.h"
 #include "tradedata/RunRegisters.h"
 #include "tradedata/TradeRequest.h"
 #include "tradedata/TradingHelpers.h"
+#include "tradedata/TradingTime.h"
 
 namespace shell {
 
@@ -117,25 +117,6 @@ std::string CFrameWorker::LoadSettlementBill() {
     return tradedata::LoadSettlementBill(host_.TradingConnection(), "");
 }
 
-bool TimeInSections(int32_t hhmmss, const std::string& sections) {
-    std::size_t at = 0;
-    while (at < sections.size()) {
-        std::size_t end = sections.find(';', at);
-        if (end == std::string::npos) end = sections.size();
-        int h1 = 0, m1 = 0, h2 = 0, m2 = 0;
-        const std::string item = sections.substr(at, end - at);
-        if (std::sscanf(item.c_str(), "%d:%d-%d:%d", &h1, &m1, &h2, &m2) == 4) {
-            const int32_t from = h1 * 10000 + m1 * 100;
-            const int32_t to = h2 * 10000 + m2 * 100;
-            const bool inside = from <= to ? (hhmmss >= from && hhmmss <= to)
-                                           : (hhmmss >= from || hhmmss <= to);
-            if (inside) return true;
-        }
-        at = end + 1;
-    }
-    return false;
-}
-
 bool CFrameWorker::InsideExchangeSession() {
     std::vector<std::string> exchanges;
     tradedata::ExchangeTable.acquireLockShared();
@@ -146,7 +127,8 @@ bool CFrameWorker::InsideExchangeSession() {
         // The exchange's clock honours its time difference only within an hour either way.
         const tradedata::SystemTime t = tradedata::GetExchangeTime(static_cast<int>(row));
         const int32_t hhmmss = t.hour * 10000 + t.minute * 100 + t.second;
-        if (TimeInSections(hhmmss, tradedata::GetTradingSections(exchanges[row], nullptr)))
+        if (tradedata::TimeInSections(hhmmss,
+                                      tradedata::GetTradingSections(exchanges[row], nullptr)))
             return true;
     }
     return false;
@@ -239,15 +221,15 @@ bool CFrameWorker::RunPass() {
     NoltComm::CFixApiClient* trading = host_.TradingConnection();
     const int account = GetCurrentAccountIndex();
 
-    StepStation();                                                       // 1
-    if (TakeRequest(kRequestContracts)) {                          // 2
+    StepStation();                         // 1
+    if (TakeRequest(kRequestContracts)) {  // 2
         ReloadContracts();
         SetState(kFrameSnapshotsDue);
         if (account >= 0) SetAccountNotify(kNotifyPositions, account);
         busy = true;
         PostCommand(PostTarget::Workspace, kCommandLoaded, kRequestContracts);
     }
-    if ((State() & kFrameQuoteSourcesConnected) == 0) {                   // 3
+    if ((State() & kFrameQuoteSourcesConnected) == 0) {  // 3
         SetState(kFrameQuoteSourcesConnected | kFrameQuoteSubscriptionDue);
         ConnectQuoteSources();
     }
@@ -260,38 +242,38 @@ bool CFrameWorker::RunPass() {
             if (!bill.empty()) host_.Post(PostTarget::Frame, WM_COMMAND, ID_RECENT_BILL, 0);
             busy = true;
         }
-        if (category == 1 && TakeRequest(kRequestAccountStatus)) {        // 5
+        if (category == 1 && TakeRequest(kRequestAccountStatus)) {  // 5
             QueryAccountStatus(account);
             PostRefresh(PostTarget::Workspace, kRefreshAccountStatus);
             busy = true;
         }
-        if (QueryAccountInfo(trading, account)) {                         // 6
+        if (QueryAccountInfo(trading, account)) {  // 6
             ClearAccountNotify(kNotifyFunds, account);
             PostCommand(PostTarget::Workspace, kCommandLoaded, 0x10);
             busy = true;
         }
-        if (HasAccountService(kServiceLinked, account) &&                 // 7
+        if (HasAccountService(kServiceLinked, account) &&  // 7
             !TestAccountFlag(kFlagLinkedLoaded, account)) {
             QueryLinkedClients(trading, account);
             PostCommand(PostTarget::Workspace, kCommandLoaded, 0x400);
             busy = true;
         }
-        if (HasAccountService(kServiceBanks, account) &&                  // 8
+        if (HasAccountService(kServiceBanks, account) &&  // 8
             !TestAccountFlag(kFlagBanksLoaded, account)) {
             LoadBankReferences();
             QueryBankAccounts(trading, account);
             PostCommand(PostTarget::Workspace, kCommandBankAccountsLoaded, 0);
             busy = true;
         }
-        if (!TestAccountFlag(kFlagNoticesLoaded, account)) {              // 9
+        if (!TestAccountFlag(kFlagNoticesLoaded, account)) {  // 9
             SetAccountFlag(kFlagNoticesLoaded, account);
             LoadNotices();
             busy = true;
         }
     }
-    if (LoadNextRate()) busy = true;                                      // 10
+    if (LoadNextRate()) busy = true;  // 10
     const int32_t services = account >= 0 ? GetAccountServices(account) : 0;
-    if ((services & kServiceCombinations) != 0 &&                         // 11
+    if ((services & kServiceCombinations) != 0 &&  // 11
         ((State() & kFrameCombinationContractsPending) != 0 ||
          (host_.RequestWord().load() & kRequestCombinationContracts) != 0)) {
         const bool first = TakeState(kFrameCombinationContractsPending);
@@ -301,7 +283,7 @@ bool CFrameWorker::RunPass() {
         PostCommand(PostTarget::Workspace, kCommandLoaded, kRequestCombinationContracts);
         busy = true;
     }
-    {                                                                     // 12
+    {  // 12
         const bool first = (State() & kFrameOptionContractsPending) != 0;
         const bool asked = (host_.RequestWord().load() & kRequestOptionContracts) != 0;
         if (first || asked) {
@@ -315,13 +297,13 @@ bool CFrameWorker::RunPass() {
             busy = true;
         }
     }
-    if ((State() & kFrameTradeCountersLoaded) == 0) {                     // 13
+    if ((State() & kFrameTradeCountersLoaded) == 0) {  // 13
         QueryTradeCounters();
         PostRefresh(PostTarget::QuoteBoard, kRefreshRow, 0);
         SetState(kFrameTradeCountersLoaded);
         busy = true;
     }
-    if (GetBatchOperationCount() == 0 && NoRequestRunning() &&            // 14
+    if (GetBatchOperationCount() == 0 && NoRequestRunning() &&  // 14
         GetElapsedTicks(kMarkFunds) > kFundsIntervalMs) {
         if (RefreshNotifiedFunds(trading)) {
             SetTickMark(kMarkFunds);
@@ -329,7 +311,7 @@ bool CFrameWorker::RunPass() {
             busy = true;
         }
     }
-    if (account >= 0 &&                                                   // 15
+    if (account >= 0 &&  // 15
         (!TestAccountFlag(kFlagPositionsLoaded, account) ||
          (GetBatchOperationCount() == 0 && NoRequestRunning() &&
           TestAccountNotify(kNotifyPositions, account))) &&
@@ -340,15 +322,17 @@ bool CFrameWorker::RunPass() {
         PostCommand(PostTarget::Workspace, kCommandLoaded, 0x20);
         busy = true;
     }
-    if (ReopenLostFeeds()) busy = true;                                   // 16
+    if (ReopenLostFeeds()) busy = true;  // 16
     if (CheckLoginElsewhere()) busy = true;
     // Asked for by the user-interface thread; a failure is tried again a second later, not
     // every pass.
     if (PushSubscriptionsPending() && NowMs() >= subscriptionRetryAt_) {
-        if (RunPendingSubscriptions()) busy = true;
-        else subscriptionRetryAt_ = NowMs() + kSubscriptionIntervalMs;
+        if (RunPendingSubscriptions())
+            busy = true;
+        else
+            subscriptionRetryAt_ = NowMs() + kSubscriptionIntervalMs;
     }
-    if ((State() & kFrameQuoteSubscriptionDue) != 0 &&                    // 17
+    if ((State() & kFrameQuoteSubscriptionDue) != 0 &&  // 17
         GetElapsedTicks(kMarkQuoteSubscription) > kSubscriptionIntervalMs) {
         // Only a subscription that went through counts as work: one failing every second
         // must not starve the keep-alives, which run only in passes without work.
@@ -360,10 +344,12 @@ bool CFrameWorker::RunPass() {
     }
     if (!busy && (State() & kFrameSnapshotsDue) != 0 && IsOpen(trading) &&  // 18
         NoRequestRunning()) {
-        if (RefreshNextSnapshot()) busy = true;
-        else ClearState(kFrameSnapshotsDue);
+        if (RefreshNextSnapshot())
+            busy = true;
+        else
+            ClearState(kFrameSnapshotsDue);
     }
-    if ((services & kServiceCombinationCodes) != 0 &&                     // 19
+    if ((services & kServiceCombinationCodes) != 0 &&  // 19
         ((State() & kFrameCombinationCodesPending) != 0 ||
          (host_.RequestWord().load() & kRequestCombinationCodes) != 0)) {
         const bool first = TakeState(kFrameCombinationCodesPending);
@@ -372,11 +358,11 @@ bool CFrameWorker::RunPass() {
         PostCommand(PostTarget::Workspace, kCommandLoaded, kRequestCombinationCodes);
         busy = true;
     }
-    StepKeepAlives(busy);                                                 // 20-22
-    if (!busy && TakeState(kFrameRevaluationDue)) {                       // 23
+    StepKeepAlives(busy);                            // 20-22
+    if (!busy && TakeState(kFrameRevaluationDue)) {  // 23
         if (RevaluePositionsAndFunds()) PostCommand(PostTarget::Workspace, kCommandLoaded, 0x10);
     }
-    if (!busy && IsOpen(trading) && NoRequestRunning()) {                 // 24
+    if (!busy && IsOpen(trading) && NoRequestRunning()) {  // 24
         if ((State() & kFrameUpgradeCheckDone) == 0) {
             RunUpgradeCheck(true);
             SetState(kFrameUpgradeCheckDone);
@@ -427,8 +413,8 @@ int CFrameWorker::LoadNotices() {
         if (request->GetString(605) != khh || text.empty() || !IsServerNoticeKind(kind)) continue;
         const std::string time = request->GetString(1219);
         const std::string kindText = tradedata::GetNoticeKindText(kind);
-        tradedata::AddNotice(khh, text, request->GetLong(797), time.empty() ? nullptr : time.c_str(),
-                             kindText.c_str());
+        tradedata::AddNotice(khh, text, request->GetLong(797),
+                             time.empty() ? nullptr : time.c_str(), kindText.c_str());
         ++added;
     }
     return added;
@@ -472,9 +458,15 @@ void PostToTarget(PostTarget target, HWND frameWindow, uint32_t message, uintptr
     // gone makes PostMessage fail, never touch freed memory.
     HWND hwnd = 0;
     switch (target) {
-    case PostTarget::Frame: hwnd = frameWindow; break;
-    case PostTarget::Workspace: hwnd = GetWorkspaceWindow(); break;
-    case PostTarget::QuoteBoard: hwnd = tradedata::GetQuoteBoardWindow(); break;
+        case PostTarget::Frame:
+            hwnd = frameWindow;
+            break;
+        case PostTarget::Workspace:
+            hwnd = GetWorkspaceWindow();
+            break;
+        case PostTarget::QuoteBoard:
+            hwnd = tradedata::GetQuoteBoardWindow();
+            break;
     }
     if (hwnd != 0)
         PostMessage(hwnd, message, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam));

@@ -153,10 +153,6 @@ private:
     int64_t subscriptionRetryAt_ = 0;  // after a failed subscription, not before this
 };
 
-// Whether hhmmss (hour*10000+minute*100+second) lies in one of the "HH:MM-HH:MM;..." sections;
-// a section whose end is before its start runs over midnight.
-bool TimeInSections(int32_t hhmmss, const std::string& sections);
-
 class CMainFrame;
 // The frame's worker: reports go to the frame, the workspace window and the quote board (the
 // data model's registry names it); the trading connection is the program's, the push

@@ -151,4 +151,25 @@ bool IsPriceWithinLimits(double price, double upper, double lower) {
     return lower <= price && price <= upper;
 }
 
+bool TimeInSections(int32_t hhmmss, std::string_view sections) {
+    const auto trim = [](std::string_view text) {
+        while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+        while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+        return text;
+    };
+    while (!sections.empty()) {
+        const std::size_t semicolon = sections.find(';');
+        const std::string_view section = sections.substr(0, semicolon);
+        sections = semicolon == std::string_view::npos ? std::string_view{}
+                                                       : sections.substr(semicolon + 1);
+        const std::size_t dash = section.find('-');
+        if (dash == std::string_view::npos) continue;
+        const int32_t from = ParseTimeValue(trim(section.substr(0, dash)));
+        const int32_t to = ParseTimeValue(trim(section.substr(dash + 1)));
+        if (from <= to ? (hhmmss >= from && hhmmss <= to) : (hhmmss >= from || hhmmss <= to))
+            return true;
+    }
+    return false;
+}
+
 }  // namespace tradedata

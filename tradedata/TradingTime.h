@@ -2,7 +2,9 @@
 // clock and the market-order and price-limit rules.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "tradedata/ProgramClock.h"
 
@@ -11,6 +13,10 @@ namespace tradedata {
 // Sections as "HH:MM-HH:MM;..." from the settings, the exchange row or the built-in default of
 // the exchange (cached in the exchange row); empty for an unknown exchange.
 std::string GetTradingSections(const std::string& exchange, const char* contract);
+// Whether hhmmss (hour*10000+minute*100+second) lies in one of the "HH:MM-HH:MM;..." sections,
+// ends included; a section whose end is before its start runs over midnight, and a section
+// without a dash is skipped.
+bool TimeInSections(int32_t hhmmss, std::string_view sections);
 // Night-session start as HHMMSS; -1 when none.
 int32_t GetNightSessionStart(const std::string& exchange);
 // The synchronised clock minus the exchange's offset XZSJ (983, seconds within -3600..3600).

@@ -160,22 +160,6 @@ bool ForbidsMarketOrderFor(RowRef ref, int32_t orderTypeMask) {
     return (orderTypeMask & 2) == 0;
 }
 
-bool IsTimeInSections(std::string_view sections, int32_t hhmmss) {
-    while (!sections.empty()) {
-        const std::size_t semicolon = sections.find(';');
-        const std::string_view section = sections.substr(0, semicolon);
-        sections = semicolon == std::string_view::npos ? std::string_view{}
-                                                       : sections.substr(semicolon + 1);
-        const std::size_t dash = section.find('-');
-        if (dash == std::string_view::npos) continue;
-        const int32_t from = tradedata::ParseTimeValue(TrimSpaces(section.substr(0, dash)));
-        const int32_t to = tradedata::ParseTimeValue(TrimSpaces(section.substr(dash + 1)));
-        if (from <= to ? (hhmmss >= from && hhmmss <= to) : (hhmmss >= from || hhmmss <= to))
-            return true;
-    }
-    return false;
-}
-
 // ---- the keyboard button ----------------------------------------------------------------------
 
 CSoftKeyboardButton::~CSoftKeyboardButton() = default;
@@ -322,7 +306,8 @@ bool CContractEdit::IsOutsideTradingHours() const {
     if (exchange_.empty()) return false;
     const tradedata::SystemTime now = tradedata::GetExchangeTimeByCode(exchange_);
     const int32_t time = now.hour * 10000 + now.minute * 100 + now.second;
-    return !IsTimeInSections(tradedata::GetTradingSections(exchange_, code_.c_str()), time);
+    return !tradedata::TimeInSections(time,
+                                      tradedata::GetTradingSections(exchange_, code_.c_str()));
 }
 
 std::string CContractEdit::GetOpenCloseChoices() const {

@@ -66,9 +66,6 @@ std::string AllowedTradeKinds(tradedata::RowRef ref, int32_t closeControl);
 // Market orders need the exchange's order-type bit value 2 and a contract that is not a
 // combination.
 bool ForbidsMarketOrderFor(tradedata::RowRef ref, int32_t orderTypeMask);
-// Whether a time (HHMMSS) lies in "H:MM-H:MM;..." sections; a section whose end is before its
-// start runs past midnight.
-bool IsTimeInSections(std::string_view sections, int32_t hhmmss);
 
 // ---- the window --------------------------------------------------------------------------------
 

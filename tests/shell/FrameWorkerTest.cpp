@@ -292,9 +292,9 @@ TEST_F(FrameWorkerServerTest, TheKeepAlivesCarryThePushFlagAndTheCustomer) {
     ASSERT_TRUE(push.Connect("127.0.0.1@" + std::to_string(server.Port()) + "/TCP"));
     host.push = &push;
     struct KeepAliveWorker : TestWorker {
-        using TestWorker::TestWorker;
         using CFrameWorker::SendPushHeartbeat;
         using CFrameWorker::SendTradingHeartbeat;
+        using TestWorker::TestWorker;
     } worker(host);
     EXPECT_TRUE(worker.SendPushHeartbeat());
     EXPECT_TRUE(worker.SendTradingHeartbeat());
@@ -582,24 +582,6 @@ TEST_F(FrameWorkerReportTest, EachStepReportsToItsWindow) {
                 << "target " << static_cast<int>(got[i].target) << " message " << got[i].message
                 << " wParam " << got[i].wParam << " lParam " << got[i].lParam;
     }
-}
-
-TEST(FrameWorkerSessionsTest, ClockTimesAgainstTradingSections) {
-    struct Case {
-        int32_t hhmmss;
-        const char* sections;
-        bool inside;
-    } cases[] = {
-        {93000, "09:00-10:15;10:30-11:30;13:30-15:00", true},
-        {101600, "09:00-10:15;10:30-11:30;13:30-15:00", false},
-        {150000, "09:00-10:15;10:30-11:30;13:30-15:00", true},
-        {10000, "21:00-02:30", true},  // over midnight
-        {160000, "21:00-02:30", false},
-        {93000, "", false},
-        {93000, "garbage;09:00-10:00", true},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(TimeInSections(c.hhmmss, c.sections), c.inside) << c.hhmmss << " " << c.sections;
 }
 
 double ThreadCpuMs() {

@@ -122,6 +122,30 @@ TEST_F(TradingTimeTest, MarketOrdersBarredByPosition) {
     EXPECT_TRUE(IsMarketOrderDisabled("IC2501"));
 }
 
+TEST(TradingSectionsTest, ClockTimesAgainstSections) {
+    struct Case {
+        int32_t hhmmss;
+        const char* sections;
+        bool inside;
+    } cases[] = {
+        {93000, "09:00-10:15;10:30-11:30;13:30-15:00", true},
+        {101600, "09:00-10:15;10:30-11:30;13:30-15:00", false},
+        {150000, "09:00-10:15;10:30-11:30;13:30-15:00", true},
+        {10000, "21:00-02:30", true},  // over midnight
+        {160000, "21:00-02:30", false},
+        {93000, "", false},
+        {93000, "garbage;09:00-10:00", true},
+        {100000, " 09:00 - 10:00 ", true},         // spaces around the times
+        {85959, "9:00-10:15;21:00-02:30", false},  // hours of one digit
+        {90000, "9:00-10:15;21:00-02:30", true},
+        {101501, "9:00-10:15;21:00-02:30", false},
+        {23001, "9:00-10:15;21:00-02:30", false},
+        {90000, "junk;;9:00", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TimeInSections(c.hhmmss, c.sections), c.inside) << c.hhmmss << " " << c.sections;
+}
+
 TEST(PriceLimitsTest, UnknownLimitsAllowAnyPrice) {
     EXPECT_TRUE(IsPriceWithinLimits(5, 0, 0));
     EXPECT_TRUE(IsPriceWithinLimits(5, 10, 5));

@@ -123,19 +123,6 @@ TEST(ContractEditRulesTest, TradeKindsAndMarketOrders) {
     }
 }
 
-TEST(ContractEditRulesTest, TradingSections) {
-    const char* sections = "9:00-10:15;10:30-11:30;13:30-15:00;21:00-02:30";
-    struct Case {
-        int32_t time;
-        bool in;
-    };
-    const Case cases[] = {{85959, false},  {90000, true},  {101600, false}, {150000, true},
-                          {150001, false}, {220000, true}, {10000, true},   {23001, false}};
-    for (const Case& c : cases) EXPECT_EQ(IsTimeInSections(sections, c.time), c.in) << c.time;
-    EXPECT_FALSE(IsTimeInSections("", 100000));
-    EXPECT_FALSE(IsTimeInSections("junk;;9:00", 90000));
-}
-
 // A host dialog with the edit, a sibling field, and a record of its notifications.
 class Host : public CWnd {
 public:
