@@ -536,14 +536,14 @@ TradingDay SampleTradingDay() {
         {"JYSZHLX", {{0, "0", "跨期套利"}, {1, "1", "跨品种套利"}}},
     };
 
-    // The first account: link number 12, bank service (64) and linked clients (8), a
-    // statement awaiting confirmation and a prompt text.
+    // The first account: link number 12, bank service (64), quotes (32) and linked clients (8),
+    // a statement awaiting confirmation and a prompt text.
     TradingAccount zhang;
     zhang.khh = "000010086001";
     zhang.password = "123456";
     zhang.link = 12;
     zhang.info = {{697, "0101"},      {613, "张三"},
-                  {570, "72"},        {1844, "72"},
+                  {570, "104"},       {1844, "104"},
                   {1730, "8888"},     {3001, "ZS0001"},
                   {1332, "个人"},     {920, "8f3a21c9"},
                   {820, "0"},         {964, "今日夜盘交易时间调整,请留意交易所公告"},
@@ -584,11 +584,11 @@ TradingDay SampleTradingDay() {
         {{692, "0102"}, {511, "RMB"}, {693, "6222020200001234567"}, {716, "000010086001"}},
         {{692, "0104"}, {511, "USD"}, {693, "6013820000123456"}, {716, "000010086001"}}};
 
-    // The second account: no link number, bank service only, nothing to confirm.
+    // The second account: no link number, bank service and quotes, nothing to confirm.
     TradingAccount li;
     li.khh = "000010086002";
     li.password = "654321";
-    li.info = {{697, "0102"},      {613, "李四"},  {570, "64"},       {1844, "64"}, {1730, "8888"},
+    li.info = {{697, "0102"},      {613, "李四"},  {570, "96"},       {1844, "96"}, {1730, "8888"},
                {3001, "LS0002"},   {1332, "个人"}, {920, ""},         {820, "0"},   {964, ""},
                {1831, "20261209"}, {9020, "0"},    {1832, "20261209"}};
     li.tradingCodes = {{{599, "SQ"},

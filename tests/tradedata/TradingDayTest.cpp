@@ -69,7 +69,7 @@ TEST_F(TradingDayTest, TwoLoginsFillTheAccountTables) {
     EXPECT_EQ(AccountTable.Get(697, zhang), "0101");
     EXPECT_EQ(AccountTable.Get(1831, zhang), "20261209");
     EXPECT_EQ(AccountTable.Get(3001, zhang), "ZS0001");
-    EXPECT_EQ(GetAccountServices(zhang), 72);
+    EXPECT_EQ(GetAccountServices(zhang), 104);  // linked clients, quotes, bank
     for (int32_t bit :
          {kFlagActive, kFlagBillPending, 1 << 14, kFlagLoginNotice, kFlagTradingCodes, kFlagFunds})
         EXPECT_TRUE(TestAccountFlag(bit, zhang)) << bit;
