@@ -385,11 +385,34 @@ void CQuoteBoard::ShowChanges(const std::vector<CellChange>& changes) {
     for (int row : VisibleRows()) displayOf.emplace(row, display++);
     if (displayOf.empty()) return;
     CMemRecord* mem = rows_.Table().GetMemRecord();
+    // Cells drawn again without a highlight are gathered into one area per row, which the
+    // next paint draws at once.
+    std::unordered_map<int, RECT> redraw;
+    auto addArea = [&](int displayRow, int column) {
+        RECT r{};
+        if (column >= 0) {
+            r.top = column;
+            r.left = LVIR_BOUNDS;
+            ::SendMessage(mainList_.m_hWnd, LVM_GETSUBITEMRECT, static_cast<WPARAM>(displayRow),
+                          reinterpret_cast<LPARAM>(&r));
+        } else {
+            r.left = LVIR_BOUNDS;
+            ::SendMessage(mainList_.m_hWnd, LVM_GETITEMRECT, static_cast<WPARAM>(displayRow),
+                          reinterpret_cast<LPARAM>(&r));
+        }
+        auto [it, added] = redraw.emplace(displayRow, r);
+        if (!added) {
+            it->second.left = std::min(it->second.left, r.left);
+            it->second.right = std::max(it->second.right, r.right);
+            it->second.top = std::min(it->second.top, r.top);
+            it->second.bottom = std::max(it->second.bottom, r.bottom);
+        }
+    };
     for (const CellChange& change : changes) {
         auto it = displayOf.find(change.row);
         if (it == displayOf.end()) continue;
         if (change.kind == CellChangeKind::kRow) {
-            mainList_.RedrawItemDirect(it->second, -1);
+            addArea(it->second, -1);
             continue;
         }
         const int column = mainList_.GetColumnIndex(mem->FindIndex(change.field));
@@ -409,8 +432,12 @@ void CQuoteBoard::ShowChanges(const std::vector<CellChange>& changes) {
                 break;
         }
         if (change.kind != CellChangeKind::kRedraw) ++flashCount_;
-        mainList_.SetItemAnimate(it->second, column, colour, kFlashMs);
+        if (colour == CLR_INVALID)
+            addArea(it->second, column);
+        else
+            mainList_.SetItemAnimate(it->second, column, colour, kFlashMs);
     }
+    for (const auto& [displayRow, area] : redraw) mainList_.InvalidateRect(&area, FALSE);
 }
 
 // Cancel counts (886) and self-trade counts (2569) of the current client, kept per contract
