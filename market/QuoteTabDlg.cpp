@@ -7,6 +7,7 @@
 #include <array>
 #include <sstream>
 
+#include "market/CombinationAlert.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/WindowApi.h"
@@ -15,7 +16,9 @@
 #include "shell/services/SettingsWriters.h"
 #include "shell/services/StartupSettings.h"
 #include "tradedata/Accounts.h"
+#include "tradedata/AlertSound.h"
 #include "tradedata/GlobalTables.h"
+#include "tradedata/Notices.h"
 #include "tradedata/Registries.h"
 
 namespace market {
@@ -32,6 +35,7 @@ constexpr uint32_t kDollarQuotesBit = 0x200000;
 constexpr uint32_t kOptionCalculatorBit = 1u << 25;
 constexpr int32_t kQuoteService = 32;
 constexpr uint32_t kSettingsBit = 0x100;
+constexpr uint32_t kRowsBit = 0x20000;
 
 struct DisplaySwitch {
     uint32_t bit;
@@ -203,6 +207,15 @@ void CQuoteTabDlg::ProcessPending() {
     if ((display & kShowBoard) && (pending_ & kSettingsBit)) built = true;
     pending_ &= ~kSettingsBit;
     if (built) BuildTabs();
+    if ((builtDisplay_ & kShowCombinations) && (pending_ & kRowsBit)) {
+        pending_ &= ~kRowsBit;
+        for (const CombinationAlert& alert : CheckCombinationAlerts()) {
+            if (alert.bits & kAlertAtOrBelow) tradedata::PlayAlertSound(6, -1);
+            if (alert.bits & kAlertAtOrAbove) tradedata::PlayAlertSound(7, -1);
+            tradedata::AppendInfoMessage("行情预警", alert.text, nullptr);
+        }
+    }
+    pending_ &= ~kRowsBit;
 }
 
 void CQuoteTabDlg::BuildTabs() {

@@ -1,6 +1,6 @@
 // CQuoteTabDlg: the strip above the quote board whose tabs choose the board's page, with the
-// display and quote-source menus that toggle and store the program-wide display switches.
-// Not yet: the price alert of the combination quotes.
+// display and quote-source menus that toggle and store the program-wide display switches, and
+// the price alert of the combination quotes.
 #pragma once
 
 #include <cstdint>
