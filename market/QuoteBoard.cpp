@@ -5,8 +5,10 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cmath>
 #include <unordered_map>
 
+#include "market/CombinationRows.h"
 #include "market/feed/QuoteRowNotifier.h"
 #include "platform/core/Clock.h"
 #include "platform/ui/Messages.h"
@@ -96,6 +98,54 @@ COLORREF SignColour(double value, const BoardColours& colours) {
 
 COLORREF ColourSetting(const char* key) {
     return static_cast<COLORREF>(tradedata::GetColorSetting(key));
+}
+
+int32_t Decimals(CMemRecord* mem, uint32_t tag, int row) {
+    return std::clamp(mem->GetLong(mem->FindIndex(tag), row), 0, 8);
+}
+
+// The cell texts of the combination-quote list: each leg's prices with its own decimals, the
+// spreads with the smaller of the two, the leg spreads with their volumes.
+const char* CombinationText(CFixRecord* table, int row, uint32_t tag, std::string& text) {
+    CMemRecord* mem = table->GetMemRecord();
+    auto value = [&](uint32_t t) { return mem->GetDouble(mem->FindIndex(t), row); };
+    const int32_t first = Decimals(mem, 9036, row), second = Decimals(mem, 9038, row);
+    const int32_t both = std::min(first, second);
+    switch (tag) {
+        case 1909:
+        case 1910:
+        case 1911:
+        case 1912:
+        case 706:
+        case 703:
+            if (mem->GetLong(mem->FindIndex(3062u), row) < 0) return "--";
+            if (tag == 1910 || tag == 1912) return nullptr;
+            text = fmt::format("{:.{}f}", value(tag), both);
+            return text.c_str();
+        case 842:
+        case 850:
+            text = fmt::format("{:.{}f}", value(tag), first);
+            return text.c_str();
+        case 844:
+        case 852:
+            text = fmt::format("{:.{}f}", value(tag), second);
+            return text.c_str();
+        case 1799:
+        case 1797:
+            text = fmt::format("{:.{}f} {:4d}", std::fabs(value(tag)), both,
+                               mem->GetLong(mem->FindIndex(tag == 1799 ? 1916u : 1914u), row));
+            return text.c_str();
+        case 729:
+        case 813:
+        case 1905:
+        case 1907:
+        case 587:
+        case 726:
+            text = fmt::format("{:.{}f}", value(tag), both);
+            return text.c_str();
+        default:
+            return nullptr;
+    }
 }
 
 }  // namespace
@@ -315,6 +365,17 @@ void CQuoteBoard::BuildPage() {
         rows_.Clear();
     if (IsContractListPage(page_)) UpdateCounters({});
 
+    if (page_ == kCombinationPage) {
+        CFixRecord& list = tradedata::CombinationQuoteListTable;
+        if (list.GetFCount() == 0) list.Create(tradedata::kCombinationQuoteListLayout);
+        RefreshCombinationRows(list);
+        mainList_.SetRecord(&list, "ZHDM");
+        mainList_.SetBlankPrompt("通过右键菜单添加组合行情");
+        mainList_.Refresh();
+        PostToFrame(shell::kCommandSubscribeQuotes, 0);
+        builtDisplay_ = shell::GetDisplaySettings();
+        return;
+    }
     mainList_.SetRecord(&rows_.Table(), "HYHQ");
     if (page_ >= kFavouritesPage && page_ < kFavouritesPage + kFavouriteListCount)
         mainList_.SetBlankPrompt(
@@ -357,6 +418,14 @@ void CQuoteBoard::PostToFrame(WPARAM code, LPARAM argument) {
 }
 
 void CQuoteBoard::RefreshQuotes() {
+    if (page_ == kCombinationPage) {
+        if (notifier_ != nullptr && receiver_) notifier_->TakeRows(receiver_.get());
+        refreshAll_ = false;
+        RefreshCombinationRows(tradedata::CombinationQuoteListTable);
+        ++refreshCount_;
+        mainList_.Invalidate(FALSE);
+        return;
+    }
     if (!IsContractListPage(page_)) {
         if (notifier_ != nullptr && receiver_) notifier_->TakeRows(receiver_.get());
         refreshAll_ = false;
@@ -496,6 +565,7 @@ const char* CQuoteBoard::CellText(CFixRecord* table, int row, int field, void* u
     CMemRecord* mem = table->GetMemRecord();
     const uint32_t tag = mem->GetFieldIDentity(field);
     std::string& text = board->text_;
+    if (board->page_ == kCombinationPage) return CombinationText(table, row, tag, text);
     if (board->page_ == kForeignCurrencyPage && IsConvertedTag(tag)) {
         text = fmt::format("{:.2f}",
                            mem->GetDouble(field, row) * mem->GetDouble(mem->FindIndex(1787u), row));
@@ -524,6 +594,11 @@ COLORREF CQuoteBoard::CellTextColor(CFixRecord* table, int row, int field, void*
     CMemRecord* mem = table->GetMemRecord();
     const uint32_t tag = mem->GetFieldIDentity(field);
     auto value = [&](uint32_t t) { return mem->GetDouble(mem->FindIndex(t), row); };
+    if (board->page_ == kCombinationPage) {
+        if (tag == 729 || tag == 1905 || tag == 1907)
+            return SignColour(value(tag) - value(813), colours);
+        return CLR_INVALID;
+    }
     auto reference = [&] { return ReferencePrice(value(813), value(706), value(703)); };
     const bool byChange = board->priceColourMode_ == 1;
     switch (tag) {

@@ -1,9 +1,10 @@
 // CQuoteBoard: the panel of the standard trading panel that lists live quotes of one page (an
-// exchange's futures, a favourites list, the foreign-currency contracts), flashes the cells
-// that change on screen and colours prices by their change.
-// Not yet: the combination, trading-card, option and option-combination pages (30-34 show an
-// empty list), the quote detail panel and its splitters, the right-click menu and list edits,
-// quote-linked ordering of clicks.
+// exchange's futures, a favourites list, the foreign-currency contracts, the combination
+// spreads), flashes the cells that change on screen and colours prices by their change.
+// Not yet: the combined page of combinations above favourites, the trading-card, option and
+// option-combination pages (31-34 show an empty list), the image list of the trend column,
+// the quote detail panel and its splitters, the right-click menu and list edits, quote-linked
+// ordering of clicks.
 #pragma once
 
 #include <cstdint>

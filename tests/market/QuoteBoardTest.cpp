@@ -164,6 +164,31 @@ TEST_F(QuoteBoardTest, RowsFromOtherSendersRefreshTheWholePage) {
     EXPECT_DOUBLE_EQ(board_.Rows().Table().GetDouble(729, 1), 70300);
 }
 
+TEST_F(QuoteBoardTest, TheCombinationPageShowsTheSpreadsOfTheList) {
+    tradedata::CombinationQuoteListTable.Create(tradedata::kCombinationQuoteListLayout);
+    tradedata::testing::AddRow(
+        tradedata::CombinationQuoteListTable,
+        {{1392, "cu2601"}, {1393, "cu2602"}, {9036, "1"}, {9038, "2"}, {3062, "-1"}});
+    Open();
+    ShowPage(kCombinationPage);
+    EXPECT_EQ(board_.MainList().GetViewCount(), 1);
+    CFixRecord& list = tradedata::CombinationQuoteListTable;
+    CMemRecord* mem = list.GetMemRecord();
+    auto text = [&](unsigned tag) {
+        const char* shown = CQuoteBoard::CellText(&list, 0, mem->FindIndex(tag), &board_);
+        return shown ? std::string(shown) : std::string("(own)");
+    };
+    // Leg 1 ask 70020 less leg 2 bid 70100, with the smaller volume; no exchange combination.
+    EXPECT_EQ(text(1799), "80.0    5");
+    EXPECT_EQ(text(850), "70020.0");
+    EXPECT_EQ(text(844), "70100.00");
+    EXPECT_EQ(text(1909), "--");
+    // A quote change of a leg reaches the row with the next refresh.
+    Quote(0, 70200);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return board_.RefreshCount() == 1; }));
+    EXPECT_DOUBLE_EQ(list.GetDouble(729, 0), 70200 - 70110);
+}
+
 TEST_F(QuoteBoardTest, PricesShowTheirDecimalsAndColoursFollowTheChange) {
     Open();
     ShowPage(0);
