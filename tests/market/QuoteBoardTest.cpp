@@ -164,6 +164,23 @@ TEST_F(QuoteBoardTest, RowsFromOtherSendersRefreshTheWholePage) {
     EXPECT_DOUBLE_EQ(board_.Rows().Table().GetDouble(729, 1), 70300);
 }
 
+TEST_F(QuoteBoardTest, LocatingAContractTurnsToItsExchangesPage) {
+    Open();
+    ShowPage(1);  // DL
+    auto locate = [&](const char* code) {
+        auto text = std::make_unique<std::string>(code);
+        board_.SendMessage(shell::WM_FRAME_COMMAND, shell::kCommandContractChanged,
+                           reinterpret_cast<LPARAM>(text.release()));
+    };
+    locate("cu2602");
+    EXPECT_EQ(board_.Page(), 0);
+    EXPECT_EQ(board_.MainList().GetMapRecno(board_.MainList().GetActiveItem()), 1);
+    locate("nosuch");  // unknown: the page stays
+    EXPECT_EQ(board_.Page(), 0);
+    board_.SendMessage(shell::WM_FRAME_COMMAND, shell::kCommandContractChanged, 0);
+    EXPECT_EQ(board_.Page(), 0);
+}
+
 TEST_F(QuoteBoardTest, TheCombinationPageShowsTheSpreadsOfTheList) {
     tradedata::CombinationQuoteListTable.Create(tradedata::kCombinationQuoteListLayout);
     tradedata::testing::AddRow(
