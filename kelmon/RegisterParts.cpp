@@ -1,6 +1,7 @@
 // The window folders' RegisterParts, called in the folders' order.
 #include "kelmon/RegisterParts.h"
 
+#include "market/Parts.h"
 #include "options/Parts.h"
 #include "orderentry/Parts.h"
 #include "settings/Parts.h"
@@ -9,6 +10,7 @@ namespace kelmon {
 
 void RegisterParts() {
     orderentry::RegisterParts();
+    market::RegisterParts();
     options::RegisterParts();
     settings::RegisterParts();
 }
