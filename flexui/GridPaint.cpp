@@ -174,7 +174,19 @@ void CGridCtrl::PaintClient(CDC* dc) {
             DrawLine(dc, left, y, stop ? right : w, y, line);
         }
     }
+    // A flash or a changed cell invalidates a few cells: rows outside the update area are
+    // clipped away anyway, so they are not drawn at all.
+    RECT clip{};
+    const bool partial = dc->GetClipBox(&clip) != RGN_ERROR;
     for (int item = top; item < items && item <= top + page; ++item) {
+        if (partial) {
+            RECT rowRect{};
+            rowRect.left = LVIR_BOUNDS;
+            if (::SendMessage(m_hWnd, LVM_GETITEMRECT, static_cast<WPARAM>(item),
+                              reinterpret_cast<LPARAM>(&rowRect)) &&
+                !dc->RectVisible(&rowRect))
+                continue;
+        }
         const UINT state = static_cast<UINT>(ItemState(item, LVIS_SELECTED | LVIS_FOCUSED));
         DrawEntireItem(dc, item, -1,
                        ((state & LVIS_SELECTED) ? ODS_SELECTED : 0) |

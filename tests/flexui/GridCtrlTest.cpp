@@ -643,6 +643,29 @@ TEST_F(GridPixelTest, HeaderSkinsOrFlatColour) {
     EXPECT_NE(PixelProbe(HeaderWidget()).At(x, y), flat);
 }
 
+// A changed cell repaints its own row: the others are neither drawn nor asked for their texts.
+TEST_F(GridTest, APartialRepaintDrawsOnlyTheRowsItCovers) {
+    for (int i = 0; i < 8; ++i) Add("r", i);
+    grid.SetRecord(&table);
+    std::vector<int> asked(8, 0);
+    grid.SetRecordTextFunctor(
+        [](CFixRecord*, int row, int, void* user) -> const char* {
+            auto& counts = *static_cast<std::vector<int>*>(user);
+            if (row >= 0 && row < static_cast<int>(counts.size())) ++counts[row];
+            return "x";
+        },
+        &asked);
+    (void)Widget()->grab();
+    ASSERT_GT(asked[0], 0);
+    ASSERT_GT(asked[7], 0);
+    std::fill(asked.begin(), asked.end(), 0);
+    const RECT row = RowRect(3);
+    const QPoint topLeft = InRows(row.left, row.top + 1);
+    (void)Rows()->grab(
+        QRect(topLeft.x(), topLeft.y(), row.right - row.left, row.bottom - row.top - 2));
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(asked[i] > 0, i == 3) << i;
+}
+
 // Rows come and go on another thread while the grid refreshes and paints.
 TEST_F(GridTest, RowsChangingOnAnotherThreadAreRangeChecked) {
     for (int i = 0; i < 200; ++i) Add("r", i);
