@@ -4,6 +4,7 @@
 #include "options/FavoriteContractDlg.h"
 #include "options/OptionCalcDlg.h"
 #include "options/OptionCombCodeDlg.h"
+#include "options/OptionUnderlyingBar.h"
 #include "shell/PartOpeners.h"
 #include "shell/TradePanelParts.h"
 
@@ -21,6 +22,7 @@ void RegisterParts() {
         dialog.title = request.title;
         return dialog.DoModal();
     };
+    shell::PartOpeners().optionUnderlyingBar = shell::MakeChild<COptionUnderlyingBar>();
 }
 
 }  // namespace options
