@@ -1,6 +1,7 @@
 // The options folder's windows in the shell's slots.
 #include "options/Parts.h"
 
+#include "options/CombQuoteSettingDlg.h"
 #include "options/FavoriteContractDlg.h"
 #include "options/OptionCalcDlg.h"
 #include "options/OptionCombCodeDlg.h"
@@ -22,6 +23,7 @@ void RegisterParts() {
         dialog.title = request.title;
         return dialog.DoModal();
     };
+    shell::PartOpeners().combinationQuoteSettings = shell::RunModal<CCombQuoteSettingDlg>();
     shell::PartOpeners().optionUnderlyingBar = shell::MakeChild<COptionUnderlyingBar>();
 }
 
