@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "options/CodeList.h"
 #include "options/ComboChoice.h"
 #include "platform/ui/DialogManager.h"
 #include "platform/ui/Messages.h"
@@ -71,21 +72,9 @@ LRESULT CCombQuoteSettingDlg::SendItem(int id, UINT message, WPARAM wParam, LPAR
 
 BOOL CCombQuoteSettingDlg::OnInitDialog() {
     CFlexDialog::OnInitDialog();
-    if (CWnd* list = GetDlgItem(kContractListId)) {
-        list->ModifyStyle(0, LVS_REPORT | LVS_OWNERDATA);
-        SendItem(kContractListId, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT,
-                 LVS_EX_FULLROWSELECT);
-        RECT client{};
-        list->GetClientRect(&client);
-        LVCOLUMN column;
-        column.mask = LVCF_TEXT | LVCF_WIDTH;
-        column.cx = client.right - client.left - 16;  // room for a vertical scroll bar
-        char caption[] = "zqdm";
-        column.pszText = caption;
-        SendItem(kContractListId, LVM_INSERTCOLUMN, 0, reinterpret_cast<LPARAM>(&column));
-        if (CFont* font = shell::GetSharedFont(shell::SharedFont::kListText))
-            list->SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    }
+    PrepareCodeList(GetDlgItem(kContractListId));
+    if (CFont* font = shell::GetSharedFont(shell::SharedFont::kListText))
+        SendItem(kContractListId, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     upper_.SubclassDlgItem(kUpperId, this);
     lower_.SubclassDlgItem(kLowerId, this);
     for (CFlexEdit* edit : {&upper_, &lower_})
@@ -326,16 +315,10 @@ BOOL CCombQuoteSettingDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* resul
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
     const int id = static_cast<int>(wParam);
     if (id == kContractListId && header->code == LVN_GETDISPINFO) {
-        auto* info = reinterpret_cast<NMLVDISPINFO*>(lParam);
-        const int item = info->item.iItem;
-        if (item < 0 || item >= static_cast<int>(offered_.size())) return TRUE;
-        const int row = offered_[static_cast<std::size_t>(item)];
-        if (info->item.mask & LVIF_TEXT) {
-            text_ = tradedata::CombinationContractTable.Get(kCodeField, row);
-            info->item.pszText = text_.data();
-        }
-        if (info->item.mask & LVIF_IMAGE)
-            info->item.iImage = IsListed(row) ? kPresentImage : kAbsentImage;
+        AnswerCodeDisplay(
+            reinterpret_cast<NMLVDISPINFO*>(lParam), offered_, text_,
+            [](int row) { return tradedata::CombinationContractTable.Get(kCodeField, row); },
+            [this](int row) { return IsListed(row) ? kPresentImage : kAbsentImage; });
         return TRUE;
     }
     if (id == kContractListId && header->code == NM_DBLCLK) {

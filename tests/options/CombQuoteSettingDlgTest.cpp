@@ -130,10 +130,7 @@ protected:
         return ::SendMessage(d.GetDlgItem(id)->m_hWnd, message, w, l);
     }
     static void SelectListItem(Dlg& d, int item) {
-        LVITEM state;
-        state.stateMask = LVIS_SELECTED;
-        state.state = LVIS_SELECTED;
-        Send(d, Dlg::kContractListId, LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&state));
+        testing::SelectListItem(d, Dlg::kContractListId, item);
         DrainEvents();
     }
     static void ChooseLegs(Dlg& d, const char* leg1, const char* leg2) {
@@ -148,16 +145,7 @@ protected:
         d.Grid().SetActiveItem(row);
         DrainEvents();
     }
-    static int Image(Dlg& d, int item) {
-        NMLVDISPINFO info;
-        info.hdr.hwndFrom = d.GetDlgItem(Dlg::kContractListId)->m_hWnd;
-        info.hdr.idFrom = Dlg::kContractListId;
-        info.hdr.code = LVN_GETDISPINFO;
-        info.item.mask = LVIF_IMAGE;
-        info.item.iItem = item;
-        d.SendMessage(WM_NOTIFY, Dlg::kContractListId, reinterpret_cast<LPARAM>(&info));
-        return info.item.iImage;
-    }
+    static int Image(Dlg& d, int item) { return testing::ListImage(d, Dlg::kContractListId, item); }
     // Types a band value and leaves the field.
     static void TypeBand(Dlg& d, int id, const char* text) {
         d.GetDlgItem(id)->SetWindowText(text);
