@@ -1,6 +1,7 @@
 // CCodePickerDlg: the offered list, the chosen tree and their buttons.
 #include "options/CodePickerDlg.h"
 
+#include "options/CodeList.h"
 #include "platform/ui/DialogManager.h"
 #include "platform/ui/WinDefsCommonControls.h"
 #include "shell/SharedFonts.h"
@@ -21,18 +22,7 @@ BOOL CCodePickerDlg::OnInitDialog() {
         SendItem(kListId, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
         SendItem(kChosenId, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
-    CWnd* list = GetDlgItem(kListId);
-    if (!list) return TRUE;
-    list->ModifyStyle(0, LVS_REPORT | LVS_OWNERDATA);
-    SendItem(kListId, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-    RECT client{};
-    list->GetClientRect(&client);
-    LVCOLUMN column;
-    column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.cx = client.right - client.left - 16;  // room for a vertical scroll bar
-    char caption[] = "zqdm";
-    column.pszText = caption;
-    SendItem(kListId, LVM_INSERTCOLUMN, 0, reinterpret_cast<LPARAM>(&column));
+    PrepareCodeList(GetDlgItem(kListId));
     return TRUE;
 }
 
@@ -82,15 +72,10 @@ BOOL CCodePickerDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) {
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
     const int id = static_cast<int>(wParam);
     if (id == kListId && header->code == LVN_GETDISPINFO) {
-        auto* info = reinterpret_cast<NMLVDISPINFO*>(lParam);
-        const int item = info->item.iItem;
-        if (item < 0 || item >= static_cast<int>(offered_.size())) return TRUE;
-        const int row = offered_[static_cast<size_t>(item)];
-        if (info->item.mask & LVIF_TEXT) {
-            text_ = OfferedText(row);
-            info->item.pszText = text_.data();
-        }
-        if (info->item.mask & LVIF_IMAGE) info->item.iImage = OfferedImage(row);
+        AnswerCodeDisplay(
+            reinterpret_cast<NMLVDISPINFO*>(lParam), offered_, text_,
+            [this](int row) { return OfferedText(row); },
+            [this](int row) { return OfferedImage(row); });
         return TRUE;
     }
     if (id == kListId && header->code == NM_DBLCLK) {

@@ -1,9 +1,11 @@
 // The options folder's windows in the shell's slots.
 #include "options/Parts.h"
 
+#include "options/CombQuoteSettingDlg.h"
 #include "options/FavoriteContractDlg.h"
 #include "options/OptionCalcDlg.h"
 #include "options/OptionCombCodeDlg.h"
+#include "options/OptionUnderlyingBar.h"
 #include "shell/PartOpeners.h"
 #include "shell/TradePanelParts.h"
 
@@ -21,6 +23,8 @@ void RegisterParts() {
         dialog.title = request.title;
         return dialog.DoModal();
     };
+    shell::PartOpeners().combinationQuoteSettings = shell::RunModal<CCombQuoteSettingDlg>();
+    shell::PartOpeners().optionUnderlyingBar = shell::MakeChild<COptionUnderlyingBar>();
 }
 
 }  // namespace options

@@ -1,5 +1,5 @@
 // What the options folder plugs into the shell: the option calculator of the standard panel
-// and the option combination list the quote board opens.
+// and the dialogs and the option underlying strip the quote board opens.
 #pragma once
 
 namespace options {

@@ -9,6 +9,7 @@
 #include "comm/FixApiClient.h"
 #include "comm/ToolkitRuntime.h"
 #include "flexui/MsgWnd.h"
+#include "options/pricing/OptionDrivers.h"
 #include "platform/core/Clock.h"
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/Messages.h"
@@ -124,8 +125,9 @@ BOOL CTradeApp::InitInstance() {
     tradedata::ApplyServiceOrder();
 
     // Log switches, banner, communication switches, "CheckStamp" and the option pricing
-    // defaults, all from the installation profile.
+    // defaults, all from the installation profile; the pricing drivers take their model here.
     LoadStartupSettings();
+    options::pricing::SetOptionModelDefaults(GetOptionPriceModel(), GetBinomialSteps());
     Trace("程序启动");
     g_querySpanDays.store(1);
 

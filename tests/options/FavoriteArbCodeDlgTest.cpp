@@ -78,10 +78,7 @@ protected:
         return codes;
     }
     static void SelectListItem(Dlg& d, int item) {
-        LVITEM state;
-        state.stateMask = LVIS_SELECTED;
-        state.state = LVIS_SELECTED;
-        Send(d, Dlg::kContractListId, LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&state));
+        testing::SelectListItem(d, Dlg::kContractListId, item);
     }
     static void SelectTreeItem(Dlg& d, int index) {
         auto item = static_cast<HTREEITEM>(Send(d, Dlg::kFavoritesId, TVM_GETNEXTITEM, TVGN_ROOT));
@@ -91,16 +88,7 @@ protected:
         Send(d, Dlg::kFavoritesId, TVM_SELECTITEM, TVGN_CARET, item);
     }
     // The image the list shows for an item.
-    static int Image(Dlg& d, int item) {
-        NMLVDISPINFO info;
-        info.hdr.hwndFrom = d.GetDlgItem(Dlg::kContractListId)->m_hWnd;
-        info.hdr.idFrom = Dlg::kContractListId;
-        info.hdr.code = LVN_GETDISPINFO;
-        info.item.mask = LVIF_IMAGE;
-        info.item.iItem = item;
-        d.SendMessage(WM_NOTIFY, Dlg::kContractListId, reinterpret_cast<LPARAM>(&info));
-        return info.item.iImage;
-    }
+    static int Image(Dlg& d, int item) { return testing::ListImage(d, Dlg::kContractListId, item); }
     INT_PTR Run(const std::function<void(Dlg&)>& act) {
         Dlg dialog;
         return testing::RunWith(driver_, dialog, act);

@@ -1,10 +1,11 @@
 // Test support for the options folder's modal dialogs: a dialog run with an action inside its
-// own event loop, button clicks and button states.
+// own event loop, button clicks and button states, list selections and images.
 #pragma once
 
 #include <functional>
 
 #include "platform/ui/Messages.h"
+#include "platform/ui/WinDefsCommonControls.h"
 #include "platform/ui/WindowApi.h"
 #include "support/ui/ModalDriver.h"
 #include "support/ui/UiTestApp.h"
@@ -27,5 +28,26 @@ inline void Click(CWnd& dialog, int id) {
 }
 
 inline bool Enabled(CWnd& dialog, int id) { return dialog.GetDlgItem(id)->IsWindowEnabled(); }
+
+// Selects an item of a list view of the dialog.
+inline void SelectListItem(CWnd& dialog, int listId, int item) {
+    LVITEM state;
+    state.stateMask = LVIS_SELECTED;
+    state.state = LVIS_SELECTED;
+    ::SendMessage(dialog.GetDlgItem(listId)->m_hWnd, LVM_SETITEMSTATE, item,
+                  reinterpret_cast<LPARAM>(&state));
+}
+
+// The image an owner-data list of the dialog shows for an item, as the dialog answers it.
+inline int ListImage(CWnd& dialog, int listId, int item) {
+    NMLVDISPINFO info;
+    info.hdr.hwndFrom = dialog.GetDlgItem(listId)->m_hWnd;
+    info.hdr.idFrom = listId;
+    info.hdr.code = LVN_GETDISPINFO;
+    info.item.mask = LVIF_IMAGE;
+    info.item.iItem = item;
+    dialog.SendMessage(WM_NOTIFY, listId, reinterpret_cast<LPARAM>(&info));
+    return info.item.iImage;
+}
 
 }  // namespace options::testing

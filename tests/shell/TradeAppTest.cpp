@@ -1,6 +1,7 @@
 // The application object: the start-up sequence around the login (trace lines, switches read
-// before and after the private profile is chosen, the frame), exit, the keypad translation
-// and the key routing to accelerators and the main frame.
+// before and after the private profile is chosen, the option model handed to the pricing
+// drivers, the frame), exit, the keypad translation and the key routing to accelerators and the
+// main frame.
 #include "shell/TradeApp.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 
 #include "comm/FixApiClient.h"
 #include "flexui/MsgWnd.h"
+#include "options/pricing/OptionDrivers.h"
 #include "platform/core/Encoding.h"
 #include "platform/core/Paths.h"
 #include "platform/ui/Keyboard.h"
@@ -100,6 +102,31 @@ protected:
     std::vector<std::string> trace_;
     int logins_ = 0;
 };
+
+TEST_F(TradeAppTest, StartUpHandsTheOptionModelSettingsToThePricingDrivers) {
+    const struct {
+        const char* name;
+        const char* profile;
+        int model;
+        int steps;
+    } cases[] = {
+        {"as set", "OptionPriceModel=2\nBinomialSteps=100\n", 2, 100},
+        {"absent", "", 1, 250},
+        // Clamped to 2 steps, which the drivers refuse: the count stays as it was.
+        {"below the ranges", "OptionPriceModel=0\nBinomialSteps=1\n", 1, 250},
+        {"above the ranges", "OptionPriceModel=3\nBinomialSteps=5000\n", 2, 4096},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteProfile(c.profile);
+        CTradeApp app(Environment(IDCANCEL, nullptr));
+        EXPECT_FALSE(app.InitInstance());
+        EXPECT_EQ(options::pricing::OptionModelChoice(), c.model);
+        EXPECT_EQ(options::pricing::OptionModelSteps(), c.steps);
+        app.ExitInstance();
+    }
+    options::pricing::SetOptionModelDefaults(1, 260);
+}
 
 TEST_F(TradeAppTest, TraceLinesAndResultFollowTheLoginAndTheFrame) {
     RecordingWnd frame;
