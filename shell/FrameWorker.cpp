@@ -508,6 +508,7 @@ protected:
     bool SubscribeQuotes() override { return frame_.SubscribeQuotes(); }
     bool PushSubscriptionsPending() override { return frame_.PushSubscriptionsPending(); }
     bool RunPendingSubscriptions() override { return frame_.RunPendingSubscriptions(); }
+    void ConnectQuoteSources() override { frame_.ConnectQuoteSources(); }
 
 private:
     CMainFrame& frame_;
