@@ -167,8 +167,7 @@ void CNoticePushHandler::LoginElsewhere(const std::string& khh, const std::strin
                                         std::string time) {
     if (const auto blank = time.find(' '); blank != std::string::npos)
         time = time.substr(blank + 1);
-    const std::string message =
-        fmt::format("{} {}在{}登录!", time, WithoutLeadingZeros(khh), text);
+    const std::string message = fmt::format("{} {}在{}登录!", time, WithoutLeadingZeros(khh), text);
     const int row = tradedata::AppendInfoMessage(kLoginNoticeKind, message, time.c_str());
     if (MarkRowToShow(row, kLoginNoticeKind, message))
         sink_.Post(PushWindow::kFrame, tradedata::kWmFrameCommand, kCommandShowMessageRows, 0);

@@ -10,8 +10,8 @@
 #include "comm/ServerEntry.h"
 #include "comm/TradeConnection.h"
 #include "comm/UdpLink.h"
-#include "shell/services/StartupSettings.h"
 #include "record/StringHelpers.h"
+#include "shell/services/StartupSettings.h"
 #include "tradedata/Notices.h"
 #include "tradedata/ServerLists.h"
 

@@ -40,7 +40,8 @@ public:
     virtual NoltComm::CFixApiClient* PushConnection() = 0;
     virtual NoltComm::CFixApiClient* QuoteServerConnection() = 0;
     virtual void AdoptPushConnection(std::unique_ptr<NoltComm::CFixApiClient> connection) = 0;
-    virtual void AdoptQuoteServerConnection(std::unique_ptr<NoltComm::CFixApiClient> connection) = 0;
+    virtual void AdoptQuoteServerConnection(
+        std::unique_ptr<NoltComm::CFixApiClient> connection) = 0;
     virtual CPushSubscriptions& Subscriptions() = 0;
     virtual PushConnections CurrentConnections() = 0;
 };

@@ -129,6 +129,37 @@ TEST(ProgramTest, MarketOptionsStartTheMarketAndItsSources) {
     EXPECT_EQ(program.Wait(), 0);
 }
 
+TEST(ProgramTest, PushOptionsGoOutOnceTheirTopicIsSubscribed) {
+    Program program({"--port", "0", "--bare", "--push", "16405:1777=hello", "--push",
+                     "16406@K1:1332=14;605=K1;1777=10.0.0.9"});
+    ASSERT_GT(program.pid, 0);
+    const std::string line = program.Line();
+    const std::string prefix = "testserver listening on 127.0.0.1:";
+    ASSERT_EQ(line.rfind(prefix, 0), 0u) << line;
+    RawClient client(static_cast<uint16_t>(std::stoi(line.substr(prefix.size()))));
+    ASSERT_TRUE(client.connected());
+    ASSERT_TRUE(client.Send(Request(1, 16405, "", 2)));
+    ASSERT_EQ(client.ReadAnswer().size(), 1u);
+    auto push = client.ReadPacket();
+    ASSERT_TRUE(push);
+    EXPECT_EQ(Items(push->body), (std::vector<std::string>{"35=16405", "384=16405", "1777=hello"}));
+    EXPECT_EQ(program.Line(), "pushed 16405 to 1 connection(s)\n");
+    ASSERT_TRUE(client.Send(Request(2, 16406, "220=range(605:K1)\x01", 2)));
+    ASSERT_EQ(client.ReadAnswer().size(), 1u);
+    push = client.ReadPacket();
+    ASSERT_TRUE(push);
+    EXPECT_EQ(Items(push->body), (std::vector<std::string>{"35=16406", "384=16406", "1332=14",
+                                                           "605=K1", "1777=10.0.0.9"}));
+    ASSERT_EQ(kill(program.pid, SIGTERM), 0);
+    EXPECT_EQ(program.Line(), "pushed 16406 to 1 connection(s)\n");
+    EXPECT_EQ(program.Line(), "testserver stopped\n");
+    EXPECT_EQ(program.Wait(), 0);
+
+    Program bad({"--push", "16405"});
+    ASSERT_GT(bad.pid, 0);
+    EXPECT_EQ(bad.Wait(), 2);
+}
+
 TEST(ProgramTest, HelpAndBadArguments) {
     struct Case {
         std::vector<std::string> args;

@@ -66,7 +66,10 @@ TEST_F(NoticePushesTest, ServerNoticeKindsAreStoredWithTheirKindText) {
         const char* kindText;
     } cases[] = {{"11", "普通提示"}, {"12", "追保风险率"}, {"13", "强平风险率提示"}};
     for (const Case& c : cases)
-        Customer({{1332, c.kind}, {797, "42"}, {605, kKhh}, {1777, "风险提示"},
+        Customer({{1332, c.kind},
+                  {797, "42"},
+                  {605, kKhh},
+                  {1777, "风险提示"},
                   {1219, "  2026.12.11 10:15:00 "}});
     // Another customer, an unknown kind, an empty text: nothing.
     Customer({{1332, "11"}, {605, kOtherKhh}, {1777, "x"}});
@@ -75,20 +78,21 @@ TEST_F(NoticePushesTest, ServerNoticeKindsAreStoredWithTheirKindText) {
     const std::vector<std::string> notices = Notices();
     ASSERT_EQ(notices.size(), 3u);
     for (std::size_t i = 0; i < 3; ++i)
-        EXPECT_EQ(notices[i], std::string(kKhh) + "|" + cases[i].kindText + "|42|10:15:00|风险提示");
+        EXPECT_EQ(notices[i],
+                  std::string(kKhh) + "|" + cases[i].kindText + "|42|10:15:00|风险提示");
     EXPECT_EQ(handler.Counters().ignored.load(), 3u);
 }
 
 TEST_F(NoticePushesTest, LoginElsewhereFromAnotherNodePopsUpItsRow) {
     tradedata::AccountTable.Set(605, "0008001", account);
-    Customer({{1332, "14"}, {605, "0008001"}, {1777, "192.168.1.20"},
-              {1219, " 2026.12.11 09:30:05 "}});
+    Customer(
+        {{1332, "14"}, {605, "0008001"}, {1777, "192.168.1.20"}, {1219, " 2026.12.11 09:30:05 "}});
     ASSERT_EQ(InfoLines(), std::vector<std::string>{"登录提示|09:30:05 8001在192.168.1.20登录!"});
     EXPECT_EQ(tradedata::MessageTable.GetLong(644, 0), kMessageRowToShow);
     EXPECT_EQ(tradedata::MessageTable.Get(1219, 0), "09:30:05");
     EXPECT_EQ(sink.Of(tradedata::kWmFrameCommand),
-              (std::vector<Posted>{{PushWindow::kFrame, tradedata::kWmFrameCommand,
-                                    kCommandShowMessageRows, 0}}));
+              (std::vector<Posted>{
+                  {PushWindow::kFrame, tradedata::kWmFrameCommand, kCommandShowMessageRows, 0}}));
 }
 
 TEST_F(NoticePushesTest, OwnNodeAndUnknownCustomersChangeNothing) {
@@ -109,7 +113,8 @@ TEST_F(NoticePushesTest, ReverificationOnlyForModesZeroAndOne) {
     struct Case {
         const char* mode;  // null: field absent (reads as 0)
         bool asks;
-    } cases[] = {{"0", true}, {"1", true}, {nullptr, true}, {"2", false}, {"x", true}, {"-1", false}};
+    } cases[] = {{"0", true},  {"1", true}, {nullptr, true},
+                 {"2", false}, {"x", true}, {"-1", false}};
     for (const Case& c : cases) {
         tradedata::ClearAccountFlag(kAccountFlagReverify, account);
         sink.posts.clear();
@@ -119,8 +124,7 @@ TEST_F(NoticePushesTest, ReverificationOnlyForModesZeroAndOne) {
         EXPECT_EQ((AccountFlags() & kAccountFlagReverify) != 0, c.asks) << c.mode;
         const std::vector<Posted> expected{
             {PushWindow::kFrame, tradedata::kWmFrameCommand, kCommandReverifyPassword, account}};
-        EXPECT_EQ(sink.Of(tradedata::kWmFrameCommand),
-                  c.asks ? expected : std::vector<Posted>{})
+        EXPECT_EQ(sink.Of(tradedata::kWmFrameCommand), c.asks ? expected : std::vector<Posted>{})
             << (c.mode ? c.mode : "absent");
     }
 }
@@ -177,7 +181,8 @@ TEST_F(NoticePushesTest, OptionInstructionResults) {
         EXPECT_EQ(sink.Of(tradedata::kWmFrameRefresh),
                   c.refresh != 0 ? refresh : std::vector<Posted>{})
             << name;
-        EXPECT_EQ(InfoLines(), c.line ? std::vector<std::string>{c.line} : std::vector<std::string>{})
+        EXPECT_EQ(InfoLines(),
+                  c.line ? std::vector<std::string>{c.line} : std::vector<std::string>{})
             << name;
         EXPECT_EQ(tradeLines.size(), c.logged ? 1u : 0u) << name;
     }

@@ -12,14 +12,15 @@
 
 #include "comm/FixApiClient.h"
 #include "market/feed/FramePushes.h"
+#include "market/feed/NoticePushes.h"
 #include "market/feed/QuoteProcessor.h"
 #include "market/feed/QuoteRowNotifier.h"
 #include "platform/core/Numbers.h"
 #include "tests/market/feed/TradePushFixture.h"
 #include "tests/tradedata/ServerFixture.h"
 #include "testserver/OrderBook.h"
+#include "testserver/PushScript.h"
 #include "testserver/TestServer.h"
-#include "market/feed/NoticePushes.h"
 #include "tradedata/AccountQueries.h"
 #include "tradedata/GlobalTables.h"
 #include "tradedata/OrderSubmit.h"
@@ -232,6 +233,30 @@ TEST_F(PushEndToEndTest, ReplacedConnectionsAreSubscribedAgain) {
     fresh.reset();
 }
 
+// The server replays a trade and sends a confirmation after the fill it confirms: the trade
+// counts once and the filled order does not fall back to confirmed.
+TEST_F(PushEndToEndTest, ReplayedAndLateConfirmationsLeaveTheTablesRight) {
+    testserver::PushScript script(server);
+    script.HoldNext(testserver::kTopicOrderConfirm, 1);
+    script.DuplicateNext(testserver::kTopicTradeReturn, 2);
+    const int32_t number = PlaceOrder(3);
+    ASSERT_GT(number, 0);
+    ASSERT_TRUE(book->Fill(number, 3, 70010));
+    ASSERT_TRUE(WaitNotice(number, 3, 6));
+    ASSERT_EQ(script.ReleaseHeld(true), 1u);
+    ASSERT_TRUE(WaitNotice(number, 2, 1));
+    EXPECT_EQ(OrderField(number, 528), 3);
+    EXPECT_EQ(OrderField(number, 753), 6);
+    tradedata::TradeTable.acquireLockShared();
+    const int t = tradedata::TradeTable.Find(763, fmt::format("{:08}|cu2701", number).c_str());
+    const int32_t traded = t < 0 ? -1 : tradedata::TradeTable.GetLong(528, t);
+    tradedata::TradeTable.releaseLockShared();
+    EXPECT_EQ(traded, 3);
+    tradedata::TradeDetailTable.acquireLockShared();
+    EXPECT_EQ(tradedata::TradeDetailTable.GetCount(), 1);
+    tradedata::TradeDetailTable.releaseLockShared();
+}
+
 // A new quote-server connection renews the quote subscription only: the live push connection
 // keeps its trade topics, and the quotes it carried until then are cancelled there.
 TEST_F(PushEndToEndTest, AReplacedQuoteConnectionRenewsOnlyTheQuotes) {
@@ -247,8 +272,7 @@ TEST_F(PushEndToEndTest, AReplacedQuoteConnectionRenewsOnlyTheQuotes) {
     subscriptions.QuoteConnectionReplaced(pushClient.get(), false);
     EXPECT_EQ(subscriptions.Pending(), kWantQuotes);
     EXPECT_FALSE(subscriptions.TradeHandlesMissing());
-    EXPECT_TRUE(
-        subscriptions.RunPending({.push = pushClient.get(), .quote = quoteClient.get()}));
+    EXPECT_TRUE(subscriptions.RunPending({.push = pushClient.get(), .quote = quoteClient.get()}));
     EXPECT_EQ(pushes->Handles().Get(PushTopic::kTradeReturn), tradeHandle);
     for (const char* topic : {"16403", "16402", "16406", "17001100"})
         EXPECT_EQ(server.SubscriptionCount(topic), 1u) << topic;
@@ -276,20 +300,23 @@ TEST_F(PushEndToEndTest, NoticesAndOptionResultsArriveThroughTheirSubscriptions)
     ASSERT_TRUE(pushes->Subscriptions().RunPending({.push = pushClient.get()}));
     ASSERT_NE(pushes->Handles().Get(PushTopic::kSystemNotice), 0u);
 
+    // One connection's pushes are handled in order: once the last one's post is out, all are
+    // written.
     EXPECT_EQ(server.Push("16405", {{1777, "收盘后系统维护"}}), 1u);
-    EXPECT_EQ(server.PushToCustomer("16406", kDayKhh,
-                                    {{1332, "14"}, {605, kDayKhh}, {1777, "10.1.1.9"},
-                                     {1219, "2026.12.11 09:30:05"}}),
-              1u);
     EXPECT_EQ(server.PushToCustomer("17001100", kDayKhh,
                                     {{5001, "1"}, {5002, "1"}, {5003, "1"}, {1029, "0"}}),
               1u);
-    ASSERT_TRUE(sink.WaitFor([](const Posted& p) {
-        return p.message == tradedata::kWmFrameRefresh && p.wParam == kRefreshExerciseHedge;
-    }));
+    EXPECT_EQ(
+        server.PushToCustomer(
+            "16406", kDayKhh,
+            {{1332, "14"}, {605, kDayKhh}, {1777, "10.1.1.9"}, {1219, "2026.12.11 09:30:05"}}),
+        1u);
     ASSERT_TRUE(sink.WaitFor([](const Posted& p) {
         return p.window == PushWindow::kFrame && p.wParam == kCommandShowMessageRows;
     }));
+    EXPECT_EQ(sink.Of(tradedata::kWmFrameRefresh),
+              (std::vector<Posted>{
+                  {PushWindow::kWorkspace, tradedata::kWmFrameRefresh, kRefreshExerciseHedge, 1}}));
     EXPECT_EQ(pushes->Notices().Counters().handled.load(), 3u);
     tradedata::NoticeTable.acquireLockShared();
     ASSERT_EQ(tradedata::NoticeTable.GetCount(), 1);
@@ -300,7 +327,7 @@ TEST_F(PushEndToEndTest, NoticesAndOptionResultsArriveThroughTheirSubscriptions)
     for (int r = 0; r < tradedata::MessageTable.GetCount(); ++r)
         lines.push_back(tradedata::MessageTable.Get(508, r));
     tradedata::MessageTable.releaseLockShared();
-    EXPECT_EQ(lines, (std::vector<std::string>{"09:30:05 10086001在10.1.1.9登录!", "设置成功"}));
+    EXPECT_EQ(lines, (std::vector<std::string>{"设置成功", "09:30:05 10086001在10.1.1.9登录!"}));
 }
 
 }  // namespace

@@ -145,15 +145,16 @@ TEST_F(QuoteSourcesTest, AnIndependentQuoteServerIsConnectedOrFallsBackWithANoti
                                                  "/tcp;127.0.0.2@1/tcp")),
               QuoteSourceResult::kTradingServer);
     EXPECT_EQ(connects, (std::vector<std::string>{address, tradeAddress}));
-    EXPECT_EQ(notices, std::vector<std::string>{"连接独立行情(" + address + ")失败,切换到交易服务器"});
+    EXPECT_EQ(notices,
+              std::vector<std::string>{"连接独立行情(" + address + ")失败,切换到交易服务器"});
     EXPECT_EQ(host.quote, nullptr);
     ExpectPushSubscribed();
 
     testserver::TestServer quotes;
     ASSERT_TRUE(quotes.Start());
     notices.clear();
-    EXPECT_EQ(ConnectQuoteSources(host, Settings("行情,127.0.0.1@" + std::to_string(quotes.Port()) +
-                                                 "/tcp")),
+    EXPECT_EQ(ConnectQuoteSources(
+                  host, Settings("行情,127.0.0.1@" + std::to_string(quotes.Port()) + "/tcp")),
               QuoteSourceResult::kQuoteServer);
     EXPECT_NE(host.quote, nullptr);
     EXPECT_TRUE(notices.empty());
@@ -170,9 +171,9 @@ TEST_F(QuoteSourcesTest, TheUdpLinkRegistersOrFallsBackWhenTheServerIsSilent) {
 
     udp.SetSilent(true);
     EXPECT_EQ(ConnectQuoteSources(host, Settings(entry)), QuoteSourceResult::kTradingServer);
-    EXPECT_EQ(notices, std::vector<std::string>{"连接UDP行情(127.0.0.1:" +
-                                                std::to_string(udp.Port()) +
-                                                ")失败,切换到交易服务器"});
+    EXPECT_EQ(notices,
+              std::vector<std::string>{"连接UDP行情(127.0.0.1:" + std::to_string(udp.Port()) +
+                                       ")失败,切换到交易服务器"});
     EXPECT_EQ(host.state.load() & kFrameUdpQuotes, 0u);
     EXPECT_EQ(host.udpRegistered, 0);
     EXPECT_EQ(connects, std::vector<std::string>{tradeAddress});  // no quote server tried
