@@ -71,11 +71,6 @@ bool IsCustomerNoticeKind(int32_t kind) {
     return (kind >= kNoticePlain && kind <= kNoticeReverify) || kind == kNoticeServiceItems;
 }
 
-std::string WithoutLeadingZeros(const std::string& text) {
-    const auto first = text.find_first_not_of('0');
-    return first == std::string::npos ? std::string() : text.substr(first);
-}
-
 // Marks the information-list row for the frame's pop-up, unless the list was emptied (or the
 // row reused) since it was appended: then the flag would land on someone else's row.
 bool MarkRowToShow(int row, const std::string& kind, const std::string& text) {
@@ -89,6 +84,11 @@ bool MarkRowToShow(int row, const std::string& kind, const std::string& text) {
 }
 
 }  // namespace
+
+std::string WithoutLeadingZeros(std::string_view khh) {
+    const auto first = khh.find_first_not_of('0');
+    return first == std::string_view::npos ? std::string() : std::string(khh.substr(first));
+}
 
 std::string OptionInstructionKindText(int32_t kind) {
     switch (kind) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "market/feed/PushDispatcher.h"
 #include "market/feed/PushSink.h"
@@ -63,6 +64,9 @@ private:
     Hooks hooks_;
     NoticeCounters counters_;
 };
+
+// A customer number as the login notices show it: without its leading zeros.
+std::string WithoutLeadingZeros(std::string_view khh);
 
 // "期权对冲", "履约对冲" or "自动行权" for instruction kinds 0-2; empty for another.
 std::string OptionInstructionKindText(int32_t kind);

@@ -4,6 +4,7 @@
 // push connection with its missing subscriptions every time.
 #include "market/feed/QuoteSources.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -11,8 +12,10 @@
 #include <vector>
 
 #include "comm/FixApiClient.h"
+#include "comm/ProxyHandshake.h"
 #include "comm/ServerEntry.h"
 #include "market/feed/UdpCallbackReceiver.h"
+#include "tests/comm/ProxyPeerSupport.h"
 #include "testserver/TestServer.h"
 #include "testserver/UdpQuoteServer.h"
 
@@ -59,6 +62,38 @@ public:
     std::unique_ptr<NoltComm::CFixApiClient> quote;
 };
 
+// The settings with the chosen quote server entry (empty: none chosen) and the quote proxy;
+// notices and connection attempts are recorded, connections made straight to the address.
+QuoteSourceSettings TestSettings(const std::string& entry, const std::string& tradeAddress,
+                                 const NoltComm::ProxyConfig& quoteProxy,
+                                 std::vector<std::string>& notices,
+                                 std::vector<std::string>& connects) {
+    QuoteSourceSettings s;
+    s.quoteServers = [entry](std::vector<std::string>* list, std::string* current) {
+        if (entry.empty()) return;
+        list->push_back(entry);
+        *current = entry.substr(0, entry.find(','));
+    };
+    s.proxy = [quoteProxy](std::string_view section, NoltComm::ProxyConfig* out) {
+        *out = section == "QuoteCommInfo" ? quoteProxy : NoltComm::ProxyConfig{};
+        return out->type != 0;
+    };
+    s.tradeAddresses = [tradeAddress] { return tradeAddress; };
+    s.tradeAddress = [tradeAddress] { return tradeAddress; };
+    s.notice = [&notices](const std::string& text) { notices.push_back(text); };
+    s.connect = [&connects](const std::string& addresses, const NoltComm::ProxyConfig&) {
+        connects.push_back(addresses);
+        std::string host, protocol;
+        int32_t port = 0;
+        auto client = std::make_unique<NoltComm::CFixApiClient>();
+        if (!NoltComm::ParseServerAddress(addresses, &host, &port, &protocol) ||
+            !client->Connect(host + "@" + std::to_string(port) + "/tcp"))
+            return std::unique_ptr<NoltComm::CFixApiClient>();
+        return client;
+    };
+    return s;
+}
+
 class QuoteSourcesTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -66,32 +101,8 @@ protected:
         tradeAddress = "127.0.0.1@" + std::to_string(trading.Port()) + "/tcp";
     }
 
-    // The settings with the chosen quote server entry (empty: none chosen).
     QuoteSourceSettings Settings(const std::string& entry) {
-        QuoteSourceSettings s;
-        s.quoteServers = [entry](std::vector<std::string>* list, std::string* current) {
-            if (entry.empty()) return;
-            list->push_back(entry);
-            *current = entry.substr(0, entry.find(','));
-        };
-        s.proxy = [](std::string_view, NoltComm::ProxyConfig* out) {
-            *out = {};
-            return false;
-        };
-        s.tradeAddresses = [this] { return tradeAddress; };
-        s.tradeAddress = [this] { return tradeAddress; };
-        s.notice = [this](const std::string& text) { notices.push_back(text); };
-        s.connect = [this](const std::string& addresses, const NoltComm::ProxyConfig&) {
-            connects.push_back(addresses);
-            std::string host, protocol;
-            int32_t port = 0;
-            auto client = std::make_unique<NoltComm::CFixApiClient>();
-            if (!NoltComm::ParseServerAddress(addresses, &host, &port, &protocol) ||
-                !client->Connect(host + "@" + std::to_string(port) + "/tcp"))
-                return std::unique_ptr<NoltComm::CFixApiClient>();
-            return client;
-        };
-        return s;
+        return TestSettings(entry, tradeAddress, {}, notices, connects);
     }
     // The push connection made on the trading server with its five topics subscribed.
     void ExpectPushSubscribed() {
@@ -187,6 +198,35 @@ TEST_F(QuoteSourcesTest, TheUdpLinkRegistersOrFallsBackWhenTheServerIsSilent) {
     EXPECT_EQ(host.udpRegistered, 1);
     EXPECT_TRUE(host.udp.IsRegistered());
     EXPECT_EQ(udp.Clients().size(), 1u);
+}
+
+// The UDP quote server reached through a SOCKS5 relay (dante) named by the quote proxy.
+class QuoteSourcesThroughDante : public linktest::DantePeer {};
+
+TEST_F(QuoteSourcesThroughDante, TheUdpLinkRegistersThroughTheQuoteProxy) {
+    Start();
+    testserver::TestServer trading;
+    ASSERT_TRUE(trading.Start()) << trading.ErrorText();
+    testserver::UdpQuoteServer udp;
+    ASSERT_TRUE(udp.Start()) << udp.ErrorText();
+    FakeHost host;
+    std::vector<std::string> notices, connects;
+    NoltComm::ProxyConfig proxy;
+    proxy.host = "127.0.0.1";
+    proxy.type = NoltComm::kProxySocks5;
+    proxy.port = port;
+    const std::string entry = "UDP行情,127.0.0.1@" + std::to_string(udp.Port()) + "/udp";
+    EXPECT_EQ(ConnectQuoteSources(
+                  host, TestSettings(entry, "127.0.0.1@" + std::to_string(trading.Port()) + "/tcp",
+                                     proxy, notices, connects)),
+              QuoteSourceResult::kUdp);
+    EXPECT_TRUE(notices.empty());
+    // The server sees the relay, not the link's own port.
+    const auto clients = udp.Clients();
+    ASSERT_EQ(clients.size(), 1u);
+    EXPECT_NE(ntohs(clients[0].sin_port), host.udp.GetLocalPort());
+    host.udp.Close();
+    host.push.reset();
 }
 
 TEST_F(QuoteSourcesTest, SameServerAddressComparesHostAndPort) {
