@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 #include "fuzz/market_feed_tables.h"
@@ -46,6 +47,8 @@ CFramePushes& Pushes() {
         options.trades.log = quiet;
         options.trades.submit = [](const tradedata::OrderRequest&, std::string*) { return 1; };
         options.confirms = quiet;
+        options.notices.log = quiet;
+        options.notices.nodeAddress = [] { return std::string("10.0.0.1"); };
         options.executor = [](std::function<void()> job) { job(); };
         auto* made = new CFramePushes(frameState, quotes, sink, std::move(options));
         for (uint32_t t = 0; t < kPushTopicCount; ++t)
@@ -57,8 +60,9 @@ CFramePushes& Pushes() {
 
 // The order rows as every run starts, so state from earlier inputs never piles up.
 void ResetRows() {
-    for (CFixRecord* t : {&tradedata::OrderTable, &tradedata::TradeTable,
-                          &tradedata::TwoLegOrderTable, &tradedata::OrderCountTable})
+    for (CFixRecord* t :
+         {&tradedata::OrderTable, &tradedata::TradeTable, &tradedata::TwoLegOrderTable,
+          &tradedata::OrderCountTable, &tradedata::NoticeTable, &tradedata::MessageTable})
         t->GetMemRecord()->Zap();
     AddRow(tradedata::OrderTable,
            {{681, "1"}, {605, "8001"}, {599, "SQ"}, {719, "cu2501"}, {684, "5"}, {753, "1"}});

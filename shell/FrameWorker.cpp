@@ -5,6 +5,7 @@
 
 #include "comm/FixApiClient.h"
 #include "comm/MachineInfo.h"
+#include "market/feed/NoticePushes.h"
 #include "market/feed/PushSubscriptions.h"
 #include "platform/core/Clock.h"
 #include "platform/ui/Messages.h"
@@ -60,11 +61,6 @@ bool NoRequestRunning() { return NoltComm::GetLiveRequestCount() == 0; }
 
 // The notice kinds the worker takes from the server: plain, margin-call and forced-close notices.
 bool IsServerNoticeKind(int32_t kind) { return kind == 11 || kind == 12 || kind == 13; }
-
-std::string WithoutLeadingZeros(std::string text) {
-    const auto first = text.find_first_not_of('0');
-    return first == std::string::npos ? std::string() : text.substr(first);
-}
 
 }  // namespace
 
@@ -443,7 +439,7 @@ bool CFrameWorker::CheckLoginElsewhere() {
             if (where == station) continue;
             char notice[512];
             std::snprintf(notice, sizeof notice, "请注意：客户号%s已在%s登录！",
-                          WithoutLeadingZeros(khh).c_str(), where.c_str());
+                          market::feed::WithoutLeadingZeros(khh).c_str(), where.c_str());
             host_.SetNoticeText(notice);
             PostCommand(PostTarget::Frame, kCommandShowNotice, 0);
             break;
@@ -508,6 +504,7 @@ protected:
     bool SubscribeQuotes() override { return frame_.SubscribeQuotes(); }
     bool PushSubscriptionsPending() override { return frame_.PushSubscriptionsPending(); }
     bool RunPendingSubscriptions() override { return frame_.RunPendingSubscriptions(); }
+    void ConnectQuoteSources() override { frame_.ConnectQuoteSources(); }
 
 private:
     CMainFrame& frame_;

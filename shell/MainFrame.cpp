@@ -23,6 +23,7 @@
 #include "record/Configure.h"
 #include "shell/AboutDlg.h"
 #include "shell/FrameWorker.h"
+#include "shell/LoginDlg.h"
 #include "shell/TradeApp.h"
 #include "shell/ViewPlugin.h"
 #include "shell/services/LogLine.h"
@@ -146,9 +147,16 @@ class CMainFrame::WindowPushSink final : public market::feed::PushSink {
 public:
     void Post(market::feed::PushWindow window, uint32_t message, uintptr_t wParam,
               intptr_t lParam) override {
-        PostToTarget(window == market::feed::PushWindow::kQuoteBoard ? PostTarget::QuoteBoard
-                                                                     : PostTarget::Workspace,
-                     0, message, wParam, lParam);
+        switch (window) {
+            case market::feed::PushWindow::kFrame:
+                return PostToTarget(PostTarget::Frame, GetMainFrameWindow(), message, wParam,
+                                    lParam);
+            case market::feed::PushWindow::kQuoteBoard:
+                return PostToTarget(PostTarget::QuoteBoard, 0, message, wParam, lParam);
+            case market::feed::PushWindow::kWorkspace:
+                break;
+        }
+        PostToTarget(PostTarget::Workspace, 0, message, wParam, lParam);
     }
 };
 
@@ -175,12 +183,23 @@ market::feed::CQuoteFeeds::Hooks CMainFrame::MakeQuoteFeedHooks() {
     return hooks;
 }
 
+market::feed::CFramePushes::Options CMainFrame::MakePushOptions() {
+    market::feed::CFramePushes::Options options;
+    options.notices.serviceItemsChanged = [this] {
+        SetFrameFlags(kFrameFlagServiceItemsChanged);
+    };
+    return options;
+}
+
 CMainFrame::CMainFrame()
     : quoteFeeds_(std::make_unique<market::feed::CQuoteFeeds>(frameState_, MakeQuoteFeedHooks())),
       workspaceReceiver_(std::make_unique<WorkspaceQuoteReceiver>()),
       pushSink_(std::make_unique<WindowPushSink>()),
       pushes_(std::make_unique<market::feed::CFramePushes>(frameState_, quoteFeeds_->Processor(),
-                                                          *pushSink_)) {
+                                                          *pushSink_, MakePushOptions())) {
+    pushes_->SetNoticeHandlers([this](const auto& push) { OnSystemNotice(push); },
+                               [this](const auto& push) { OnLoginElsewhere(push); },
+                               [this](const auto& push) { OnOptionHedgeResult(push); });
     quoteFeeds_->Notifier().AddReceiver(
         workspaceReceiver_.get(), market::feed::kRowQuoteChannel | market::feed::kRowDepthChannel);
     InstallMessageHandlers();
@@ -237,9 +256,18 @@ void CMainFrame::SetSubscriptionHandle(int index, int32_t handle) {
 }
 
 market::feed::PushConnections CMainFrame::CurrentPushConnections() const {
-    return {.push = pushConnection_.get(),
-            .quote = quoteConnection_.get(),
-            .multicastOpen = (FrameState() & kFrameMulticastOpen) != 0};
+    market::feed::PushConnections connections{
+        .push = pushConnection_.get(),
+        .quote = quoteConnection_.get(),
+        .multicastOpen = (FrameState() & kFrameMulticastOpen) != 0};
+    // With the UDP quote link as the source, the quote codes go over the link.
+    if ((FrameState() & kFrameUdpReceiverOpen) != 0) {
+        market::feed::CUdpCallbackReceiver* udp = &quoteFeeds_->Udp();
+        connections.udpSubscribe = [udp](const std::string& text) {
+            return udp->SendSubscription(text);
+        };
+    }
+    return connections;
 }
 
 bool CMainFrame::PushSubscriptionsPending() const {
@@ -302,24 +330,85 @@ void CMainFrame::SetUpgradeSessions(std::string sessions, int32_t lastIndex) {
 }
 
 void CMainFrame::AdoptPushConnection(std::unique_ptr<NoltComm::CFixApiClient> connection) {
-    ReplaceConnection(pushConnection_, std::move(connection));
+    ReplaceConnection(pushConnection_, std::move(connection), true);
 }
 
 void CMainFrame::AdoptQuoteServerConnection(std::unique_ptr<NoltComm::CFixApiClient> connection) {
-    ReplaceConnection(quoteConnection_, std::move(connection));
+    ReplaceConnection(quoteConnection_, std::move(connection), false);
 }
 
 void CMainFrame::ReplaceConnection(std::unique_ptr<NoltComm::CFixApiClient>& slot,
-                                   std::unique_ptr<NoltComm::CFixApiClient> connection) {
+                                   std::unique_ptr<NoltComm::CFixApiClient> connection,
+                                   bool push) {
     if (!pushes_) {  // destroyed frame: nothing listens any more
         slot = std::move(connection);
         return;
     }
+    const bool hadQuoteConnection = quoteConnection_ != nullptr;
     // No handler of the old connection may still run once it is gone.
     if (slot) pushes_->Detach(slot.get());
     slot = std::move(connection);
     if (slot) pushes_->Attach(slot.get());
-    pushes_->Subscriptions().ConnectionsReplaced();
+    market::feed::CPushSubscriptions& subscriptions = pushes_->Subscriptions();
+    // Only what the replaced connection carried is subscribed again: a new quote server
+    // leaves the trade topics of the live push connection alone.
+    if (push)
+        subscriptions.PushConnectionReplaced(quoteConnection_ == nullptr);
+    else
+        subscriptions.QuoteConnectionReplaced(pushConnection_.get(), hadQuoteConnection);
+}
+
+void CMainFrame::OnSystemNotice(const market::feed::PushFields& push) {
+    if (pushes_) pushes_->Notices().OnSystemNotice(push);
+}
+
+void CMainFrame::OnLoginElsewhere(const market::feed::PushFields& push) {
+    if (pushes_) pushes_->Notices().OnLoginElsewhere(push);
+}
+
+void CMainFrame::OnOptionHedgeResult(const market::feed::PushFields& push) {
+    if (pushes_) pushes_->Notices().OnOptionResult(push);
+}
+
+// The frame as the quote-source routine sees it.
+class CMainFrame::QuoteSourceHost final : public market::feed::QuoteSourceHost {
+public:
+    explicit QuoteSourceHost(CMainFrame& frame) : frame_(frame) {}
+    std::atomic<uint32_t>& FrameState() override { return frame_.frameState_; }
+    NoltComm::CUdpLink& UdpLink() override { return frame_.quoteFeeds_->Udp(); }
+    void UdpRegistered() override { frame_.quoteFeeds_->ConnectUdpCallback(); }
+    NoltComm::CFixApiClient* PushConnection() override { return frame_.PushConnection(); }
+    NoltComm::CFixApiClient* QuoteServerConnection() override {
+        return frame_.QuoteServerConnection();
+    }
+    void AdoptPushConnection(std::unique_ptr<NoltComm::CFixApiClient> connection) override {
+        frame_.AdoptPushConnection(std::move(connection));
+    }
+    void AdoptQuoteServerConnection(std::unique_ptr<NoltComm::CFixApiClient> connection) override {
+        frame_.AdoptQuoteServerConnection(std::move(connection));
+    }
+    market::feed::CPushSubscriptions& Subscriptions() override {
+        return frame_.pushes_->Subscriptions();
+    }
+    market::feed::PushConnections CurrentConnections() override {
+        return frame_.CurrentPushConnections();
+    }
+
+private:
+    CMainFrame& frame_;
+};
+
+market::feed::QuoteSourceSettings CMainFrame::QuoteSourceSettings() {
+    market::feed::QuoteSourceSettings settings;
+    settings.tradeAddresses = [] { return GetTradeServerInUse().addressList; };
+    settings.tradeAddress = [] { return GetTradeServerInUse().address; };
+    return settings;
+}
+
+void CMainFrame::ConnectQuoteSources() {
+    if (!pushes_ || IsClosing()) return;
+    QuoteSourceHost host(*this);
+    market::feed::ConnectQuoteSources(host, QuoteSourceSettings());
 }
 
 WINDOWPLACEMENT CMainFrame::GetPlacement() const {

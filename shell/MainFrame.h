@@ -13,6 +13,7 @@
 
 #include "market/feed/FramePushes.h"
 #include "market/feed/QuoteFeeds.h"
+#include "market/feed/QuoteSources.h"
 #include "platform/ui/FrameWnd.h"
 #include "shell/ChildHostWnd.h"
 #include "shell/FrameMessages.h"
@@ -28,10 +29,12 @@ namespace shell {
 class CTradeApp;
 
 // Frame state word bits.
-inline constexpr uint32_t kFrameUdpReceiverOpen = 0x2;
+inline constexpr uint32_t kFrameUdpReceiverOpen = market::feed::kFrameUdpQuotes;
 inline constexpr uint32_t kFrameMulticastOpen = 0x100;
 // Both threads end their loops once this is set.
 inline constexpr uint32_t kFrameClosing = 1u << 29;
+// Second flag word bits.
+inline constexpr uint32_t kFrameFlagServiceItemsChanged = 0x200;
 
 // `AppStateFlags` bits the frame reads or sets.
 inline constexpr uint32_t kAppStateUpgradeReplacedFiles = 0x20;
@@ -149,6 +152,19 @@ public:
     int32_t SubscriptionHandle(int index) const;
     void SetSubscriptionHandle(int index, int32_t handle);
 
+    // ---- The push handlers of the notices (the push connection's receive thread) ----
+    void OnSystemNotice(const market::feed::PushFields& push);
+    void OnLoginElsewhere(const market::feed::PushFields& push);
+    void OnOptionHedgeResult(const market::feed::PushFields& push);
+    // The worker, once after login: the chosen quote source, else the trading server with a
+    // notice; then the push connection and its missing subscriptions.
+    void ConnectQuoteSources();
+    // The second flag word: 0x200 the account's service items changed (set by the customer
+    // notice, served by the worker).
+    uint32_t FrameFlags() const { return frameFlags_.load(std::memory_order_acquire); }
+    uint32_t SetFrameFlags(uint32_t bits) { return frameFlags_.fetch_or(bits); }
+    uint32_t ClearFrameFlags(uint32_t bits) { return frameFlags_.fetch_and(~bits); }
+
     // ---- The push core (subscriptions, dispatcher, trade and confirmation handlers) ----
     // Null from the frame's destruction on (it is detached before the connections close).
     market::feed::CFramePushes* Pushes() { return pushes_.get(); }
@@ -243,6 +259,10 @@ protected:
     // How long closing waits for request objects to be given back after the abort flag.
     virtual int64_t RequestWaitLimitMs() const { return 15000; }
 
+    // The settings ConnectQuoteSources reads (profile defaults; the trading server the login
+    // reached); tests replace the connections and notices.
+    virtual market::feed::QuoteSourceSettings QuoteSourceSettings();
+
     // ---- Seams of the frame messages ----
     virtual void RunMarginWebLogin() {}
     // The password re-verification dialog for the customer; IDOK when the password was right.
@@ -281,7 +301,9 @@ private:
     void StopThreads();
     void NudgeWorker();
     void ReplaceConnection(std::unique_ptr<NoltComm::CFixApiClient>& slot,
-                           std::unique_ptr<NoltComm::CFixApiClient> connection);
+                           std::unique_ptr<NoltComm::CFixApiClient> connection, bool push);
+    market::feed::CFramePushes::Options MakePushOptions();
+    class QuoteSourceHost;
 
     CChildHostWnd childHost_;
     // The plug-in table, the current plug-in (index -1 and all empty for the standard view)
@@ -301,6 +323,7 @@ private:
     std::atomic<int32_t> quoteSubscriptionFunction_{kDefaultQuoteSubscriptionFunction};
     std::atomic<uint32_t> frameState_{0};
     std::atomic<uint32_t> workerRequests_{0};
+    std::atomic<uint32_t> frameFlags_{0};
     std::string resourceModule_;
     mutable std::mutex textLock_;  // the texts below
     std::string upgradeSessions_;

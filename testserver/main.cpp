@@ -3,18 +3,22 @@
 #include <signal.h>
 
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "platform/core/Numbers.h"
 #include "testserver/Level2Server.h"
 #include "testserver/LoginAnswer.h"
 #include "testserver/MarketPublisher.h"
+#include "testserver/PushScript.h"
 #include "testserver/TestServer.h"
 #include "testserver/UdpQuoteServer.h"
 
@@ -41,6 +45,10 @@ void PrintUsage(std::FILE* out) {
         "  --level2-group G multicast group named by modes 6 and 3 (default 239.255.0.1)\n"
         "  --level2-quote-port N  UDP port named by modes 5, 6, 2 and 3\n"
         "  --udp-port N     port of the UDP quote link (default 0: a free one)\n"
+        "  --push SPEC      pushes once the topic has a subscriber, in the order given (may be\n"
+        "                   repeated): TOPIC[@CUSTOMER]:TAG=VALUE;TAG=VALUE..., for instance\n"
+        "                   16405:1777=text or 16406@000010086001:1332=14;605=000010086001;\n"
+        "                   1777=10.0.0.9 (login elsewhere)\n"
         "Prints the address it listens on and runs until SIGINT or SIGTERM.\n",
         out);
 }
@@ -107,12 +115,28 @@ int ParseMarketOption(int argc, char** argv, int& i, MarketSettings& settings) {
     return 0;
 }
 
+// Sends each push once its topic has a subscriber, in order, until stopped.
+void RunPushes(std::stop_token stop, testserver::TestServer& server,
+               const std::vector<testserver::PushSpec>& pushes) {
+    for (const testserver::PushSpec& push : pushes) {
+        const std::string topic = platform::FormatInt(push.topic);
+        while (server.SubscriptionCount(topic) == 0) {
+            if (stop.stop_requested()) return;
+            server.WaitForSubscriptions(topic, 1, std::chrono::milliseconds(200));
+        }
+        const std::size_t sent = testserver::SendPushSpec(server, push);
+        std::printf("pushed %s to %zu connection(s)\n", topic.c_str(), sent);
+        std::fflush(stdout);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     testserver::TestServer::Options options;
     bool tradingDay = true;
     MarketSettings market;
+    std::vector<testserver::PushSpec> pushes;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -125,6 +149,16 @@ int main(int argc, char** argv) {
         }
         if (const int read = ParseMarketOption(argc, argv, i, market)) {
             if (read == 2) return 2;
+            continue;
+        }
+        if (arg == "--push" && i + 1 < argc) {
+            testserver::PushSpec spec;
+            std::string error;
+            if (!testserver::ParsePushSpec(argv[++i], &spec, &error)) {
+                std::fprintf(stderr, "testserver: bad push %s: %s\n", argv[i], error.c_str());
+                return 2;
+            }
+            pushes.push_back(std::move(spec));
             continue;
         }
         if ((arg == "--port" || arg == "--bind") && i + 1 < argc) {
@@ -205,8 +239,13 @@ int main(int argc, char** argv) {
     }
     std::fflush(stdout);
 
+    std::jthread pusher;
+    if (!pushes.empty())
+        pusher = std::jthread([&](std::stop_token stop) { RunPushes(stop, server, pushes); });
+
     int received = 0;
     sigwait(&signals, &received);
+    pusher = {};  // stopped and joined before the server goes
     // The publisher first: it pushes through the servers.
     publisher.reset();
     level2.reset();

@@ -22,6 +22,7 @@ CFramePushes::CFramePushes(std::atomic<uint32_t>& frameState, CQuoteProcessor& q
       confirms_(sink, std::move(options.confirms)),
       trades_(frameState, sink, executor_ ? executor_->AsExecutor() : std::move(options.executor),
               std::move(options.trades)),
+      notices_(sink, std::move(options.notices)),
       dispatcher_(handles_, *this) {}
 
 CFramePushes::~CFramePushes() {
@@ -39,15 +40,24 @@ void CFramePushes::SetNoticeHandlers(Handler systemNotice, Handler loginElsewher
 void CFramePushes::OnQuotePush(const PushFields& push) { quotes_.ProcessQuotePush(push); }
 
 void CFramePushes::OnSystemNotice(const PushFields& push) {
-    if (systemNotice_) systemNotice_(push);
+    if (systemNotice_)
+        systemNotice_(push);
+    else
+        notices_.OnSystemNotice(push);
 }
 
 void CFramePushes::OnLoginElsewhere(const PushFields& push) {
-    if (loginElsewhere_) loginElsewhere_(push);
+    if (loginElsewhere_)
+        loginElsewhere_(push);
+    else
+        notices_.OnLoginElsewhere(push);
 }
 
 void CFramePushes::OnOptionResult(const PushFields& push) {
-    if (optionResult_) optionResult_(push);
+    if (optionResult_)
+        optionResult_(push);
+    else
+        notices_.OnOptionResult(push);
 }
 
 }  // namespace market::feed

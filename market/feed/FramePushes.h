@@ -1,7 +1,6 @@
 // CFramePushes: what the main frame owns for its pushes: the subscription handles, the one
 // dispatcher with its handlers (quotes, trade returns, confirmations, combination results),
 // the leg-2 order thread, the subscriptions served on the frame's worker and the keep-alives.
-// Not yet: the notice, login-elsewhere and option-result handlers (the frame sets them).
 #pragma once
 
 #include <atomic>
@@ -10,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "market/feed/NoticePushes.h"
 #include "market/feed/OrderConfirms.h"
 #include "market/feed/PushDispatcher.h"
 #include "market/feed/PushSink.h"
@@ -27,6 +27,7 @@ public:
         CTradeReturnHandler::Hooks trades;
         PushLogHooks confirms;
         CPushSubscriptions::Hooks subscriptions;
+        CNoticePushHandler::Hooks notices;
         // Where leg-2 orders are sent from; default a thread of this object's own.
         Executor executor;
     };
@@ -41,7 +42,8 @@ public:
     CFramePushes(const CFramePushes&) = delete;
     CFramePushes& operator=(const CFramePushes&) = delete;
 
-    // Set before the connections are attached.
+    // The frame's own members in place of the notice handlers' defaults (Notices()); an empty
+    // one keeps the default. Set before the connections are attached.
     void SetNoticeHandlers(Handler systemNotice, Handler loginElsewhere, Handler optionResult);
 
     // The connection's pushes (and quote packets) come here from now on / no more. After
@@ -53,6 +55,7 @@ public:
     CPushSubscriptions& Subscriptions() { return subscriptions_; }
     CPushDispatcher& Dispatcher() { return dispatcher_; }
     CTradeReturnHandler& TradeReturns() { return trades_; }
+    CNoticePushHandler& Notices() { return notices_; }
 
     // ---- PushHandlers ----
     void OnQuotePush(const PushFields& push) override;
@@ -72,6 +75,7 @@ private:
     std::unique_ptr<CSerialExecutor> executor_;  // null when one was given
     COrderConfirmHandler confirms_;
     CTradeReturnHandler trades_;
+    CNoticePushHandler notices_;
     Handler systemNotice_, loginElsewhere_, optionResult_;
     CPushDispatcher dispatcher_;  // last: detached first
 };

@@ -61,6 +61,9 @@ bool CPushDispatcher::Dispatch(uint32_t handle, const PushFields& push) {
 
 void CPushDispatcher::Attach(NoltComm::CFixApiClient* client) {
     if (client == nullptr) return;
+    // Packets without a topic (quotes of the quote server or the trading server) come through
+    // the connection's quote callback: the same routing, as handle 0.
+    client->SetQuoteCallback(&CPushDispatcher::OnPushCallback);
     Registry& r = TheRegistry();
     std::unique_lock hold(r.lock);
     for (auto& entry : r.entries) {

@@ -86,8 +86,8 @@ public:
     // Routes one push; false when the handle is none of ours (the push is ignored).
     bool Dispatch(uint32_t handle, const PushFields& push);
 
-    // Pushes of the connection reach this dispatcher through OnPushCallback from now on (also
-    // its quote packets when the connection's quote callback is set to it). A connection
+    // Pushes of the connection reach this dispatcher through OnPushCallback from now on, and
+    // so do its quote packets (the connection's quote callback is set here). A connection
     // serves one dispatcher at a time.
     void Attach(NoltComm::CFixApiClient* client);
     // After this returns no push of the connection is being handled by this dispatcher and

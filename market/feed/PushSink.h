@@ -10,7 +10,7 @@
 
 namespace market::feed {
 
-enum class PushWindow : uint8_t { kWorkspace, kQuoteBoard };
+enum class PushWindow : uint8_t { kWorkspace, kQuoteBoard, kFrame };
 
 class PushSink {
 public:

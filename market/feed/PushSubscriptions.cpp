@@ -163,7 +163,6 @@ bool CPushSubscriptions::SubscribeQuotes(const PushConnections& connections,
     if (connections.udpSubscribe) return connections.udpSubscribe(range);
     // Multicast quotes need no subscription here; without any connection it stays wanted.
     if (target == nullptr) return connections.multicastOpen;
-    target->SetQuoteCallback(&CPushDispatcher::OnPushCallback);
     const uint32_t handle = SubscribeTopic(target, hooks_.quoteFunction(), &range);
     handles_.Set(PushTopic::kQuote, handle);
     if (handle != 0) {
@@ -181,19 +180,34 @@ bool CPushSubscriptions::TradeHandlesMissing() const {
     return false;
 }
 
-void CPushSubscriptions::ConnectionsReplaced() {
+uint32_t CPushSubscriptions::ForgetTradeTopics() {
     uint32_t bits = 0;
     for (PushTopic topic : kTradeTopics)
         if (handles_.Take(topic) != 0) bits |= kWantTradePushes;
     if (handles_.Take(PushTopic::kSystemNotice) != 0) bits |= kWantNotices;
-    handles_.Take(PushTopic::kQuote);
-    {
-        std::lock_guard hold(textLock_);
-        subscribedQuotes_.clear();
-        if (!wantedQuotes_.empty()) bits |= kWantQuotes;
-    }
-    Request(bits);
+    return bits;
 }
+
+uint32_t CPushSubscriptions::ForgetQuotes() {
+    handles_.Take(PushTopic::kQuote);
+    std::lock_guard hold(textLock_);
+    subscribedQuotes_.clear();
+    return wantedQuotes_.empty() ? 0 : kWantQuotes;
+}
+
+void CPushSubscriptions::PushConnectionReplaced(bool quotesOnPush) {
+    Request(ForgetTradeTopics() | (quotesOnPush ? ForgetQuotes() : 0));
+}
+
+void CPushSubscriptions::QuoteConnectionReplaced(NoltComm::CFixApiClient* push,
+                                                 bool hadQuoteConnection) {
+    // The old quote connection goes away with its subscription; one made on the push
+    // connection would go on delivering beside the new one.
+    if (!hadQuoteConnection) Cancel(push, PushTopic::kQuote);
+    Request(ForgetQuotes());
+}
+
+void CPushSubscriptions::ConnectionsReplaced() { Request(ForgetTradeTopics() | ForgetQuotes()); }
 
 void CPushSubscriptions::CancelAll(const PushConnections& connections) {
     Cancel(QuoteConnection(connections), PushTopic::kQuote);

@@ -76,8 +76,14 @@ public:
     bool SubscribeQuotes(const PushConnections& connections, const std::string& text);
     // Whether a trade topic has no handle (the caller then asks for a renewal).
     bool TradeHandlesMissing() const;
-    // The connections were replaced by new ones: their handles mean nothing any more; every
-    // topic that was subscribed is asked for again.
+    // The push connection was replaced: the trade topics and notices it held are asked for
+    // again, and the quotes too when they came over it (no quote-server connection).
+    void PushConnectionReplaced(bool quotesOnPush);
+    // The quote-server connection was replaced: only the quote subscription is renewed. While
+    // there was none the quotes were subscribed on the push connection (push, may be null):
+    // that subscription is cancelled there, the trade topics stay as they are.
+    void QuoteConnectionReplaced(NoltComm::CFixApiClient* push, bool hadQuoteConnection);
+    // Both connections were replaced: every topic that was subscribed is asked for again.
     void ConnectionsReplaced();
     // Shut-down: cancels the quote subscription, forgets every handle.
     void CancelAll(const PushConnections& connections);
@@ -96,6 +102,8 @@ private:
                             const std::string* range);
     void Cancel(NoltComm::CFixApiClient* client, PushTopic topic);
     NoltComm::CFixApiClient* QuoteConnection(const PushConnections& connections) const;
+    uint32_t ForgetTradeTopics();
+    uint32_t ForgetQuotes();
 
     PushHandles& handles_;
     Hooks hooks_;

@@ -15,6 +15,7 @@
 #include "shell/FrameMessages.h"
 #include "shell/MainFrame.h"
 #include "shell/TradeApp.h"
+#include "shell/services/StartupSettings.h"
 #include "support/ui/ProbeWnd.h"
 #include "support/ui/UiTestApp.h"
 #include "tests/market/feed/TradePushFixture.h"
@@ -45,11 +46,32 @@ public:
     using CMainFrame::RenewQuoteSubscription;
     using CMainFrame::SubscribeTradePushes;
 
+    // The quote sources: no quote server chosen, the trading server at this address.
+    std::string tradeAddress;
+    std::vector<std::string> reverified;
+
 protected:
     std::unique_ptr<CWorkerThread> CreateWorkerThread() override { return nullptr; }
     bool HasQuoteReceiver() const override { return false; }
     void LoadWorkspace(const std::string&) override {}
     void ReleaseWorkspace() override {}
+    INT_PTR RunReverifyDialog(const std::string& khh) override {
+        reverified.push_back(khh);
+        return IDOK;
+    }
+    market::feed::QuoteSourceSettings QuoteSourceSettings() override {
+        market::feed::QuoteSourceSettings s = CMainFrame::QuoteSourceSettings();
+        s.quoteServers = [](std::vector<std::string>*, std::string*) {};
+        s.proxy = [](std::string_view, NoltComm::ProxyConfig*) { return false; };
+        s.tradeAddresses = [this] { return tradeAddress; };
+        s.tradeAddress = [this] { return tradeAddress; };
+        s.connect = [](const std::string& address, const NoltComm::ProxyConfig&) {
+            auto connection = std::make_unique<NoltComm::CFixApiClient>();
+            if (!connection->Connect(address)) connection.reset();
+            return connection;
+        };
+        return s;
+    }
 };
 
 class MainFramePushesTest : public kelmon::test::ui::UiTest {
@@ -219,6 +241,73 @@ TEST_F(MainFramePushesTest, ClosingCancelsAndDetachesBeforeTheConnectionsClose) 
     // A request after the close asks for nothing and reaches no server.
     frame->SubscribeTradePushes();
     EXPECT_FALSE(frame->PushSubscriptionsPending());
+}
+
+TEST_F(MainFramePushesTest, NoticesReachTheUserThroughTheFrame) {
+    constexpr const char* kOwnNode = "MAC:00-11-22-33-44-55;IP:127.0.0.1";
+    SetStationAddress(kOwnNode);
+    frame->tradeAddress = "127.0.0.1@" + std::to_string(server.Port()) + "/tcp";
+    // The worker's run after login: the push connection and every topic on it.
+    frame->ConnectQuoteSources();
+    ASSERT_NE(frame->PushConnection(), nullptr);
+    for (const char* topic : {"16405", "16403", "16402", "16406", "17001100"})
+        EXPECT_EQ(server.SubscriptionCount(topic), 1u) << topic;
+    EXPECT_FALSE(frame->PushSubscriptionsPending());
+    frame->SetFrameState(kFrameMessageBoxes);
+
+    // Our own login is no news; another station's pops up as a box.
+    server.PushToCustomer("16406", kDayKhh, {{1332, "14"}, {605, kDayKhh}, {1777, kOwnNode}});
+    server.PushToCustomer("16406", kDayKhh,
+                          {{1332, "14"},
+                           {605, kDayKhh},
+                           {1777, "192.168.9.9"},
+                           {1219, "2026.12.11 09:30:05"}});
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !services_.CallsOf("MessageBox").empty(); }));
+    const auto boxes = services_.CallsOf("MessageBox");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "09:30:05 10086001在192.168.9.9登录!");
+    EXPECT_EQ(boxes[0].caption, "系统提示");
+
+    // A re-verification asks for the password; a service change marks the frame's flag word.
+    server.PushToCustomer("16406", kDayKhh, {{1332, "15"}, {605, kDayKhh}, {1777, "10.0.0.2"}});
+    server.PushToCustomer("16406", kDayKhh, {{1332, "21"}, {605, kDayKhh}, {1777, "10.0.0.2"}});
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !frame->reverified.empty(); }));
+    EXPECT_EQ(frame->reverified, std::vector<std::string>{kDayKhh});
+    ASSERT_TRUE(ProcessEventsUntil(
+        [&] { return (frame->FrameFlags() & kFrameFlagServiceItemsChanged) != 0; }));
+
+    // An option hedge set: the workspace refreshes its option pages.
+    server.PushToCustomer("17001100", kDayKhh,
+                          {{5001, "0"}, {5002, "1"}, {5003, "1"}, {1029, "0"}});
+    EXPECT_TRUE(ProcessEventsUntil([&] { return WorkspaceGot(WM_FRAME_REFRESH, 0x20, 0); }));
+    // A system notice lands in the notice list.
+    server.Push("16405", {{1777, "今晚系统维护"}});
+    EXPECT_TRUE(ProcessEventsUntil([&] {
+        tradedata::NoticeTable.acquireLockShared();
+        const bool there = tradedata::NoticeTable.GetCount() == 1;
+        tradedata::NoticeTable.releaseLockShared();
+        return there;
+    }));
+    SetStationAddress("");
+}
+
+TEST_F(MainFramePushesTest, ANewQuoteServerLeavesTheTradeTopicsOfThePushConnectionAlone) {
+    SubscribeThroughTheFrame();
+    const int32_t tradeHandle = frame->SubscriptionHandle(1);
+    ASSERT_TRUE(frame->RenewQuoteSubscription("range(cu2701)"));
+    ASSERT_EQ(server.SubscriptionCount("16404"), 1u);
+
+    frame->AdoptQuoteServerConnection(Connect());
+    ASSERT_NE(frame->QuoteServerConnection(), nullptr);
+    // Only the quotes are wanted again; the trade handles are those of before.
+    EXPECT_EQ(frame->SubscriptionHandle(1), tradeHandle);
+    EXPECT_EQ(frame->SubscriptionHandle(0), 0);
+    ASSERT_TRUE(frame->PushSubscriptionsPending());
+    ASSERT_TRUE(frame->RunPendingSubscriptions());
+    EXPECT_NE(frame->SubscriptionHandle(0), 0);
+    EXPECT_EQ(frame->SubscriptionHandle(1), tradeHandle);
+    for (const char* topic : {"16403", "16402", "16406", "17001100", "16404"})
+        EXPECT_EQ(server.SubscriptionCount(topic), 1u) << topic;
 }
 
 }  // namespace

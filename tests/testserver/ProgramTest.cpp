@@ -129,6 +129,42 @@ TEST(ProgramTest, MarketOptionsStartTheMarketAndItsSources) {
     EXPECT_EQ(program.Wait(), 0);
 }
 
+TEST(ProgramTest, PushOptionsGoOutOnceTheirTopicIsSubscribed) {
+    Program program({"--port", "0", "--bare", "--push", "16405:1777=hello", "--push",
+                     "16406@K1:1332=14;605=K1;1777=10.0.0.9"});
+    ASSERT_GT(program.pid, 0);
+    const std::string line = program.Line();
+    const std::string prefix = "testserver listening on 127.0.0.1:";
+    ASSERT_EQ(line.rfind(prefix, 0), 0u) << line;
+    RawClient client(static_cast<uint16_t>(std::stoi(line.substr(prefix.size()))));
+    ASSERT_TRUE(client.connected());
+    // The push may overtake the subscription's answer: the two packets in either order.
+    const auto subscribe = [&](uint32_t id, int32_t topic, const char* fields) {
+        std::vector<std::string> pushed;
+        EXPECT_TRUE(client.Send(Request(id, topic, fields, 2)));
+        for (int i = 0; i < 2; ++i) {
+            const auto packet = client.ReadPacket();
+            if (!packet) break;
+            if (packet->kind == 3) pushed = Items(packet->body);
+        }
+        return pushed;
+    };
+    EXPECT_EQ(subscribe(1, 16405, ""),
+              (std::vector<std::string>{"35=16405", "384=16405", "1777=hello"}));
+    EXPECT_EQ(program.Line(), "pushed 16405 to 1 connection(s)\n");
+    EXPECT_EQ(
+        subscribe(2, 16406, "220=range(605:K1)\x01"),
+        (std::vector<std::string>{"35=16406", "384=16406", "1332=14", "605=K1", "1777=10.0.0.9"}));
+    ASSERT_EQ(kill(program.pid, SIGTERM), 0);
+    EXPECT_EQ(program.Line(), "pushed 16406 to 1 connection(s)\n");
+    EXPECT_EQ(program.Line(), "testserver stopped\n");
+    EXPECT_EQ(program.Wait(), 0);
+
+    Program bad({"--push", "16405"});
+    ASSERT_GT(bad.pid, 0);
+    EXPECT_EQ(bad.Wait(), 2);
+}
+
 TEST(ProgramTest, HelpAndBadArguments) {
     struct Case {
         std::vector<std::string> args;

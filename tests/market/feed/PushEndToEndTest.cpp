@@ -12,14 +12,17 @@
 
 #include "comm/FixApiClient.h"
 #include "market/feed/FramePushes.h"
+#include "market/feed/NoticePushes.h"
 #include "market/feed/QuoteProcessor.h"
 #include "market/feed/QuoteRowNotifier.h"
 #include "platform/core/Numbers.h"
 #include "tests/market/feed/TradePushFixture.h"
 #include "tests/tradedata/ServerFixture.h"
 #include "testserver/OrderBook.h"
+#include "testserver/PushScript.h"
 #include "testserver/TestServer.h"
 #include "tradedata/AccountQueries.h"
+#include "tradedata/GlobalTables.h"
 #include "tradedata/OrderSubmit.h"
 #include "tradedata/Rates.h"
 
@@ -228,6 +231,103 @@ TEST_F(PushEndToEndTest, ReplacedConnectionsAreSubscribedAgain) {
     ASSERT_TRUE(WaitNotice(515151, 2, 2));
     pushes.reset();
     fresh.reset();
+}
+
+// The server replays a trade and sends a confirmation after the fill it confirms: the trade
+// counts once and the filled order does not fall back to confirmed.
+TEST_F(PushEndToEndTest, ReplayedAndLateConfirmationsLeaveTheTablesRight) {
+    testserver::PushScript script(server);
+    script.HoldNext(testserver::kTopicOrderConfirm, 1);
+    script.DuplicateNext(testserver::kTopicTradeReturn, 2);
+    const int32_t number = PlaceOrder(3);
+    ASSERT_GT(number, 0);
+    ASSERT_TRUE(book->Fill(number, 3, 70010));
+    ASSERT_TRUE(WaitNotice(number, 3, 6));
+    ASSERT_EQ(script.ReleaseHeld(true), 1u);
+    ASSERT_TRUE(WaitNotice(number, 2, 1));
+    EXPECT_EQ(OrderField(number, 528), 3);
+    EXPECT_EQ(OrderField(number, 753), 6);
+    tradedata::TradeTable.acquireLockShared();
+    const int t = tradedata::TradeTable.Find(763, fmt::format("{:08}|cu2701", number).c_str());
+    const int32_t traded = t < 0 ? -1 : tradedata::TradeTable.GetLong(528, t);
+    tradedata::TradeTable.releaseLockShared();
+    EXPECT_EQ(traded, 3);
+    tradedata::TradeDetailTable.acquireLockShared();
+    EXPECT_EQ(tradedata::TradeDetailTable.GetCount(), 1);
+    tradedata::TradeDetailTable.releaseLockShared();
+}
+
+// A new quote-server connection renews the quote subscription only: the live push connection
+// keeps its trade topics, and the quotes it carried until then are cancelled there.
+TEST_F(PushEndToEndTest, AReplacedQuoteConnectionRenewsOnlyTheQuotes) {
+    CPushSubscriptions& subscriptions = pushes->Subscriptions();
+    const uint32_t tradeHandle = pushes->Handles().Get(PushTopic::kTradeReturn);
+    subscriptions.RequestQuotes("719:cu2701");
+    ASSERT_TRUE(subscriptions.RunPending({.push = pushClient.get()}));
+    ASSERT_EQ(server.SubscriptionCount("16404"), 1u);
+
+    auto quoteClient = std::make_unique<NoltComm::CFixApiClient>();
+    ASSERT_TRUE(quoteClient->Connect("127.0.0.1@" + std::to_string(server.Port()) + "/tcp"));
+    pushes->Attach(quoteClient.get());
+    subscriptions.QuoteConnectionReplaced(pushClient.get(), false);
+    EXPECT_EQ(subscriptions.Pending(), kWantQuotes);
+    EXPECT_FALSE(subscriptions.TradeHandlesMissing());
+    EXPECT_TRUE(subscriptions.RunPending({.push = pushClient.get(), .quote = quoteClient.get()}));
+    EXPECT_EQ(pushes->Handles().Get(PushTopic::kTradeReturn), tradeHandle);
+    for (const char* topic : {"16403", "16402", "16406", "17001100"})
+        EXPECT_EQ(server.SubscriptionCount(topic), 1u) << topic;
+    // The push connection's quote subscription went; the quote connection holds the new one.
+    ASSERT_TRUE(server.WaitForSubscriptions("16404", 1, 5s));
+    EXPECT_EQ(server.SubscriptionCount("16404"), 1u);
+    std::size_t onQuote = 0;
+    for (const auto& r : server.Requests())
+        onQuote += r.function == 16404 && r.connection != 0 && r.connection != 1 ? 1 : 0;
+    EXPECT_EQ(onQuote, 1u);
+
+    // A second quote connection in its place: the old one's subscription is simply forgotten.
+    subscriptions.QuoteConnectionReplaced(pushClient.get(), true);
+    EXPECT_EQ(subscriptions.Pending(), kWantQuotes);
+    EXPECT_FALSE(subscriptions.TradeHandlesMissing());
+    pushes->Detach(quoteClient.get());
+}
+
+// The notices arrive through the dispatcher under their own handles: 16405 subscribed on its
+// own, 16406 and 17001100 with the trade topics' account range.
+TEST_F(PushEndToEndTest, NoticesAndOptionResultsArriveThroughTheirSubscriptions) {
+    tradedata::NoticeTable.Create(tradedata::kNoticeLayout);
+    tradedata::MessageTable.Create(tradedata::kMessageLayout);
+    pushes->Subscriptions().RequestNotices();
+    ASSERT_TRUE(pushes->Subscriptions().RunPending({.push = pushClient.get()}));
+    ASSERT_NE(pushes->Handles().Get(PushTopic::kSystemNotice), 0u);
+
+    // One connection's pushes are handled in order: once the last one's post is out, all are
+    // written.
+    EXPECT_EQ(server.Push("16405", {{1777, "收盘后系统维护"}}), 1u);
+    EXPECT_EQ(server.PushToCustomer("17001100", kDayKhh,
+                                    {{5001, "1"}, {5002, "1"}, {5003, "1"}, {1029, "0"}}),
+              1u);
+    EXPECT_EQ(
+        server.PushToCustomer(
+            "16406", kDayKhh,
+            {{1332, "14"}, {605, kDayKhh}, {1777, "10.1.1.9"}, {1219, "2026.12.11 09:30:05"}}),
+        1u);
+    ASSERT_TRUE(sink.WaitFor([](const Posted& p) {
+        return p.window == PushWindow::kFrame && p.wParam == kCommandShowMessageRows;
+    }));
+    EXPECT_EQ(sink.Of(tradedata::kWmFrameRefresh),
+              (std::vector<Posted>{
+                  {PushWindow::kWorkspace, tradedata::kWmFrameRefresh, kRefreshExerciseHedge, 1}}));
+    EXPECT_EQ(pushes->Notices().Counters().handled.load(), 3u);
+    tradedata::NoticeTable.acquireLockShared();
+    ASSERT_EQ(tradedata::NoticeTable.GetCount(), 1);
+    EXPECT_EQ(tradedata::NoticeTable.Get(1777, 0), "收盘后系统维护");
+    tradedata::NoticeTable.releaseLockShared();
+    tradedata::MessageTable.acquireLockShared();
+    std::vector<std::string> lines;
+    for (int r = 0; r < tradedata::MessageTable.GetCount(); ++r)
+        lines.push_back(tradedata::MessageTable.Get(508, r));
+    tradedata::MessageTable.releaseLockShared();
+    EXPECT_EQ(lines, (std::vector<std::string>{"设置成功", "09:30:05 10086001在10.1.1.9登录!"}));
 }
 
 }  // namespace
