@@ -4,12 +4,14 @@
 #include "options/Parts.h"
 #include "orderentry/Parts.h"
 #include "settings/Parts.h"
+#include "views/Parts.h"
 
 namespace kelmon {
 
 void RegisterParts() {
     orderentry::RegisterParts();
     options::RegisterParts();
+    views::RegisterParts();
     settings::RegisterParts();
 }
 

@@ -1,0 +1,13 @@
+// The views folder's windows in the shell's slots.
+#include "views/Parts.h"
+
+#include "shell/TradePanelParts.h"
+#include "views/OrderQueryDlg.h"
+
+namespace views {
+
+void RegisterParts() {
+    shell::SetPageFactory(shell::PageKind::OrderQuery, shell::MakeChild<COrderQueryDlg>());
+}
+
+}  // namespace views
