@@ -84,7 +84,7 @@ void BuildMergedPositions(CFixRecord& merged, CFixRecord& rows) {
                 merged.GetLong(1717, m) == hedge)
                 target = m;
         if (target < 0) {
-            target = merged.GetMemRecord()->Append(nullptr, false);
+            target = merged.GetMemRecord()->Append(nullptr, true);
             merged.Set(599, exchange, target);
             merged.Set(719, contract, target);
             merged.Set(1716, code, target);

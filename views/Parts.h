@@ -1,4 +1,5 @@
-// What the views folder plugs into the shell: the order query page.
+// What the views folder plugs into the shell: the order query page and the funds and
+// positions page.
 #pragma once
 
 namespace views {

@@ -229,7 +229,7 @@ TEST(OrderCellTextTest, PricesQuantitiesAndTwoSidedOrders) {
     };
     for (const Case& c : cases) {
         rows.Create(tradedata::kOrderQueryLayout);
-        const int row = rows.GetMemRecord()->Append(nullptr, false);
+        const int row = rows.GetMemRecord()->Append(nullptr, true);
         for (const auto& cell : c.cells) rows.Set(cell.id, cell.text.c_str(), row);
         std::string text;
         const bool own = FormatOrderCell(rows, row, c.field, text);
