@@ -55,6 +55,22 @@ bool IsHiddenOrder(const HideFlags& hide, int32_t state, int32_t quantity, int32
     return filled >= quantity && hide.filled != 0;
 }
 
+OrderMerge MergeOrderRow(CFixRecord& shown, CFixRecord& all, CFixRecord& fresh,
+                         const HideFlags& hide, int* row) {
+    const int32_t number = fresh.GetLong(681, 0);
+    const int at = fresh.GetCount() > 0 ? shown.Find(681, number) : -1;
+    if (row != nullptr) *row = at;
+    if (at < 0) return OrderMerge::NotFound;
+    shown.Update(&fresh, 0, at);
+    const int copy = all.GetFCount() > 0 ? all.Find(681, number) : -1;
+    if (copy >= 0) all.Update(&fresh, 0, copy);
+    if (!IsHiddenOrder(hide, shown.GetLong(753, at), shown.GetLong(684, at), shown.GetLong(528, at),
+                       shown.GetLong(886, at)))
+        return OrderMerge::Updated;
+    shown.GetMemRecord()->Delete(at);
+    return OrderMerge::Removed;
+}
+
 void TrimToPage(CFixRecord& all, CFixRecord& shown, int32_t limit, SerialMap& serials,
                 int32_t& moreSerial) {
     CMemRecord* work = shown.GetMemRecord();
@@ -110,6 +126,9 @@ void RunOrderPage(NoltComm::CFixApiClient* connection, OrderPageJob& job, OrderP
         }
         out.serials[khh] = serial;
         if (serial != 0) out.moreSerial = serial;
+        // Fill prices are computed once, for the rows this pass brought.
+        for (int row = 0; row < page.GetCount(); ++row)
+            tradedata::ComputeCombinationFillPrice(page, row, false);
         if (page.GetCount() > 0) {
             out.allRows.GetMemRecord()->Append(page.GetMemRecord());
             ++accountsWithRows;
@@ -120,10 +139,8 @@ void RunOrderPage(NoltComm::CFixApiClient* connection, OrderPageJob& job, OrderP
     out.shownRows = out.allRows;
     TrimToPage(out.allRows, out.shownRows, baseCount + pageSize, out.serials, out.moreSerial);
     out.missingDecimals = false;
-    for (int row = 0; row < out.shownRows.GetCount(); ++row) {
+    for (int row = 0; row < out.shownRows.GetCount() && !out.missingDecimals; ++row)
         if (out.shownRows.GetLong(1045, row) < 0) out.missingDecimals = true;
-        tradedata::ComputeCombinationFillPrice(out.shownRows, row, false);
-    }
 }
 
 bool FormatOrderCell(CFixRecord& table, int row, int field, std::string& text) {

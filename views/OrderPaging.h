@@ -32,6 +32,13 @@ uint32_t MakeFilterMask(const HideFlags& hide);
 bool IsHiddenOrder(const HideFlags& hide, int32_t state, int32_t quantity, int32_t filled,
                    int32_t cancelled);
 
+// What merging a re-read order did to the shown rows.
+enum class OrderMerge { Updated, Removed, NotFound };
+// Copies row 0 of `fresh` over the shown row (and the all-orders copy's row) of the same order
+// number, then deletes the shown row when a hide rule takes it. `row` gets the shown row.
+OrderMerge MergeOrderRow(CFixRecord& shown, CFixRecord& all, CFixRecord& fresh,
+                         const HideFlags& hide, int* row);
+
 // Account -> continuation serial; 0 means the account has no further page.
 using SerialMap = std::map<std::string, int32_t>;
 

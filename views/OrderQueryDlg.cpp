@@ -561,37 +561,36 @@ void COrderQueryDlg::OnOrderReread() {
         reread = std::move(reread_);
     }
     ++appliedRereads_;
-    const int row = reread->found ? shown_.Find(681, reread->orderNumber) : -1;
-    if (row < 0) {
+    int row = -1;
+    const OrderMerge merged = reread->found ? MergeOrderRow(shown_, all_, reread->row, hide_, &row)
+                                            : OrderMerge::NotFound;
+    if (merged == OrderMerge::NotFound) {
         // Not found, or gone meanwhile: the whole list is asked again.
         busy_.fetch_and(~kBusy);
         RequestFullQuery();
         return;
     }
-    shown_.Update(&reread->row, 0, row);
-    const int copy = all_.Find(681, reread->orderNumber);
-    if (copy >= 0) all_.Update(&reread->row, 0, copy);
-    const int32_t cancelled = shown_.GetLong(886, row);
+    // The refill wait reads the re-read row: the shown one may have been hidden.
+    CFixRecord& fresh = reread->row;
+    const int32_t cancelled = fresh.GetLong(886, 0);
     if (!reread->trade && cancelled >= 1 && !refillExchange_.empty() &&
-        refillOrder_ == reread->orderNumber && refillExchange_ == shown_.Get(599, row)) {
+        refillOrder_ == reread->orderNumber && refillExchange_ == fresh.Get(599, 0)) {
         tradedata::OrderFill fill;
-        fill.code = shown_.Get(719, row);
-        fill.openClose = shown_.GetLong(1718, row);
-        fill.direction = shown_.GetLong(683, row);
+        fill.code = fresh.Get(719, 0);
+        fill.openClose = fresh.GetLong(1718, 0);
+        fill.direction = fresh.GetLong(683, 0);
         fill.quantity = cancelled;
-        fill.price = shown_.GetDouble(682, row);
+        fill.price = fresh.GetDouble(682, 0);
         fill.requestKind = 2;
         tradedata::SendOrderFillRequest(true, m_hWnd, fill);
         refillOrder_ = 0;
         refillExchange_.clear();
     }
-    if (IsHiddenOrder(hide_, shown_.GetLong(753, row), shown_.GetLong(684, row),
-                      shown_.GetLong(528, row), cancelled)) {
-        shown_.GetMemRecord()->Delete(row);
+    if (merged == OrderMerge::Removed) {
+        orderGrid_.Refresh();
         if (moreOrders_ != 0) pending_.fetch_or(kPendOrders);
-        orderGrid_.Refresh();
     } else {
-        orderGrid_.Refresh();
+        // Only the changed row is redrawn: no full refresh of a long list.
         for (int display = 0; display < orderGrid_.GetViewCount(); ++display)
             if (orderGrid_.GetMapRecno(display) == row) {
                 orderGrid_.FreshItem(display);
