@@ -20,6 +20,7 @@
 #include "tradedata/RunRegisters.h"
 #include "tradedata/TradeRequest.h"
 #include "tradedata/TradingHelpers.h"
+#include "views/PaneLayout.h"
 
 namespace views {
 namespace {
@@ -29,7 +30,6 @@ constexpr UINT kWmOrderEvent = 0x8002;
 constexpr UINT kWmCommand = 0x8003;
 constexpr UINT_PTR kTimerId = 1;
 constexpr uint32_t kTickMarkDecimals = 6;
-constexpr int kMinPane = 50;
 
 // The merged buy/sell position layout of the positions panel.
 const tagFIXHEADERINFO kMergedPositionLayout[] = {
@@ -771,16 +771,10 @@ void COrderQueryDlg::ApplySettings() {
 
 void COrderQueryDlg::LayOut() {
     if (m_hWnd == 0) return;
-    RECT client{};
-    GetClientRect(&client);
-    RECT button{};
-    if (CWnd* refresh = GetDlgItem(kRefreshId)) {
-        refresh->GetWindowRect(&button);
-        ScreenToClient(&button);
-    }
-    const int top = button.bottom + 4;
-    const int width = client.right - client.left;
-    const int height = client.bottom - top;
+    const RECT area = AreaBelow(*this, kRefreshId);
+    const int top = area.top;
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
     CWnd* side = GetDlgItem(kSideGridId);
     CWnd* bar = GetDlgItem(kSplitterId);
     const uint32_t kind = panel_ == 255 ? 0 : (panel_ & 0x0F);
@@ -792,9 +786,10 @@ void COrderQueryDlg::LayOut() {
     }
     const bool right = (panel_ & 0x20) != 0;
     const int extent = right ? width : height;
-    int size = pavlet::ReadPrivateConfigInt("POSITION",
-                                            right ? "WTCXRIGHTPANEL" : "WTCXBOTTOMPANEL", 0, 0, 0);
-    if (size < kMinPane || size > extent - 104) size = extent / 3;
+    const int size =
+        PaneSize(pavlet::ReadPrivateConfigInt(
+                     "POSITION", right ? "WTCXRIGHTPANEL" : "WTCXBOTTOMPANEL", 0, 0, 0),
+                 extent, 104, extent / 3);
     const int first = extent - size - 4;
     if (right) {
         orderGrid_.MoveWindow(0, top, first, height);
@@ -807,16 +802,8 @@ void COrderQueryDlg::LayOut() {
     }
     side->ShowWindow(SW_SHOW);
     bar->ShowWindow(SW_SHOW);
-    if (splitterBound_) {
-        splitter_.DetachAll();
-        splitter_.UnsubclassWindow();
-    }
-    splitterBound_ = splitter_.BindWithControl(this, kSplitterId, 0) != FALSE;
-    if (splitterBound_) {
-        splitter_.SetAttachItem(&orderGrid_, TRUE, kMinPane);
-        splitter_.SetAttachItem(&sideGrid_, TRUE, kMinPane);
-        splitter_.SetBkColor(RGB(0, 64, 128));
-    }
+    SplitPanes(splitter_, splitterBound_, *this, kSplitterId, orderGrid_, sideGrid_,
+               RGB(0, 64, 128));
 }
 
 void COrderQueryDlg::OnSplitterMoved() {

@@ -18,6 +18,7 @@
 #include "tradedata/Registries.h"
 #include "tradedata/TradingHelpers.h"
 #include "tradedata/TradingTime.h"
+#include "views/PaneLayout.h"
 #include "views/PositionRows.h"
 
 namespace views {
@@ -28,7 +29,6 @@ constexpr UINT kWmOrderEvent = 0x8002;
 constexpr UINT kWmCommand = 0x8003;
 constexpr UINT kWorkerDone = 0x8000 + 0x61;
 constexpr UINT_PTR kTimerId = 1;
-constexpr int kMinPane = 50;
 
 bool IsOptionKind(int32_t kind) { return kind == 1 || kind == 7; }
 
@@ -420,16 +420,10 @@ void CYecxDlg::RevalueOnQuotes() {
 
 void CYecxDlg::LayOut() {
     if (m_hWnd == 0) return;
-    RECT client{};
-    GetClientRect(&client);
-    RECT rule{};
-    if (CWnd* line = GetDlgItem(kRuleId)) {
-        line->GetWindowRect(&rule);
-        ScreenToClient(&rule);
-    }
-    const int top = rule.bottom + 4;
-    const int width = client.right - client.left;
-    const int height = client.bottom - top;
+    const RECT area = AreaBelow(*this, kRuleId);
+    const int top = area.top;
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
     const bool futures = (viewFlags_ & kFuturesGridShown) != 0;
     const bool options = (viewFlags_ & kOptionGridShown) != 0;
     CWnd* bar = GetDlgItem(kSplitterId);
@@ -440,22 +434,13 @@ void CYecxDlg::LayOut() {
         (options && !futures ? optionGrid_ : futuresGrid_).MoveWindow(0, top, width, height);
         return;
     }
-    int optionHeight = pavlet::ReadPrivateConfigInt("POSITION", "CCCX_QQCC", 0, 0, 0);
-    if (optionHeight < kMinPane || optionHeight > height - 54) optionHeight = height / 2;
+    const int optionHeight = PaneSize(
+        pavlet::ReadPrivateConfigInt("POSITION", "CCCX_QQCC", 0, 0, 0), height, 54, height / 2);
     const int futuresHeight = height - optionHeight - 4;
     futuresGrid_.MoveWindow(0, top, width, futuresHeight);
     bar->MoveWindow(0, top + futuresHeight, width, 4);
     optionGrid_.MoveWindow(0, top + futuresHeight + 4, width, optionHeight);
-    if (splitterBound_) {
-        splitter_.DetachAll();
-        splitter_.UnsubclassWindow();
-    }
-    splitterBound_ = splitter_.BindWithControl(this, kSplitterId, 0) != FALSE;
-    if (splitterBound_) {
-        splitter_.SetAttachItem(&futuresGrid_, TRUE, kMinPane);
-        splitter_.SetAttachItem(&optionGrid_, TRUE, kMinPane);
-        splitter_.SetBkColor(0x804000);
-    }
+    SplitPanes(splitter_, splitterBound_, *this, kSplitterId, futuresGrid_, optionGrid_, 0x804000);
 }
 
 void CYecxDlg::OnSplitterMoved() {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "tradedata/Accounts.h"
 #include "tradedata/GlobalTables.h"
 #include "tradedata/OrderQuery.h"
+#include "views/PaneLayout.h"
 
 namespace views {
 namespace {
@@ -66,6 +68,17 @@ protected:
         tradedata::testing::ResetGlobalTables();
     }
     void Run(OrderPageJob& job, OrderPageResult& out) { RunOrderPage(client.get(), job, out); }
+    // The incremental pass after `done`, as the window hands it to its worker.
+    static std::unique_ptr<OrderPageJob> NextJob(const OrderPageJob& first, OrderPageResult& done) {
+        auto next = std::make_unique<OrderPageJob>();
+        next->full = false;
+        next->accounts = first.accounts;
+        next->pageSize = first.pageSize;
+        next->serials = done.serials;
+        next->allRows = done.allRows;
+        next->baseCount = done.shownRows.GetCount();
+        return next;
+    }
     static std::vector<int> Serials(CFixRecord& rows) {
         std::vector<int> serials;
         for (int row = 0; row < rows.GetCount(); ++row) serials.push_back(rows.GetLong(797, row));
@@ -118,28 +131,14 @@ TEST_F(OrderPagingTest, TwoAccountsAreTrimmedAndContinueFromTheCutRow) {
     EXPECT_NE(first.moreSerial, 0);
     EXPECT_EQ(first.allRows.GetCount(), 20);
 
-    OrderPageJob next;
-    next.full = false;
-    next.accounts = job.accounts;
-    next.pageSize = 20;
-    next.serials = first.serials;
-    next.allRows = first.allRows;
-    next.baseCount = first.shownRows.GetCount();
     OrderPageResult second;
-    Run(next, second);
+    Run(*NextJob(job, first), second);
     EXPECT_EQ(Serials(second.shownRows), Descending(60, 21));
     EXPECT_EQ(second.serials["8001"], 20);
     EXPECT_EQ(second.serials["8002"], 21);
 
-    OrderPageJob last;
-    last.full = false;
-    last.accounts = job.accounts;
-    last.pageSize = 20;
-    last.serials = second.serials;
-    last.allRows = second.allRows;
-    last.baseCount = second.shownRows.GetCount();
     OrderPageResult third;
-    Run(last, third);
+    Run(*NextJob(job, second), third);
     EXPECT_EQ(Serials(third.shownRows), Descending(60, 1));
     EXPECT_EQ(third.moreSerial, 0);
     EXPECT_EQ(third.serials["8001"], 0);
@@ -165,15 +164,8 @@ TEST_F(OrderPagingTest, AContinuationThatDoesNotMoveEndsThePaging) {
     Run(job, out);
     ASSERT_EQ(out.shownRows.GetCount(), 20);
     // The first page moved the serial from 0 to 7; asking again from 7 gives 7 again.
-    OrderPageJob next;
-    next.full = false;
-    next.accounts = job.accounts;
-    next.pageSize = 20;
-    next.serials = out.serials;
-    next.allRows = out.allRows;
-    next.baseCount = 20;
     OrderPageResult second;
-    Run(next, second);
+    Run(*NextJob(job, out), second);
     EXPECT_EQ(second.moreSerial, 0);
     EXPECT_EQ(second.serials["8001"], 0);
 }
@@ -199,6 +191,47 @@ TEST(OrderHideRulesTest, TheFirstMatchingRuleDecides) {
     }
     EXPECT_EQ(MakeFilterMask({1, 1, 1, 1}), 15u);
     EXPECT_EQ(MakeFilterMask({0, 1, 0, 1}), 10u);
+}
+
+// A re-read order lands on its own row in both records, or leaves the view by a hide rule;
+// an order the view has not seen changes nothing.
+TEST(OrderMergeTest, ARereadOrderReplacesItsRowOrLeaves) {
+    tradedata::testing::ResetGlobalTables();
+    struct Case {
+        int32_t order, filled;
+        HideFlags hide;
+        OrderMerge result;
+        int shownAfter;
+    } cases[] = {
+        {20, 1, {0, 0, 0, 0}, OrderMerge::Updated, 3},
+        {20, 2, {1, 0, 0, 0}, OrderMerge::Removed, 2},
+        {20, 1, {1, 0, 0, 0}, OrderMerge::Updated, 3},
+        {99, 2, {1, 0, 0, 0}, OrderMerge::NotFound, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.order * 10 + c.filled);
+        CFixRecord shown, all, fresh;
+        shown.Create(tradedata::kOrderQueryLayout);
+        for (int number : {30, 20, 10})
+            AddRow(shown, {{681, std::to_string(number)}, {684, "2"}, {528, "0"}});
+        all = shown;
+        fresh.Create(tradedata::kOrderQueryLayout);
+        AddRow(fresh,
+               {{681, std::to_string(c.order)}, {684, "2"}, {528, std::to_string(c.filled)}});
+        int row = -2;
+        EXPECT_EQ(MergeOrderRow(shown, all, fresh, c.hide, &row), c.result);
+        EXPECT_EQ(shown.GetCount(), c.shownAfter);
+        EXPECT_EQ(all.GetCount(), 3);  // the all-orders copy keeps every row
+        if (c.result != OrderMerge::NotFound) {
+            EXPECT_EQ(row, 1);
+            EXPECT_EQ(all.GetLong(528, 1), c.filled);
+        } else {
+            EXPECT_EQ(row, -1);
+        }
+        if (c.result == OrderMerge::Updated) {
+            EXPECT_EQ(shown.GetLong(528, 1), c.filled);
+        }
+    }
 }
 
 TEST(OrderCellTextTest, PricesQuantitiesAndTwoSidedOrders) {
@@ -239,6 +272,15 @@ TEST(OrderCellTextTest, PricesQuantitiesAndTwoSidedOrders) {
             EXPECT_EQ(text, c.text);
         }
     }
+}
+
+TEST(PaneLayoutTest, AStoredPaneSizeOutsideItsRangeGivesTheDefault) {
+    struct Case {
+        int stored, extent, reserve, fallback, size;
+    } cases[] = {{0, 600, 104, 200, 200},   {49, 600, 104, 200, 200},  {50, 600, 104, 200, 50},
+                 {496, 600, 104, 200, 496}, {497, 600, 104, 200, 200}, {30, 300, 54, 150, 150}};
+    for (const Case& c : cases)
+        EXPECT_EQ(PaneSize(c.stored, c.extent, c.reserve, c.fallback), c.size) << c.stored;
 }
 
 TEST(OrderAccountListTest, SplitsAndJoins) {
