@@ -5,6 +5,7 @@
 #include "options/Parts.h"
 #include "orderentry/Parts.h"
 #include "settings/Parts.h"
+#include "views/Parts.h"
 
 namespace kelmon {
 
@@ -12,6 +13,7 @@ void RegisterParts() {
     orderentry::RegisterParts();
     market::RegisterParts();
     options::RegisterParts();
+    views::RegisterParts();
     settings::RegisterParts();
 }
 
