@@ -150,7 +150,12 @@ BOOL COrderEntryPanel::OnInitDialog() {
     SetDlgItemText(kOpenCloseModeLabel, "开平");
 
     tradedata::AddNotifyWindow(m_hWnd);
-    worker_ = std::make_unique<COrderPanelWorker>(m_hWnd, kWmQuantities, QuantityAsker());
+    COrderPanelWorker::QuantityFunction ask = QuantityAsker();
+    if (!ask)
+        ask = [](const tradedata::QuantityRequest& q) {
+            return tradedata::GetMaxOrderQuantity(tradedata::GetTradingConnection(), q);
+        };
+    worker_ = std::make_unique<COrderPanelWorker>(m_hWnd, kWmQuantities, std::move(ask));
     worker_->Start();
     SetTimer(kAutoOrderTimer, 1000);
     return TRUE;
@@ -210,6 +215,7 @@ BOOL COrderEntryPanel::OnCommand(WPARAM wParam, LPARAM lParam) {
             break;
         case kPrice:
             if (code == EN_CHANGE) OnPriceChange();
+            if (code == EN_SETFOCUS) OnPriceSetFocus();
             break;
         case kQuantity:
             if (code == EN_CHANGE && quantity_.GetWidget() && quantity_.GetWidget()->hasFocus())
@@ -368,6 +374,22 @@ void COrderEntryPanel::OnPriceChange() {
         priceOffset_ = 0;
     }
     MarkRecalc(kRecalcPrice);
+}
+
+void COrderEntryPanel::OnPriceSetFocus() {
+    std::string hint = "输入委托价格 PageUp:涨停 PageDown:跌停";
+    if (contract_.GetRowRef() >= 0 && contract_.AllowsMarketOrder()) hint += " 0:FAK市价单";
+    Report(hint, false);
+    if (contract_.GetRowRef() >= 0 && ApplyDefaultPrice()) MarkRecalc(kRecalcPrice);
+}
+
+bool COrderEntryPanel::ApplyDefaultPrice() {
+    if (!(shell::GetOrderEntryOptions() & shell::kOrderDefaultPrice)) return false;
+    if (IsMarketPrice() || IsExerciseMode() || contract_.GetRowRef() < 0) return false;
+    if (!price_.IsEmpty() && (price_.GetDouble() != 0 || (lower_ <= 1e-6 && upper_ >= -1e-6)))
+        return false;
+    SetPriceTracking(0);
+    return true;
 }
 
 void COrderEntryPanel::SetSide(int32_t side) {
@@ -649,8 +671,9 @@ void COrderEntryPanel::OnOK() {
     ReadControls();
     if (!CheckContractCode()) return;
     if (PriceRefused()) {
-        Report(kPriceRangeText, true);
+        // Focus first: the price field's own hint must not cover the refusal.
         price_.SetFocus();
+        Report(kPriceRangeText, true);
         return;
     }
     const int32_t quantity = ToInt(quantity_.GetWindowText());
@@ -717,8 +740,9 @@ void COrderEntryPanel::OnOpeningAutoOrder() {
         return;
     }
     if (PriceRefused()) {
-        Report(kPriceRangeText, true);
+        // Focus first: the price field's own hint must not cover the refusal.
         price_.SetFocus();
+        Report(kPriceRangeText, true);
         return;
     }
     const int32_t quantity = ToInt(quantity_.GetWindowText());

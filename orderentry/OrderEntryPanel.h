@@ -136,6 +136,9 @@ private:
     void OnSideChange();
     void OnOpenCloseChange();
     void OnPriceChange();
+    void OnPriceSetFocus();
+    // The empty (or typed 0) price follows the opposite book side; whether it applied.
+    bool ApplyDefaultPrice();
     void SetContractRow(tradedata::RowRef ref);
     void ApplyContractDefaults();
     void ApplyExchangeRules();
