@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "comm/FixApiClient.h"
+#include "flexui/BalloonTip.h"
 #include "orderentry/OrderPanelRules.h"
 #include "platform/core/Clock.h"
 #include "platform/ui/Keyboard.h"
@@ -694,18 +695,15 @@ void COrderEntryPanel::OnOK() {
             stopLoss_.SetFocus();
             return;
         }
-        if (upper_ > lower_ && s > 1e-6 &&
-            ((side_value_ == 1 && p - s < lower_ - 1e-6) ||
-             (side_value_ == 2 && p + s > upper_ + 1e-6))) {
-            MessageBox("止损价差太大，触发价格超出涨跌停。", kOrderCaption, MB_OK | MB_ICONWARNING);
-            stopLoss_.SetFocus();
+        // A stop-loss spread reaches below the price for a buy, a take-profit above it.
+        if (SpreadCrossesLimit(side_value_ == 1, p, s, upper_, lower_)) {
+            CBalloonTip::LaunchBalloon(this, kStopLoss, kOrderCaption, kStopLossTooWideText, 2,
+                                       TRUE);
             return;
         }
-        if (upper_ > lower_ && g > 1e-6 &&
-            ((side_value_ == 2 && p - g < lower_ - 1e-6) ||
-             (side_value_ == 1 && p + g > upper_ + 1e-6))) {
-            MessageBox("止盈价差太大，触发价格超出涨跌停。", kOrderCaption, MB_OK | MB_ICONWARNING);
-            takeProfit_.SetFocus();
+        if (SpreadCrossesLimit(side_value_ == 2, p, g, upper_, lower_)) {
+            CBalloonTip::LaunchBalloon(this, kTakeProfit, kOrderCaption, kTakeProfitTooWideText, 2,
+                                       TRUE);
             return;
         }
     }

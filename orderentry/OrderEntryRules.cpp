@@ -23,6 +23,11 @@ bool RefusesPrice(double price, double tick, double upper, double lower, bool ma
     return price < lower - tick / 2 || price > upper + tick / 2;
 }
 
+bool SpreadCrossesLimit(bool downward, double price, double spread, double upper, double lower) {
+    if (upper <= lower || spread <= 1e-6) return false;
+    return downward ? price - spread < lower - 1e-6 : price + spread > upper + 1e-6;
+}
+
 int32_t OrderPriceTypeOf(bool exerciseMode, bool marketPrice, bool combination) {
     if (exerciseMode) return 1;
     if (marketPrice) return 2;

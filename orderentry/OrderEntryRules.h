@@ -32,6 +32,13 @@ inline constexpr const char* kUnusableCodeText = "合约代码无效";
 bool RefusesPrice(double price, double tick, double upper, double lower, bool marketPrice,
                   int32_t openClose);
 
+inline constexpr const char* kStopLossTooWideText = "止损价差太大，触发价格超出涨跌停。";
+inline constexpr const char* kTakeProfitTooWideText = "止盈价差太大，触发价格超出涨跌停。";
+
+// Whether a stop spread put below (`downward`) or above the price passes the limits by more
+// than 1e-6; never while the limits are unknown (upper <= lower) or the spread is not set.
+bool SpreadCrossesLimit(bool downward, double price, double spread, double upper, double lower);
+
 // DDLX 1681: 1 in exercise mode, 2 for a market price, 4 for a combination, else 1.
 int32_t OrderPriceTypeOf(bool exerciseMode, bool marketPrice, bool combination);
 

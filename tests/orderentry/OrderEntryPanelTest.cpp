@@ -284,6 +284,28 @@ TEST_F(OrderEntryPanelTest, ConditionalOrderCarriesItsFields) {
     EXPECT_EQ(PostsOf(tradedata::kWmFrameRefresh, 0x10000), 1);
 }
 
+TEST_F(OrderEntryPanelTest, StopOrderCarriesItsFields) {
+    Open();
+    // Setting a contract empties the spreads: the contract comes first, as the user leaves it.
+    ASSERT_TRUE(panel_->SetContractCode("cu2701"));
+    Fill("cu2701", "74000", "1");
+    panel_->CheckDlgButton(COrderEntryPanel::kStopBox, 1);
+    panel_->GetDlgItem(COrderEntryPanel::kStopLoss)->SetWindowText("50");
+    panel_->OnOK();
+    const auto orders = book_->StopAndConditionalOrders();
+    ASSERT_EQ(orders.size(), 1u) << LastText();
+    EXPECT_EQ(orders[0].function, 16421);
+    std::vector<int32_t> tags;
+    for (const auto& [tag, value] : orders[0].fields) tags.push_back(tag);
+    // The stop-loss spread travels in 1798, its order price in 1799; no take-profit fields.
+    const std::vector<int32_t> tail = {599, 719,  1716, 684,  1681, 682,  1717, 1718,
+                                       683, 1798, 745,  1799, 1795, 1827, 1828};
+    ASSERT_GE(tags.size(), tail.size());
+    EXPECT_EQ(std::vector<int32_t>(tags.end() - tail.size(), tags.end()), tail);
+    EXPECT_DOUBLE_EQ(std::stod(*orders[0].Find(1798)), 50);
+    EXPECT_TRUE(Submits().empty());
+}
+
 TEST_F(OrderEntryPanelTest, OrderFillRecordSetsTheFields) {
     COrderEntryPanel& panel = Open();
     tradedata::OrderFill fill;

@@ -34,6 +34,23 @@ TEST(OrderEntryRulesTest, PriceRangeWithHalfATickAndItsExemptions) {
             << c.price << " " << c.market << " " << c.openClose;
 }
 
+TEST(OrderEntryRulesTest, StopSpreadsWithinTheLimits) {
+    // Limits 100 to 200, price 150.
+    struct Case {
+        bool downward;
+        double spread, upper, lower;
+        bool crosses;
+    };
+    const Case cases[] = {
+        {true, 50, 200, 100, false},  {true, 50.01, 200, 100, true},
+        {false, 50, 200, 100, false}, {false, 50.01, 200, 100, true},
+        {true, 0, 200, 100, false},   {true, 500, 0, 0, false},  // limits unknown
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SpreadCrossesLimit(c.downward, 150, c.spread, c.upper, c.lower), c.crosses)
+            << c.downward << " " << c.spread;
+}
+
 TEST(OrderEntryRulesTest, QuantityChecks) {
     struct Case {
         int32_t quantity;
