@@ -2,6 +2,7 @@
 #include "orderentry/OrderPanelWorker.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "comm/ClockWait.h"
 #include "platform/core/Clock.h"
@@ -67,13 +68,14 @@ uint32_t COrderPanelWorker::Run() {
         QuantitySnapshot job;
         {
             std::unique_lock guard(lock_);
-            // Sleep until woken, or until the throttle lets pending work through.
-            int64_t waitMs = kWaitMs;
-            if ((pending_.flags & kRecalcAnyMask) && computedOnce_)
-                waitMs = std::clamp<int64_t>(lastComputeMs_ + kMinIntervalMs - platform::TickMs(),
-                                             1, kWaitMs);
-            if (NoltComm::WaitOnClock(guard, cv_, waitMs, [this] { return event_ || Stopping(); }))
-                event_ = false;
+            // Sleep until woken, or until the throttle lets pending work through. The end is
+            // fixed before the wait: a clock that moves meanwhile must not push it back.
+            const bool held = (pending_.flags & kRecalcAnyMask) && computedOnce_;
+            const int64_t end =
+                held ? lastComputeMs_ + kMinIntervalMs : platform::TickMs() + kWaitMs;
+            while (!event_ && !Stopping() && platform::TickMs() < end)
+                cv_.wait_for(guard, std::chrono::milliseconds(NoltComm::kClockSliceMs));
+            event_ = false;
             if (Stopping()) break;
             const int64_t now = platform::TickMs();
             if (!(pending_.flags & kRecalcAnyMask)) continue;
