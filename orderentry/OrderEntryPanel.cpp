@@ -147,8 +147,23 @@ BOOL COrderEntryPanel::OnInitDialog() {
     CheckDlgButton(kFokBox, attribute == 2);
     CheckDlgButton(kQuickBox, quickMode_);
     CheckDlgButton(kCloseThenOpenBox, closeThenOpen_);
-    SetDlgItemText(kPriceModeLabel, "指定价");
-    SetDlgItemText(kOpenCloseModeLabel, "开平");
+    for (auto [label, id, colour] : {std::tuple{&askPrice_, kAskPrice, kAskColor},
+                                     {&askVolume_, kAskVolume, kAskColor},
+                                     {&bidPrice_, kBidPrice, kBidColor},
+                                     {&bidVolume_, kBidVolume, kBidColor},
+                                     {&limitUp_, kLimitUp, kLimitColor},
+                                     {&limitDown_, kLimitDown, kLimitColor},
+                                     {&priceModeLabel_, kPriceModeLabel, kPlainModeColor},
+                                     {&openCloseModeLabel_, kOpenCloseModeLabel, kPlainModeColor},
+                                     {&quantityLabel_, kQuantityLabel, RGB(0, 0, 0)}}) {
+        label->SubclassDlgItem(id, this);
+        label->SetTextColor(colour);
+    }
+    priceMode_ = Setting("SJWT", 0);
+    autoOpenClose_ = Setting("ZDKP", 0);
+    SetDlgItemText(kPriceModeLabel, priceMode_ ? "跟盘价" : "指定价");
+    SetDlgItemText(kOpenCloseModeLabel, autoOpenClose_ ? "自动" : "开平");
+    ColourModeLabels();
 
     tradedata::AddNotifyWindow(m_hWnd);
     COrderPanelWorker::QuantityFunction ask = QuantityAsker();
@@ -181,8 +196,25 @@ void COrderEntryPanel::OnTimer(UINT_PTR id) {
     if (id != kAutoOrderTimer) CFlexDialog::OnTimer(id);
 }
 
-HBRUSH COrderEntryPanel::OnCtlColor(CDC* dc, CWnd* wnd, UINT ctlColor) {
-    return CFlexDialog::OnCtlColor(dc, wnd, ctlColor);
+void COrderEntryPanel::ColourModeLabels() {
+    priceModeLabel_.SetTextColor(priceMode_ ? kActiveModeColor : kPlainModeColor);
+    openCloseModeLabel_.SetTextColor(autoOpenClose_ ? kActiveModeColor : kPlainModeColor);
+    quantityLabel_.SetTextColor(quantityTyped_ ? kPlainModeColor : RGB(0, 0, 0));
+}
+
+void COrderEntryPanel::ClosePosition(int32_t heldSide) {
+    const tradedata::RowRef ref = contract_.GetRowRef();
+    if (ref < 0) return;
+    tradedata::PositionHolding h;
+    tradedata::FindPosition(contract_.GetExchange(), contract_.GetCode(), tradingCode_, heldSide,
+                            GetHedgeFlag(), &h);
+    const int32_t available = h.todayAvailable + h.yesterdayAvailable;
+    if (available <= 0) return;
+    SetSide(heldSide == 1 ? 2 : 1);
+    // Where today's positions close apart, today's go first.
+    const bool todayApart = contract_.GetCloseControl() == 2 && h.todayAvailable > 0;
+    SetOpenClose(todayApart ? 4 : 2);
+    SetQuantity(todayApart ? h.todayAvailable : available);
 }
 
 LRESULT COrderEntryPanel::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -205,6 +237,22 @@ BOOL COrderEntryPanel::OnCommand(WPARAM wParam, LPARAM lParam) {
         case kOpeningAutoOrder:
             if (code == BN_CLICKED) OnOpeningAutoOrder();
             return TRUE;
+        case kAskPrice:
+        case kBidPrice:
+        case kLimitDown:
+        case kLimitUp:
+            if (code == STN_CLICKED) {
+                priceOffset_ = 0;
+                SetPriceTracking(id == kAskPrice   ? kTagAsk
+                                 : id == kBidPrice ? kTagBid
+                                 : id == kLimitUp  ? 706
+                                                   : 703);
+            }
+            return TRUE;
+        case kLongPosition:
+        case kShortPosition:
+            if (code == STN_CLICKED) ClosePosition(id == kLongPosition ? 1 : 2);
+            return TRUE;
         case kContract:
             if (code == EN_KILLFOCUS) OnContractKillFocus();
             break;
@@ -219,8 +267,10 @@ BOOL COrderEntryPanel::OnCommand(WPARAM wParam, LPARAM lParam) {
             if (code == EN_SETFOCUS) OnPriceSetFocus();
             break;
         case kQuantity:
-            if (code == EN_CHANGE && quantity_.GetWidget() && quantity_.GetWidget()->hasFocus())
+            if (code == EN_CHANGE && quantity_.GetWidget() && quantity_.GetWidget()->hasFocus()) {
                 quantityTyped_ = true;
+                ColourModeLabels();
+            }
             break;
         case kHedgeBox:
         case kArbitrageBox:

@@ -14,6 +14,7 @@
 #include "flexui/EnumComboBox.h"
 #include "flexui/FlexDialog.h"
 #include "flexui/FlexEdit.h"
+#include "flexui/StaticEx.h"
 #include "orderentry/OrderEntryRules.h"
 #include "orderentry/OrderPanelWorker.h"
 #include "orderentry/controls/ContractEdit.h"
@@ -67,7 +68,14 @@ public:
         kShortPosition = 1670,
         kLongAverage = 1667,
         kShortAverage = 1671,
+        kQuantityLabel = 1253,
     };
+    // Label colours.
+    static constexpr COLORREF kBidColor = RGB(0, 192, 0);
+    static constexpr COLORREF kAskColor = RGB(192, 0, 0);
+    static constexpr COLORREF kLimitColor = RGB(0, 0, 255);
+    static constexpr COLORREF kActiveModeColor = RGB(255, 0, 0);
+    static constexpr COLORREF kPlainModeColor = RGB(0, 0, 255);
 
     // State word bits.
     static constexpr uint32_t kStateQuickPending = 1u << 28;
@@ -126,7 +134,6 @@ protected:
     BOOL OnCopyData(CWnd* from, COPYDATASTRUCT* data) override;
     void OnDestroy() override;
     void OnTimer(UINT_PTR id) override;
-    HBRUSH OnCtlColor(CDC* dc, CWnd* wnd, UINT ctlColor) override;
 
 private:
     LRESULT OnFrameRefresh(WPARAM mask, LPARAM row);
@@ -161,6 +168,8 @@ private:
                          int32_t attribute, int32_t minimumQuantity, int32_t pairing,
                          int32_t hedging, uint32_t* mask);
     std::string Label(int id) const;
+    void ColourModeLabels();
+    void ClosePosition(int32_t heldSide);
 
     int layoutMode_ = 0;
     BOOL preplaced_ = FALSE;
@@ -189,6 +198,9 @@ private:
     int32_t splitSize_ = 0;
     std::string subscribed_;
     std::unique_ptr<COrderPanelWorker> worker_;
+    // The coloured labels: quotes and limits, then the three mode labels.
+    CStaticEx askPrice_, askVolume_, bidPrice_, bidVolume_, limitUp_, limitDown_;
+    CStaticEx priceModeLabel_, openCloseModeLabel_, quantityLabel_;
 };
 
 }  // namespace orderentry

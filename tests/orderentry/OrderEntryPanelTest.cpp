@@ -342,6 +342,19 @@ TEST_F(OrderEntryPanelTest, QuoteRowNoticesOfOtherContractsAreIgnored) {
     EXPECT_EQ(panel.GetRefreshMask(), 0u);
 }
 
+TEST_F(OrderEntryPanelTest, QuoteLabelClicksMakeThePriceFollowTheirField) {
+    COrderEntryPanel& panel = Open();
+    ASSERT_TRUE(panel.SetContractCode("cu2701"));
+    const std::pair<int, const char*> cases[] = {{COrderEntryPanel::kAskPrice, "74010"},
+                                                 {COrderEntryPanel::kBidPrice, "73990"},
+                                                 {COrderEntryPanel::kLimitUp, "79180"},
+                                                 {COrderEntryPanel::kLimitDown, "68820"}};
+    for (const auto& [label, price] : cases) {
+        panel.SendMessage(WM_COMMAND, MAKEWPARAM(label, STN_CLICKED), 0);
+        EXPECT_EQ(panel.GetDlgItemText(COrderEntryPanel::kPrice), price) << label;
+    }
+}
+
 TEST_F(OrderEntryPanelTest, WorkerResultsReachTheLabels) {
     COrderEntryPanel& panel = Open();
     ASSERT_TRUE(panel.SetContractCode("cu2701"));
