@@ -862,6 +862,10 @@ SubmitResult COrderEntryPanel::SendOne(int32_t quantity, double price, int32_t o
     } else {
         r.result = tradedata::SubmitOrder(connection, o, &r.orderNumber, &r.text);
         if (r.result >= 1) *mask |= 0x1000;
+        if (r.result >= 1 && r.orderNumber >= 1 && (openClose_ == 2 || openClose_ == 4) &&
+            (groupMask_ & 16) && closeThenOpen_)
+            RecordCloseThenOpen(o, r.orderNumber,
+                                pavlet::ReadPrivateConfigInt(kSection, "FSKCMODE", 0, 0, 0));
     }
     return r;
 }

@@ -10,8 +10,11 @@
 #include "comm/FixApiClient.h"
 #include "orderentry/controls/ContractEdit.h"
 #include "record/Configure.h"
+#include "record/FixRecord.h"
+#include "record/MemRecord.h"
 #include "tradedata/AccountQueries.h"
 #include "tradedata/Accounts.h"
+#include "tradedata/GlobalTables.h"
 #include "tradedata/ProgramClock.h"
 #include "tradedata/TradeRequest.h"
 
@@ -211,6 +214,39 @@ SubmitResult SubmitConditionalOrder(tradedata::TradeConnection* connection,
         tradedata::SetAccountNotifyByKhh(
             o.khh, o.openClose == 1 ? tradedata::kNotifyFunds : tradedata::kNotifyPositions);
     return r;
+}
+
+int RecordCloseThenOpen(const tradedata::OrderRequest& o, int32_t orderNumber, int32_t mode) {
+    if (orderNumber < 1) return -1;
+    CFixRecord& table = tradedata::TwoLegOrderTable;
+    table.acquireLockExclusive();
+    if (table.FindIndex(681) < 0) table.Create(tradedata::kTwoLegOrderLayout);
+    int row = table.Find(681, orderNumber);
+    if (row < 0) row = table.GetMemRecord()->Append(nullptr, true);
+    table.Set(681, orderNumber, row);
+    table.Set(1783, mode, row);
+    table.Set(605, o.khh.c_str(), row);
+    table.Set(599, o.exchange.c_str(), row);
+    table.Set(719, o.contract.c_str(), row);
+    table.Set(1716, o.tradingCode.c_str(), row);
+    table.Set(683, o.direction, row);
+    table.Set(1718, o.openClose, row);
+    table.Set(684, o.quantity, row);
+    table.Set(682, o.price, row);
+    table.Set(1717, o.hedge, row);
+    table.Set(1681, o.orderType, row);
+    // The second leg opens the same contract on the same side value.
+    table.Set(1847, o.exchange.c_str(), row);
+    table.Set(1393, o.contract.c_str(), row);
+    table.Set(1848, o.tradingCode.c_str(), row);
+    table.Set(1849, o.direction, row);
+    table.Set(1850, 1, row);
+    table.Set(1439, o.quantity, row);
+    table.Set(1418, o.price, row);
+    table.Set(1851, o.hedge, row);
+    table.Set(1852, o.orderType, row);
+    table.releaseLockExclusive();
+    return row;
 }
 
 std::string ConditionalDateText() {

@@ -138,6 +138,11 @@ struct ConditionalOrder {
 };
 SubmitResult SubmitConditionalOrder(tradedata::TradeConnection* connection,
                                     const ConditionalOrder& conditional);
+// Notes an accepted close whose position is to be opened again on the same side (the
+// close-then-open mode `mode`, setting FSKCMODE) in the two-leg order table, keyed by the order
+// number, under the table's exclusive lock. The row, or -1 for order number 0.
+int RecordCloseThenOpen(const tradedata::OrderRequest& order, int32_t orderNumber, int32_t mode);
+
 // Today's date as the conditional order carries it.
 std::string ConditionalDateText();
 

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "record/Configure.h"
+#include "record/FixRecord.h"
 #include "tests/tradedata/TradeDataFixture.h"
+#include "tradedata/GlobalTables.h"
 
 namespace orderentry {
 namespace {
@@ -262,6 +264,31 @@ TEST(OrderEntryRulesTest, OrderFillRecordIsCheckedBeforeUse) {
     };
     for (const Case& c : refused)
         EXPECT_FALSE(ParseOrderFillRecord(c.id, c.length, c.data).has_value()) << c.id << c.length;
+}
+
+TEST(OrderEntryRulesTest, CloseThenOpenPairKeyedByOrderNumber) {
+    tradedata::testing::ResetGlobalTables();
+    tradedata::OrderRequest close;
+    close.khh = "000010086001";
+    close.exchange = "SQ";
+    close.contract = "cu2701";
+    close.tradingCode = "81001234";
+    close.direction = 2;
+    close.openClose = 4;
+    close.quantity = 3;
+    close.price = 74000;
+    EXPECT_EQ(RecordCloseThenOpen(close, 0, 1), -1);
+    const int row = RecordCloseThenOpen(close, 5001, 1);
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(RecordCloseThenOpen(close, 5001, 2), row);  // the same order keeps its row
+    CFixRecord& t = tradedata::TwoLegOrderTable;
+    EXPECT_EQ(t.GetCount(), 1);
+    EXPECT_EQ(t.GetLong(681, row), 5001);
+    EXPECT_EQ(t.Get(1393, row), "cu2701");
+    EXPECT_EQ(t.GetLong(1849, row), 2);  // the same side value
+    EXPECT_EQ(t.GetLong(1850, row), 1);  // opens
+    EXPECT_EQ(t.GetLong(1439, row), 3);
+    tradedata::testing::ResetGlobalTables();
 }
 
 TEST(OrderEntryRulesTest, SplitSizeFromCodeExchangeThenSection) {
