@@ -277,16 +277,10 @@ BOOL COrderEntryPanel::OnCommand(WPARAM wParam, LPARAM lParam) {
             MarkRecalc(kRecalcPositions);
             break;
         case kStopBox:
-            stopMode_ = IsDlgButtonChecked(kStopBox);
-            break;
         case kConditionalBox:
-            conditionalMode_ = IsDlgButtonChecked(kConditionalBox);
-            break;
         case kQuickBox:
-            quickMode_ = IsDlgButtonChecked(kQuickBox);
-            break;
         case kCloseThenOpenBox:
-            closeThenOpen_ = IsDlgButtonChecked(kCloseThenOpenBox);
+            ReadControls();
             break;
         default:
             break;

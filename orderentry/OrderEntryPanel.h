@@ -1,8 +1,10 @@
 // COrderEntryPanel: the trading workspace's order-entry panel (vertical template 156,
 // horizontal 237): contract, side, open/close, price and quantity sent as ordinary, market,
 // split, stop-loss/take-profit and conditional orders, with its worker for the quantities that
-// can be opened and closed. Not yet: the settings dialog, mode boxes' rules and context menu;
-// quick keyboard orders; the trading-hours rule of the opening auto-order button.
+// can be opened and closed. Not yet: the settings and mode-box rules with the context menu and
+// the auto-order button's timer rule; quick keyboard orders (quick mode sends as an ordinary
+// order); the common-contracts button with the default quantity and stop spreads it gives;
+// combination positions from their legs.
 #pragma once
 
 #include <atomic>
