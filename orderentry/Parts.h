@@ -1,4 +1,5 @@
-// What the order-entry folder plugs into the shell: the hot-key settings dialog.
+// What the order-entry folder plugs into the shell: the hot-key settings dialog and the
+// order-entry panel in both order-panel slots.
 #pragma once
 
 namespace orderentry {
