@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <cstdio>
+#include <memory>
+#include <string>
 
 #include "flexui/SecureKeyboardDlg.h"
 #include "platform/core/Encoding.h"
@@ -226,8 +228,11 @@ RowRef CContractEdit::SetContractCode(const std::string& code) {
             EnableSoftKeyboard(
                 pavlet::ReadPrivateConfigInt(kSoftKeyboardSection, kSoftKeyboardKey, 0, 0, 0) != 0);
         }
-        if (const HWND board = tradedata::GetQuoteBoardWindow(); board && ::IsWindow(board))
-            ::SendMessage(board, kWmContractNotice, 'I', reinterpret_cast<LPARAM>(code_.c_str()));
+        if (const HWND board = tradedata::GetQuoteBoardWindow(); board && ::IsWindow(board)) {
+            // The board takes the code as an owned text, as with every contract notice it gets.
+            auto copy = std::make_unique<std::string>(code_);
+            ::SendMessage(board, kWmContractNotice, 'I', reinterpret_cast<LPARAM>(copy.release()));
+        }
         const int exchangeRow = tradedata::ExchangeTable.GetFCount() > 0
                                     ? tradedata::ExchangeTable.Find(599, exchange_.c_str())
                                     : -1;

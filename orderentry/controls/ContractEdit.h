@@ -20,7 +20,8 @@ namespace orderentry::controls {
 
 // The notification a switch-key step sends its parent (EN_VSCROLL).
 inline constexpr WORD kEnSwitchContract = 0x0602;
-// Messages to the quote board ('I', code text) and the workspace window ('S', exchange row).
+// Messages to the quote board ('I', an owned std::string* of the code, which the board takes)
+// and the workspace window ('S', exchange row).
 inline constexpr UINT kWmContractNotice = 0x8003;
 inline constexpr int kSoftKeyboardButtonId = 1;
 inline constexpr int kSoftKeyboardButtonWidth = 24;

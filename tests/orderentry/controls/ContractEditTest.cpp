@@ -5,6 +5,7 @@
 #include "orderentry/controls/ContractEdit.h"
 
 #include <gtest/gtest.h>
+#include <memory>
 
 #include <QLineEdit>
 #include <QTest>
@@ -269,7 +270,8 @@ TEST_F(ContractEditTest, ResolvesEachTableAndTellsTheBoardAndTheWorkspace) {
     std::string boardCode;
     board_.handle = [&boardCode](UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
         if (message != kWmContractNotice || wParam != 'I') return false;
-        boardCode = reinterpret_cast<const char*>(lParam);
+        // An owned copy, taken by the board as the contract-changed command's text.
+        boardCode = *std::unique_ptr<std::string>(reinterpret_cast<std::string*>(lParam));
         *result = 1;
         return true;
     };
