@@ -184,16 +184,7 @@ SubmitResult SubmitConditionalOrder(tradedata::TradeConnection* connection,
     const tradedata::OrderRequest& o = c.order;
     auto request = NoltComm::CTradeRequest::Create(connection);
     request->SetFunction(16324);
-    tradedata::FillAccountFields(*request, o.khh);
-    request->SetString(599, o.exchange);
-    request->SetString(719, o.contract);
-    request->SetString(1716, o.tradingCode);
-    request->SetLong(684, o.quantity);
-    request->SetLong(1681, o.orderType);
-    request->SetDouble(682, o.price);
-    request->SetLong(1717, o.hedge);
-    request->SetLong(1718, o.openClose);
-    request->SetLong(683, o.direction);
+    tradedata::FillTriggeredOrderFields(*request, o);
     request->SetLong(1795, c.marketPrice ? 2 : 0);
     request->SetLong(1846, c.triggerType);
     request->SetDouble(1800, c.triggerPrice);

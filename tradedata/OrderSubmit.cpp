@@ -324,6 +324,19 @@ int32_t SubmitCombinationInstruction(const std::string& khh, const std::string& 
     return result;
 }
 
+void FillTriggeredOrderFields(CTradeRequest& request, const OrderRequest& o) {
+    FillAccountFields(request, o.khh);
+    request.SetString(599, o.exchange);
+    request.SetString(719, o.contract);
+    request.SetString(1716, o.tradingCode);
+    request.SetLong(684, o.quantity);
+    request.SetLong(1681, o.orderType);
+    request.SetDouble(682, o.price);
+    request.SetLong(1717, o.hedge);
+    request.SetLong(1718, o.openClose);
+    request.SetLong(683, o.direction);
+}
+
 int32_t SubmitOrderWithStops(const OrderRequest& o, double stopLossPrice, double takeProfitPrice,
                              int32_t* orderNumberOut, std::string* messageOut) {
     const RowRef ref = FindContract(o.contract.c_str());
@@ -332,16 +345,7 @@ int32_t SubmitOrderWithStops(const OrderRequest& o, double stopLossPrice, double
     const int32_t flags = GetCommonContractStopParams(o.contract, &params);
     auto request = CTradeRequest::Create(GetTradingConnection());
     request->SetFunction(kFunctionStopOrder);
-    FillAccountFields(*request, o.khh);
-    request->SetString(599, o.exchange);
-    request->SetString(719, o.contract);
-    request->SetString(1716, o.tradingCode);
-    request->SetLong(684, o.quantity);
-    request->SetLong(1681, o.orderType);
-    request->SetDouble(682, o.price);
-    request->SetLong(1717, o.hedge);
-    request->SetLong(1718, o.openClose);
-    request->SetLong(683, o.direction);
+    FillTriggeredOrderFields(*request, o);
     if (stopLossPrice > 1e-6) {
         request->SetDouble(1798, stopLossPrice);
         request->SetLong(745, params.stopLossCount);

@@ -9,7 +9,8 @@
 
 namespace NoltComm {
 class CFixApiClient;
-}
+class CTradeRequest;
+}  // namespace NoltComm
 
 namespace tradedata {
 
@@ -69,6 +70,9 @@ int32_t SubmitCombinationInstruction(const std::string& khh, const std::string& 
                                      int32_t orderType, int32_t* orderNumber, std::string* message);
 int32_t SubmitOrderWithStops(const OrderRequest& order, double stopLossPrice,
                              double takeProfitPrice, int32_t* orderNumber, std::string* message);
+// The fields the stop-order (16421) and conditional-order (16324) requests open with, in their
+// order: the account's, then 599, 719, 1716, 684, 1681, 682, 1717, 1718, 683.
+void FillTriggeredOrderFields(NoltComm::CTradeRequest& request, const OrderRequest& order);
 
 // Row of TradingCodeTable or -1; the outputs are emptied first.
 int FindTradingCode(const std::string& khh, const std::string& exchange,
