@@ -685,6 +685,10 @@ LRESULT CTradePanelDlg::OnFrameRefresh(WPARAM bits, LPARAM argument) {
             SendToNotifyWindows(WM_FRAME_REFRESH, kRefreshAccountStatus, argument);
             break;
         case kRefreshRow:
+            // The frame wakes the workspace once until it takes the batch of changed rows; the
+            // windows keep their own lists, so taking it is what lets the next batch wake us.
+            if (argument == CMainFrame::kChangedRowsPending)
+                if (CMainFrame* frame = GetMainFrame()) (void)frame->TakeChangedRows();
             PostToNotifyWindows(WM_FRAME_REFRESH, kRefreshRow, argument);
             break;
         default:

@@ -26,6 +26,7 @@
 #include "shell/TradePanel.h"
 #include "shell/services/StartupSettings.h"
 #include "support/ui/ModalDriver.h"
+#include "support/ui/ProbeWnd.h"
 #include "support/ui/UiTestApp.h"
 #include "tests/tradedata/TradeDataFixture.h"
 #include "testserver/Level2Server.h"
@@ -34,8 +35,8 @@
 #include "testserver/QuoteRecords.h"
 #include "testserver/TestServer.h"
 #include "tradedata/AccountQueries.h"
-#include "tradedata/ContractLookup.h"
 #include "tradedata/Accounts.h"
+#include "tradedata/ContractLookup.h"
 #include "tradedata/GlobalTables.h"
 #include "tradedata/Registries.h"
 #include "tradedata/TradingHelpers.h"
@@ -75,12 +76,11 @@ protected:
         ASSERT_TRUE(server_.Start()) << server_.ErrorText();
         ASSERT_TRUE(level2_.Start());
         // The installation profile as an installer writes it: GBK text beside the program.
-        std::ofstream(sandbox_.dir.file("KELMON.INI"), std::ios::binary)
-            << platform::Utf8ToGbk("[TradeServer]\r\nSERVER1=演示服务器,127.0.0.1@" +
-                                   std::to_string(server_.Port()) +
-                                   "/tcp\r\n[SYSTEM]\r\nLevel2ControlAddr=127.0.0.1\r\n"
-                                   "Level2ControlPort=" +
-                                   std::to_string(level2_.Port()) + "\r\n");
+        std::ofstream(sandbox_.dir.file("KELMON.INI"), std::ios::binary) << platform::Utf8ToGbk(
+            "[TradeServer]\r\nSERVER1=演示服务器,127.0.0.1@" + std::to_string(server_.Port()) +
+            "/tcp\r\n[SYSTEM]\r\nLevel2ControlAddr=127.0.0.1\r\n"
+            "Level2ControlPort=" +
+            std::to_string(level2_.Port()) + "\r\n");
     }
     void TearDown() override {
         level2_.Stop();
@@ -177,7 +177,8 @@ TEST_F(EndToEndTest, TypedLoginShowsTheFrameAndClosingLogsOutAndStopsEveryThread
         tradedata::SetAccountNotify(0x30, row);
         EXPECT_TRUE(ProcessEventsUntil([&] {
             return Count(testserver::kFunctionFunds) > funds && Count(kPositions) > positions;
-        })) << Count(testserver::kFunctionFunds) << " funds queries";
+        })) << Count(testserver::kFunctionFunds)
+            << " funds queries";
     }
     EXPECT_GT(tradedata::FundsTable.GetCount(), 0);
 
@@ -207,6 +208,19 @@ TEST_F(EndToEndTest, TypedLoginShowsTheFrameAndClosingLogsOutAndStopsEveryThread
     const testserver::MarketQuote& quote = market.Quotes().front();
     const tradedata::RowRef contract = tradedata::FindContract(quote.code.c_str());
     ASSERT_GE(contract, 0) << quote.code;
+    // A window on the notify list hears of every batch of changed rows, not just the first.
+    std::vector<kelmon::test::ui::LoggedMessage> log;
+    kelmon::test::ui::ProbeWnd listener("listener", &log);
+    listener.logOnly = [](UINT message) { return message == WM_FRAME_REFRESH; };
+    ASSERT_TRUE(
+        listener.CreateEx(0, nullptr, "listener", WS_POPUP, RECT{0, 0, 10, 10}, nullptr, 0));
+    tradedata::AddNotifyWindow(listener.m_hWnd);
+    auto rowBatches = [&] {
+        size_t n = 0;
+        for (const auto& m : listener.Got(WM_FRAME_REFRESH))
+            if (m.wParam == kRefreshRow && m.lParam == CMainFrame::kChangedRowsPending) ++n;
+        return n;
+    };
     tradedata::SubscribeQuote(quote.code.c_str(), GetWorkspaceWindow());
     frame->PostMessage(WM_FRAME_COMMAND, kCommandSubscribeQuotes, 0);
     ASSERT_TRUE(ProcessEventsUntil([&] { return level2_.Subscribed().count(quote.code) == 1; }));
@@ -214,6 +228,13 @@ TEST_F(EndToEndTest, TypedLoginShowsTheFrameAndClosingLogsOutAndStopsEveryThread
     EXPECT_TRUE(ProcessEventsUntil([&] {
         return tradedata::GetRowDouble(729, contract) == quote.Price(quote.last);
     })) << tradedata::GetRowDouble(729, contract);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return rowBatches() == 1; }));
+    testserver::MarketQuote later = quote;
+    later.last += 1;
+    ASSERT_EQ(level2_.Publish(quote.code, {testserver::EncodeLevel2Snapshot(later, 93000500)}), 1u);
+    EXPECT_TRUE(ProcessEventsUntil([&] { return rowBatches() == 2; })) << rowBatches();
+    tradedata::RemoveNotifyWindow(listener.m_hWnd);
+    listener.DestroyWindow();
 
     frame->PostMessage(WM_CLOSE);
     ASSERT_TRUE(ProcessEventsUntil([&] { return app.MainWnd() == nullptr; }));
