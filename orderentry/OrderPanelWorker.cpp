@@ -100,7 +100,19 @@ uint32_t COrderPanelWorker::Run() {
         computations_.fetch_add(1);
         if (Stopping()) break;
         {
+            // A result the panel has not taken yet keeps what the new one did not ask again: a
+            // question for the open quantity alone must not wipe the closable quantity.
             std::lock_guard guard(lock_);
+            if (result_) {
+                if (!result.hasOpen) {
+                    result.hasOpen = result_->hasOpen;
+                    result.open = result_->open;
+                }
+                if (!result.hasClose) {
+                    result.hasClose = result_->hasClose;
+                    result.close = result_->close;
+                }
+            }
             result_ = result;
         }
         ::PostMessage(window_, message_, 0, 0);

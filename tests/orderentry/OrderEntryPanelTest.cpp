@@ -359,7 +359,11 @@ TEST_F(OrderEntryPanelTest, WorkerResultsReachTheLabels) {
     COrderEntryPanel& panel = Open();
     ASSERT_TRUE(panel.SetContractCode("cu2701"));
     panel.SetPriceTracking(0);
+    // The contract's question may already be on its way without the price; the one with the
+    // price then waits out the worker's interval on the program's clock, which only the test
+    // moves.
     ASSERT_TRUE(ProcessEventsUntil([&] {
+        clock_.AdvanceMs(COrderPanelWorker::kMinIntervalMs);
         return panel.GetDlgItemText(COrderEntryPanel::kOpenableLabel) == "7";
     })) << asked_.size()
         << " " << panel.GetDlgItemText(COrderEntryPanel::kPrice) << " "
@@ -430,6 +434,34 @@ TEST_F(OrderPanelWorkerTest, ComputesAtMostOncePer1001MsWithTheNewestSnapshot) {
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0], (std::pair<int64_t, double>{start, 100}));
     EXPECT_EQ(calls[1], (std::pair<int64_t, double>{start + 1001, 103}));
+}
+
+// The panel takes one result per post; a second result before it looks keeps what the first
+// answered and the second did not ask.
+TEST_F(OrderPanelWorkerTest, AnUntakenResultKeepsTheQuantityTheNextDidNotAsk) {
+    COrderPanelWorker worker(0, 0, [](const tradedata::QuantityRequest& q) {
+        return q.openClose == 1 ? static_cast<int32_t>(q.price) : 3;
+    });
+    ASSERT_TRUE(worker.Start());
+    QuantitySnapshot s;
+    s.flags = kRecalcContract;  // both quantities
+    s.open.openClose = 1;
+    s.open.price = 5;
+    s.close.openClose = 2;
+    worker.Submit(s);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return worker.Computations() == 1; }));
+    s.flags = kRecalcPrice;  // the open quantity only
+    s.open.price = 7;
+    worker.Submit(s);
+    clock_.AdvanceMs(COrderPanelWorker::kMinIntervalMs);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return worker.Computations() == 2; }));
+    EXPECT_TRUE(worker.StopAndWait());
+    const std::optional<QuantityResult> result = worker.TakeResult();
+    ASSERT_TRUE(result.has_value());
+    EXPECT_TRUE(result->hasOpen);
+    EXPECT_EQ(result->open, 7);
+    EXPECT_TRUE(result->hasClose);
+    EXPECT_EQ(result->close, 3);
 }
 
 TEST_F(OrderPanelWorkerTest, StopsWhileAQuestionRuns) {
