@@ -14,6 +14,7 @@
 #include "platform/ui/Messages.h"
 #include "platform/ui/WindowApi.h"
 #include "record/Configure.h"
+#include "shell/MainFrame.h"
 #include "shell/TradePanelSettings.h"
 #include "shell/services/StartupSettings.h"
 #include "tradedata/AccountQueries.h"
@@ -478,7 +479,8 @@ LRESULT COrderEntryPanel::OnFrameRefresh(WPARAM mask, LPARAM row) {
     uint32_t bits = static_cast<uint32_t>(mask);
     if (bits & kMaskQuoteRow) {
         const tradedata::RowRef ref = contract_.GetRowRef();
-        bool ours = ref >= 0 && row == ref;
+        // The frame's coalesced wake-up names no row (-1): ours may be among the changed ones.
+        bool ours = ref >= 0 && (row == ref || row == shell::CMainFrame::kChangedRowsPending);
         if (!ours && contract_.IsCombination()) {
             for (int32_t leg : {1392, 1393}) {
                 const std::string code = tradedata::GetRowString(leg, ref);

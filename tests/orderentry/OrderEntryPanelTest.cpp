@@ -16,6 +16,7 @@
 #include "platform/ui/DialogResources.h"
 #include "platform/ui/WindowApi.h"
 #include "record/Configure.h"
+#include "shell/MainFrame.h"
 #include "shell/PartSlots.h"
 #include "shell/TradePanelParts.h"
 #include "shell/TradePanelSettings.h"
@@ -330,7 +331,7 @@ TEST_F(OrderEntryPanelTest, OrderFillRecordSetsTheFields) {
     EXPECT_EQ(panel.GetDlgItemText(COrderEntryPanel::kQuantity), "3");
 }
 
-TEST_F(OrderEntryPanelTest, QuoteRowNoticesOfOtherContractsAreIgnored) {
+TEST_F(OrderEntryPanelTest, QuoteRowNoticesOfOtherContractsAreIgnoredAndBatchesAreRead) {
     COrderEntryPanel& panel = Open();
     ASSERT_TRUE(panel.SetContractCode("cu2701"));
     EXPECT_EQ(panel.GetDlgItemText(COrderEntryPanel::kAskPrice), "74010");
@@ -340,6 +341,11 @@ TEST_F(OrderEntryPanelTest, QuoteRowNoticesOfOtherContractsAreIgnored) {
     panel.SendMessage(tradedata::kWmFrameRefresh, COrderEntryPanel::kMaskQuoteRow, 0);
     EXPECT_EQ(panel.GetDlgItemText(COrderEntryPanel::kAskPrice), "74030");
     EXPECT_EQ(panel.GetRefreshMask(), 0u);
+    // The frame's wake-up for a batch of changed rows names none: the labels are read again.
+    tradedata::FuturesContractTable.Set(850, 74040.0, 0);
+    panel.SendMessage(tradedata::kWmFrameRefresh, COrderEntryPanel::kMaskQuoteRow,
+                      shell::CMainFrame::kChangedRowsPending);
+    EXPECT_EQ(panel.GetDlgItemText(COrderEntryPanel::kAskPrice), "74040");
 }
 
 TEST_F(OrderEntryPanelTest, QuoteLabelClicksMakeThePriceFollowTheirField) {
