@@ -69,7 +69,7 @@ constexpr const char* kItemsMenuText = "期权标的信息显示设置";
 
 }  // namespace
 
-const std::array<COptionUnderlyingBar::ItemSpec, COptionUnderlyingBar::kItemCount>
+const std::array<COptionUnderlyingBar::ItemChoice, COptionUnderlyingBar::kItemCount>
     COptionUnderlyingBar::kItems = {{
         {kExpiry, "JSRQ", "结束日期", "到期"},
         {kLastPrice, "ZXJ", "最新价", "最新"},
@@ -90,11 +90,11 @@ static_assert(COptionUnderlyingBar::kCaptionBaseId + COptionUnderlyingBar::kItem
 
 std::string COptionUnderlyingBar::ItemDictionary() {
     std::string dictionary;
-    for (const ItemSpec& spec : kItems) {
+    for (const ItemChoice& choice : kItems) {
         if (!dictionary.empty()) dictionary += ',';
-        dictionary += spec.code;
+        dictionary += choice.code;
         dictionary += ':';
-        dictionary += spec.name;
+        dictionary += choice.name;
     }
     return dictionary;
 }
@@ -106,7 +106,7 @@ std::vector<COptionUnderlyingBar::Item> COptionUnderlyingBar::ParseItems(std::st
         const std::size_t end = std::min(codes.find(',', start), codes.size());
         const std::string_view code = codes.substr(start, end - start);
         auto found = std::find_if(kItems.begin(), kItems.end(),
-                                  [code](const ItemSpec& spec) { return code == spec.code; });
+                                  [code](const ItemChoice& choice) { return code == choice.code; });
         // Each item has one pair of labels, so a code named twice shows once.
         if (found != kItems.end() &&
             std::find(items.begin(), items.end(), found->item) == items.end())
@@ -128,7 +128,8 @@ LRESULT COptionUnderlyingBar::SendItem(int id, UINT message, WPARAM wParam, LPAR
 
 BOOL COptionUnderlyingBar::OnInitDialog() {
     CFlexDialog::OnInitDialog();
-    for (const ItemSpec& spec : kItems) SetDlgItemText(kCaptionBaseId + spec.item, spec.caption);
+    for (const ItemChoice& choice : kItems)
+        SetDlgItemText(kCaptionBaseId + choice.item, choice.caption);
     tradedata::AddNotifyWindow(m_hWnd);
     PostMessage(shell::WM_FRAME_REFRESH, kBarLayout | kBarList, 0);
     return FALSE;
@@ -304,9 +305,9 @@ void COptionUnderlyingBar::PlaceItems() {
         return static_cast<int>(platform::GbkLength(kItems[item].caption)) * 4 + 2;
     };
     std::vector<Item> order = shown_;
-    for (const ItemSpec& spec : kItems)
-        if (std::find(shown_.begin(), shown_.end(), spec.item) == shown_.end())
-            order.push_back(spec.item);
+    for (const ItemChoice& choice : kItems)
+        if (std::find(shown_.begin(), shown_.end(), choice.item) == shown_.end())
+            order.push_back(choice.item);
     for (std::size_t i = 0; i < order.size(); ++i) {
         const bool shown = i < shown_.size();
         place(kCaptionBaseId + order[i], captionUnits(order[i]), shown);

@@ -56,13 +56,13 @@ public:
         kItemCount
     };
 
-    struct ItemSpec {
+    struct ItemChoice {
         Item item;
         const char* code;     // the key in the settings
         const char* name;     // the caption of the display-content chooser
         const char* caption;  // the caption on the strip
     };
-    static const std::array<ItemSpec, kItemCount> kItems;
+    static const std::array<ItemChoice, kItemCount> kItems;
 
     // The chooser's dictionary ("CODE:name" joined by ",") and the default item list.
     static std::string ItemDictionary();

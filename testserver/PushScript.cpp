@@ -68,16 +68,16 @@ std::size_t PushOptionResult(TestServer& server, const OptionResult& result) {
     return Send(server, kTopicOptionResult, result.khh, OptionResultRow(result));
 }
 
-bool ParsePushSpec(std::string_view text, PushSpec* out, std::string* error) {
+bool ParseScriptedPush(std::string_view text, ScriptedPush* out, std::string* error) {
     const std::size_t colon = text.find(':');
     if (colon == std::string_view::npos) return *error = "no ':' after the topic", false;
     std::string_view head = text.substr(0, colon);
-    PushSpec spec;
+    ScriptedPush push;
     if (const std::size_t at = head.find('@'); at != std::string_view::npos) {
-        spec.khh = std::string(head.substr(at + 1));
+        push.khh = std::string(head.substr(at + 1));
         head = head.substr(0, at);
     }
-    if (!ParseInt(head, &spec.topic) || spec.topic <= 0)
+    if (!ParseInt(head, &push.topic) || push.topic <= 0)
         return *error = "bad topic: " + std::string(head), false;
     std::string_view items = text.substr(colon + 1);
     while (!items.empty()) {
@@ -89,14 +89,14 @@ bool ParsePushSpec(std::string_view text, PushSpec* out, std::string* error) {
         int32_t tag = 0;
         if (eq == std::string_view::npos || !ParseInt(item.substr(0, eq), &tag) || tag <= 0)
             return *error = "bad item: " + std::string(item), false;
-        spec.row.push_back({tag, std::string(item.substr(eq + 1))});
+        push.row.push_back({tag, std::string(item.substr(eq + 1))});
     }
-    *out = std::move(spec);
+    *out = std::move(push);
     return true;
 }
 
-std::size_t SendPushSpec(TestServer& server, const PushSpec& spec) {
-    return Send(server, spec.topic, spec.khh, spec.row);
+std::size_t SendScriptedPush(TestServer& server, const ScriptedPush& push) {
+    return Send(server, push.topic, push.khh, push.row);
 }
 
 PushScript::PushScript(TestServer& server) : server_(server) {

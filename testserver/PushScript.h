@@ -51,14 +51,14 @@ std::size_t PushOptionResult(TestServer& server, const OptionResult& result);
 
 // A push as the command line writes it: "TOPIC[@CUSTOMER]:TAG=VALUE;TAG=VALUE..." (values
 // without ';'). Without a customer it goes to every subscriber of the topic.
-struct PushSpec {
+struct ScriptedPush {
     int32_t topic = 0;
     std::string khh;
     Row row;
 };
 // False with *error set for a bad topic, tag or item.
-bool ParsePushSpec(std::string_view text, PushSpec* out, std::string* error);
-std::size_t SendPushSpec(TestServer& server, const PushSpec& spec);
+bool ParseScriptedPush(std::string_view text, ScriptedPush* out, std::string* error);
+std::size_t SendScriptedPush(TestServer& server, const ScriptedPush& push);
 
 // Takes the order book's pushes (the server's book must be enabled) until destroyed, when they
 // go straight to the server again.

@@ -45,7 +45,7 @@ void PrintUsage(std::FILE* out) {
         "  --level2-group G multicast group named by modes 6 and 3 (default 239.255.0.1)\n"
         "  --level2-quote-port N  UDP port named by modes 5, 6, 2 and 3\n"
         "  --udp-port N     port of the UDP quote link (default 0: a free one)\n"
-        "  --push SPEC      pushes once the topic has a subscriber, in the order given (may be\n"
+        "  --push TEXT      pushes once the topic has a subscriber, in the order given (may be\n"
         "                   repeated): TOPIC[@CUSTOMER]:TAG=VALUE;TAG=VALUE..., for instance\n"
         "                   16405:1777=text or 16406@000010086001:1332=14;605=000010086001;\n"
         "                   1777=10.0.0.9 (login elsewhere)\n"
@@ -117,14 +117,14 @@ int ParseMarketOption(int argc, char** argv, int& i, MarketSettings& settings) {
 
 // Sends each push once its topic has a subscriber, in order, until stopped.
 void RunPushes(std::stop_token stop, testserver::TestServer& server,
-               const std::vector<testserver::PushSpec>& pushes) {
-    for (const testserver::PushSpec& push : pushes) {
+               const std::vector<testserver::ScriptedPush>& pushes) {
+    for (const testserver::ScriptedPush& push : pushes) {
         const std::string topic = platform::FormatInt(push.topic);
         while (server.SubscriptionCount(topic) == 0) {
             if (stop.stop_requested()) return;
             server.WaitForSubscriptions(topic, 1, std::chrono::milliseconds(200));
         }
-        const std::size_t sent = testserver::SendPushSpec(server, push);
+        const std::size_t sent = testserver::SendScriptedPush(server, push);
         std::printf("pushed %s to %zu connection(s)\n", topic.c_str(), sent);
         std::fflush(stdout);
     }
@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
     testserver::TestServer::Options options;
     bool tradingDay = true;
     MarketSettings market;
-    std::vector<testserver::PushSpec> pushes;
+    std::vector<testserver::ScriptedPush> pushes;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -152,13 +152,13 @@ int main(int argc, char** argv) {
             continue;
         }
         if (arg == "--push" && i + 1 < argc) {
-            testserver::PushSpec spec;
+            testserver::ScriptedPush push;
             std::string error;
-            if (!testserver::ParsePushSpec(argv[++i], &spec, &error)) {
+            if (!testserver::ParseScriptedPush(argv[++i], &push, &error)) {
                 std::fprintf(stderr, "testserver: bad push %s: %s\n", argv[i], error.c_str());
                 return 2;
             }
-            pushes.push_back(std::move(spec));
+            pushes.push_back(std::move(push));
             continue;
         }
         if ((arg == "--port" || arg == "--bind") && i + 1 < argc) {

@@ -19,7 +19,7 @@ using testserver_test::RawClient;
 using testserver_test::Request;
 using Strings = std::vector<std::string>;
 
-TEST(PushSpecTest, ParsesTopicCustomerAndItems) {
+TEST(ScriptedPushTest, ParsesTopicCustomerAndItems) {
     struct Case {
         const char* text;
         bool ok;
@@ -43,16 +43,16 @@ TEST(PushSpecTest, ParsesTopicCustomerAndItems) {
         {"16405:abc=a", false, 0, "", {}},
     };
     for (const Case& c : cases) {
-        PushSpec spec;
+        ScriptedPush push;
         std::string error;
-        ASSERT_EQ(ParsePushSpec(c.text, &spec, &error), c.ok) << c.text;
+        ASSERT_EQ(ParseScriptedPush(c.text, &push, &error), c.ok) << c.text;
         if (!c.ok) {
             EXPECT_FALSE(error.empty()) << c.text;
             continue;
         }
-        EXPECT_EQ(spec.topic, c.topic) << c.text;
-        EXPECT_EQ(spec.khh, c.khh) << c.text;
-        EXPECT_EQ(spec.row, c.row) << c.text;
+        EXPECT_EQ(push.topic, c.topic) << c.text;
+        EXPECT_EQ(push.khh, c.khh) << c.text;
+        EXPECT_EQ(push.row, c.row) << c.text;
     }
 }
 
