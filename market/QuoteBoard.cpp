@@ -248,9 +248,12 @@ void CQuoteBoard::OnTimer(UINT_PTR id) {
 
 LRESULT CQuoteBoard::OnFrameRefresh(WPARAM bits, LPARAM argument) {
     pending_ |= static_cast<uint32_t>(bits);
-    // Rows named by anyone but the board's own notifier (the worker's counters and snapshot
-    // refreshes) are not in the notifier: the whole page is compared.
-    if ((bits & kRowsBit) && argument != kOwnRowsPending) refreshAll_ = true;
+    // Rows named by anyone but the notifier (the worker's counters and snapshot refreshes) are
+    // not in the board's own list: the whole page is compared. The frame's wake-up for a batch,
+    // passed on by the workspace, names the notifier's rows, which the board's list holds too.
+    if ((bits & kRowsBit) && argument != kOwnRowsPending &&
+        argument != shell::CMainFrame::kChangedRowsPending)
+        refreshAll_ = true;
     ProcessPending();
     return 1;
 }

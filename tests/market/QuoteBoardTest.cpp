@@ -12,6 +12,7 @@
 #include "platform/ui/DialogResources.h"
 #include "platform/ui/Messages.h"
 #include "shell/FrameMessages.h"
+#include "shell/MainFrame.h"
 #include "shell/PartSlots.h"
 #include "shell/TradePanelParts.h"
 #include "support/ui/Screenshots.h"
@@ -156,11 +157,18 @@ TEST_F(QuoteBoardTest, RefreshesComeAtMostOncePerScreenInterval) {
     EXPECT_DOUBLE_EQ(board_.Rows().Table().GetDouble(729, 0), 70060);
 }
 
-TEST_F(QuoteBoardTest, RowsFromOtherSendersRefreshTheWholePage) {
+TEST_F(QuoteBoardTest, RowsFromOtherSendersRefreshTheWholePageAndTheFramesBatchDoesNot) {
     Open();
     ShowPage(0);
     BoardMarket::SetQuote(1, 729, 70300.0);  // changed without a mark in the notifier
     board_.SendMessage(shell::WM_FRAME_REFRESH, shell::kRefreshRow, 0);
+    EXPECT_DOUBLE_EQ(board_.Rows().Table().GetDouble(729, 1), 70300);
+    // The frame's wake-up for a batch only repeats what the board's own list holds: no row
+    // outside that list is compared.
+    clock_.AdvanceMs(CQuoteBoard::kMinRefreshIntervalMs + 1);
+    BoardMarket::SetQuote(1, 729, 70400.0);
+    board_.SendMessage(shell::WM_FRAME_REFRESH, shell::kRefreshRow,
+                       shell::CMainFrame::kChangedRowsPending);
     EXPECT_DOUBLE_EQ(board_.Rows().Table().GetDouble(729, 1), 70300);
 }
 
